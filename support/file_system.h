@@ -1,0 +1,20 @@
+// Paths against the file system: absolute paths, the current directory, the
+// kind of a path, directory creation and report files.
+#pragma once
+
+#include "text_types.h"
+
+enum PathKind { PATH_MISSING = 0, PATH_FILE = 1, PATH_DIRECTORY = 2, PATH_OTHER = 4 };
+
+WideString full_path_of(const WideString& path);
+// path receives the absolute directory part, name the last segment; true
+// when there was no name part.
+bool full_path_and_name(WideString& path, WideString& name);
+int current_directory(WideString& destination);
+int path_kind_of(const char16_t* path);
+// 0 missing, 1 file or other, -2 directory, -1 status unknown.
+int path_exists(const char16_t* path);
+bool make_directories(const WideString& path);
+bool write_report_file(const WideString& text, const WideString& file_path, bool no_overwrite);
+// Length of the target path written into buffer (0 when none).
+int resolve_shell_link(const WideString& link_path, char16_t* buffer, int buffer_length);

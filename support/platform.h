@@ -1,0 +1,169 @@
+// The narrow layer between the system and its operating system.
+//
+// Everything the system takes from Windows goes through these functions. Two
+// implementations exist: platform_win32.cpp calls the Win32 and C runtime
+// services directly; platform_posix.cpp provides the same behaviour on Linux
+// (UTF-8 paths, iconv code pages, dlopen, terminal message boxes). No other
+// source file includes windows.h or POSIX headers.
+//
+// All wide text is 16-bit units. Paths may use "/" or "\" as separators; the
+// POSIX layer turns every "\" into "/" before a path reaches the file system.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "text_types.h"
+
+namespace platform {
+
+// ---- process and modules ------------------------------------------------
+
+// The process command line split into wide arguments; the first one is the
+// program itself.
+std::vector<WideString> command_line_arguments();
+
+// Full file name of the running executable (the launcher), or of the module
+// that contains this code when in_module is true (a codec library).
+WideString module_file_name(bool in_module = false);
+
+// Opaque handle of a loaded library; null when loading failed.
+using LibraryHandle = void*;
+LibraryHandle load_library(const WideString& full_path);
+void* find_export(LibraryHandle library, const char* name);
+void free_library(LibraryHandle library);
+
+// ---- paths and the current directory ------------------------------------
+
+// Absolute form of a path, formed lexically against the current directory
+// ("." and ".." resolved, no links followed). False when it cannot be
+// formed or would not fit PATH_BUFFER_LENGTH.
+bool full_path(const WideString& path, WideString& out);
+
+// The current directory; false when it cannot be read.
+bool current_directory(WideString& out);
+bool set_current_directory(const WideString& path);
+
+// %NAME% references replaced from the environment; unknown names stay as
+// typed. False when the result would not fit PATH_BUFFER_LENGTH.
+bool expand_environment(const WideString& text, WideString& out);
+
+// ---- file system ---------------------------------------------------------
+
+enum class StatResult { ok, not_found, error };
+
+struct FileStatus {
+    bool is_directory = false;
+    bool is_regular = false;
+    std::int64_t size = 0;
+    std::int64_t modification_time = 0;  // seconds since 1970, UTC
+};
+
+// The runtime library's file-status query. A path holding "?" or "*", and a
+// bare drive name (letter and colon), count as not found.
+StatResult file_status(const WideString& path, FileStatus& status);
+
+bool make_directory(const WideString& path);
+bool remove_file(const WideString& path);
+bool set_file_time(const WideString& path, std::int64_t modification_time);
+
+// Opens a file with a C stdio mode ("rb", "wb", ...). Null on failure.
+std::FILE* open_file(const WideString& path, const char* mode);
+
+struct DirectoryItem {
+    WideString name;
+    bool is_directory = false;
+};
+// The names in a directory ("." and ".." left out), in the platform's order.
+bool list_directory(const WideString& path, std::vector<DirectoryItem>& items);
+
+// ---- local time ------------------------------------------------------------
+
+struct LocalTime {
+    int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+bool to_local_time(std::int64_t utc_seconds, LocalTime& out);
+// Local wall-clock time to seconds since 1970; daylight saving is left for
+// the runtime library to decide (tm_isdst = -1).
+bool from_local_time(const LocalTime& local, std::int64_t& utc_seconds);
+
+// ---- code pages ------------------------------------------------------------
+
+// The system's ANSI code page (GetACP). On Linux it is derived from the
+// locale environment, or from the override below.
+int ansi_code_page();
+// Test hook: a non-zero value replaces the detected ANSI code page.
+void set_ansi_code_page_override(int code_page);
+
+// Whether conversions with this code page are available (GetCPInfo).
+bool code_page_available(int code_page);
+
+constexpr unsigned CONVERT_PRECOMPOSED = 0x1;     // MB_PRECOMPOSED
+constexpr unsigned CONVERT_ERR_INVALID = 0x8;     // MB_ERR_INVALID_CHARS
+constexpr unsigned CONVERT_NO_BEST_FIT = 0x400;   // WC_NO_BEST_FIT_CHARS
+
+// WideCharToMultiByte: converts source_length units (-1: up to and
+// including the terminator) into at most capacity bytes; capacity 0 only
+// measures. Returns the bytes written (or needed), 0 on failure.
+// Characters with no mapping become "?".
+int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length,
+                      char* destination, int capacity);
+// MultiByteToWideChar, same conventions in the other direction.
+int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length,
+                      char16_t* destination, int capacity);
+
+// ---- runtime-library locale -------------------------------------------------
+
+// Sets the character-type category of the process locale from a wide name;
+// an empty name selects the user's default. Returns the previous name, or
+// an empty string when setting failed (then ok is false).
+WideString set_ctype_locale(const WideString& name, bool& ok);
+// Restores a name returned by set_ctype_locale.
+void restore_ctype_locale(const WideString& previous);
+
+// A private locale object for the character-type conversions.
+using LocaleHandle = void*;
+LocaleHandle create_ctype_locale(const WideString& name);
+void free_ctype_locale(LocaleHandle locale);
+
+// wcstombs / mbstowcs with the given locale object or, when null, the
+// process locale. destination null measures. Result as the C library gives
+// it: the count, or (size_t)-1 on an unconvertible character, in which case
+// converted_before_failure receives what was converted until then.
+std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination,
+                                 std::size_t capacity);
+std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination,
+                                 std::size_t capacity);
+
+// The runtime library's pseudo-random numbers (0 to 32767).
+int random_number();
+void seed_random(unsigned seed);
+std::int64_t current_time_seconds();
+
+// ---- user interface ----------------------------------------------------------
+
+enum class BoxKind { ok, yes_no, yes_no_cancel };
+enum class BoxAnswer { ok, yes, no, cancel, closed };
+
+// A message box without an owner window (question icon for the two
+// question forms). On Linux a prompt on standard output, answered on
+// standard input.
+BoxAnswer message_box(const WideString& text, const WideString& title, BoxKind kind);
+
+// In-process tests answer boxes from a script and record them. When a
+// handler is installed, message_box calls it instead of the platform.
+using BoxHandler = std::function<BoxAnswer(const WideString& text, const WideString& title,
+                                           BoxKind kind)>;
+void set_message_box_handler(BoxHandler handler);
+
+// ---- component system (launcher only) -----------------------------------------
+
+void com_initialize();
+void com_uninitialize();
+
+// Target path of a shortcut file; empty when it cannot be read.
+WideString resolve_shell_link(const WideString& link_path);
+
+}  // namespace platform
