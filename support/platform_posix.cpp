@@ -626,9 +626,8 @@ bool full_path(const WideString& path, WideString& out) {
 
 bool expand_environment(const WideString& text, WideString& out) {
     // As ExpandEnvironmentStringsW: a name between two "%" that is set in
-    // the environment is replaced by its value; otherwise the first "%" and
-    // the name stay as typed and the second "%" may start the next
-    // reference.
+    // the environment is replaced by its value; otherwise the reference
+    // stays as typed, both "%" included, and the scan goes on after it.
     WideString result;
     std::size_t i = 0;
     const std::size_t end = text.find(u'\0');
@@ -647,11 +646,10 @@ bool expand_environment(const WideString& text, WideString& out) {
         const char* value = name.empty() ? nullptr : std::getenv(to_utf8(name, false).c_str());
         if (value != nullptr) {
             result += from_utf8(std::string(value));
-            i = close + 1;
         } else {
-            result.append(source, i, close - i);
-            i = close;
+            result.append(source, i, close + 1 - i);
         }
+        i = close + 1;
         if (result.size() > static_cast<std::size_t>(PATH_BUFFER_LENGTH)) return false;
     }
     if (!fits_path_buffer(result)) return false;

@@ -70,6 +70,12 @@ unsigned accepted_flags(int code_page, unsigned flags, unsigned invalid_flag) {
 
 constexpr std::size_t CONVERSION_FAILED = static_cast<std::size_t>(-1);
 
+// The test override of the ANSI code page also stands for CP_ACP and
+// CP_THREAD_ACP in conversions; without it they go to Windows unchanged.
+int effective_code_page(int code_page) {
+    return (ansi_override != 0 && (code_page == CP_ACP || code_page == CP_THREAD_ACP)) ? ansi_override : code_page;
+}
+
 }  // namespace
 
 // ======================================================================
@@ -256,12 +262,13 @@ int ansi_code_page() { return ansi_override != 0 ? ansi_override : static_cast<i
 
 bool code_page_available(int code_page) {
     CPINFO info;
-    return GetCPInfo(static_cast<UINT>(code_page), &info) != 0;
+    return GetCPInfo(static_cast<UINT>(effective_code_page(code_page)), &info) != 0;
 }
 
 int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length,
                       char* destination, int capacity) {
     if (source == nullptr) return 0;
+    code_page = effective_code_page(code_page);
     return WideCharToMultiByte(static_cast<UINT>(code_page), accepted_flags(code_page, flags, WC_ERR_INVALID_CHARS),
                                wide(source), source_length, destination, capacity, nullptr, nullptr);
 }
@@ -269,6 +276,7 @@ int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int
 int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length,
                       char16_t* destination, int capacity) {
     if (source == nullptr) return 0;
+    code_page = effective_code_page(code_page);
     return MultiByteToWideChar(static_cast<UINT>(code_page), accepted_flags(code_page, flags, MB_ERR_INVALID_CHARS),
                                source, source_length, wide(destination), capacity);
 }
