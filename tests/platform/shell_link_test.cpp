@@ -116,6 +116,10 @@ std::string build_shell_link(const ShellLinkSpec& spec) {
     return file;
 }
 
+WideString resolve(const test_files::fs::path& link) { return platform::resolve_shell_link(link.u16string()); }
+
+#ifndef _WIN32
+
 // An item-ID list with one opaque item and its terminating zero size.
 std::string sample_id_list() {
     std::string list;
@@ -125,15 +129,11 @@ std::string sample_id_list() {
     return list;
 }
 
-WideString resolve(const test_files::fs::path& link) { return platform::resolve_shell_link(link.u16string()); }
-
 class AnsiCodePage {
 public:
     explicit AnsiCodePage(int code_page) { platform::set_ansi_code_page_override(code_page); }
     ~AnsiCodePage() { platform::set_ansi_code_page_override(0); }
 };
-
-#ifndef _WIN32
 
 TEST(ShellLinkFile, TakesTheLocalBasePathAndSuffixFromTheLinkInfo) {
     ScratchDirectory scratch;
@@ -232,6 +232,9 @@ TEST(ShellLink, TheSupportFormFitsTheTargetIntoTheBufferOrGivesNothing) {
     spec.local_base_path = target.string();
     test_files::write_bytes(link, build_shell_link(spec));
 #endif
+    // The caller initialises the component system, as the launcher does
+    // around argument parsing.
+    platform::com_initialize();
     char16_t buffer[PATH_BUFFER_LENGTH];
     const int length = resolve_shell_link(link.u16string(), buffer, PATH_BUFFER_LENGTH);
     EXPECT_EQ(length, static_cast<int>(target_path.size()));
@@ -245,6 +248,7 @@ TEST(ShellLink, TheSupportFormFitsTheTargetIntoTheBufferOrGivesNothing) {
 
     EXPECT_EQ(resolve_shell_link(scratch.wide(u"missing.lnk"), buffer, PATH_BUFFER_LENGTH), 0);
     EXPECT_EQ(buffer[0], u'\0');
+    platform::com_uninitialize();
 }
 
 #ifdef _WIN32
