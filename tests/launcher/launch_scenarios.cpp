@@ -271,6 +271,11 @@ const std::vector<Scenario>& launch_scenarios()
     return scenarios;
 }
 
+void PrintTo(const Scenario& scenario, std::ostream* out)
+{
+    *out << scenario.name;
+}
+
 std::string scenario_test_name(const Scenario& scenario)
 {
     std::string name;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,9 @@ struct Scenario {
 };
 
 const std::vector<Scenario>& launch_scenarios();
+
+// gtest prints a failing scenario by its name.
+void PrintTo(const Scenario& scenario, std::ostream* out);
 
 // The scenarios' names for gtest parameter naming (letters, digits, "_").
 std::string scenario_test_name(const Scenario& scenario);

@@ -126,6 +126,63 @@ INSTANTIATE_TEST_SUITE_P(Launcher, InProcessScenario, testing::ValuesIn(launch_s
                              return scenario_test_name(info.param);
                          });
 
+// Shortcuts: a lower-case .lnk is replaced by its target before it is
+// classified; an upper-case one, one that cannot be read, and one named as
+// the destination are ordinary files.
+struct ShortcutCase {
+    Scenario scenario;
+    std::string shortcut;
+    std::string target;  // relative; empty for a broken shortcut
+};
+
+const ExpectedBox FORMAT_QUESTION{platform::BoxKind::yes_no_cancel, "作業確認!?",
+                                  "LZH 形式で圧縮？、[いいえ]なら ZIP", 'y'};
+
+std::vector<ShortcutCase> shortcut_cases()
+{
+    return {
+        {{"shortcut to a folder is that folder", {"docs/", "docs/a.txt"}, {"x.lnk"}, {FORMAT_QUESTION},
+          {{"LZHEncode", {"docs"}, std::nullopt, "", {}}}},
+         "x.lnk", "docs"},
+        {{"shortcut to an archive extracts it", {"a.zip"}, {"x.lnk"}, {}, {{"ZIPDecode", {"a.zip"}, std::nullopt, "", {}}}},
+         "x.lnk", "a.zip"},
+        {{"upper-case LNK is a plain file", {"docs/"}, {"X.LNK"}, {FORMAT_QUESTION},
+          {{"LZHEncode", {"X.LNK"}, std::nullopt, "", {}}}},
+         "X.LNK", "docs"},
+        {{"unreadable shortcut stays itself", {}, {"bad.lnk"}, {FORMAT_QUESTION},
+          {{"LZHEncode", {"bad.lnk"}, std::nullopt, "", {}}}},
+         "bad.lnk", ""},
+        {{"shortcut as destination is a file", {"a.lzh", "out/"}, {"/D:out.lnk", "a.lzh"},
+          {{platform::BoxKind::ok, "中止!", "指定の展開先ディレクトリ:\n  {full:out.lnk}\n    は、ファイル！", 'o'}}, {}},
+         "out.lnk", "out"},
+    };
+}
+
+class InProcessShortcut : public testing::TestWithParam<ShortcutCase> {};
+
+void PrintTo(const ShortcutCase& row, std::ostream* out)
+{
+    *out << row.scenario.name;
+}
+
+TEST_P(InProcessShortcut, IsResolvedOnlyWhereItShouldBe)
+{
+    const ShortcutCase& row = GetParam();
+    const ScenarioWorkspace workspace(row.scenario, false);
+    workspace.make_shortcut(row.shortcut, row.target);
+    std::vector<ObservedBox> boxes;
+    {
+        InProcessLaunch launch(workspace, "");
+        boxes = launch.run(row.scenario.arguments, answers_of(row.scenario));
+    }
+    check_outcome(row.scenario, workspace, boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, InProcessShortcut, testing::ValuesIn(shortcut_cases()),
+                         [](const testing::TestParamInfo<ShortcutCase>& info) {
+                             return scenario_test_name(info.param.scenario);
+                         });
+
 TEST(InProcessLauncher, WithoutArgumentsShowsOnlyTheUsageBox)
 {
     const Scenario scenario{"usage", {}, {}, {{platform::BoxKind::ok, "使い方！", "ファイルを、引数に、与える。", 'o'}}, {}};
@@ -136,6 +193,49 @@ TEST(InProcessLauncher, WithoutArgumentsShowsOnlyTheUsageBox)
         boxes = launch.run({}, {'o'});
     }
     check_outcome(scenario, workspace, boxes);
+}
+
+// The library path is built in a path buffer: a launcher directory that
+// leaves no room for the library name, or none at all, is a load failure,
+// not an overflow and not a search of the system's library path.
+TEST(InProcessLauncher, LibraryDirectoryWithoutRoomIsALoadFailure)
+{
+    const Scenario scenario{"no room", {"a.zip"}, {"a.zip"},
+                            {{platform::BoxKind::ok, "エラー", "DLLのロードに失敗。", 'o'}}, {}};
+    const ScenarioWorkspace workspace(scenario, false);
+    std::vector<WideString> directories = {WideString()};
+#if !defined(_WIN32)
+    // A real directory whose path, with its separator, takes 1018 of the
+    // 1024 units: "nomi.so" no longer fits, although the platform could
+    // load the library from there.
+    std::filesystem::path deep = workspace.root;
+    while (wide_from_path(deep).size() < 1017) {
+        const std::size_t room = 1017 - wide_from_path(deep).size() - 1;
+        deep /= std::string(room < 200 ? room : 200, 'd');
+    }
+    std::filesystem::create_directories(deep);
+    std::filesystem::copy_file(workspace.launcher / zip_library_file(), deep / zip_library_file());
+    directories.push_back(wide_from_path(deep) + u"/");
+    ASSERT_EQ(directories.back().size(), 1018u);
+#endif
+    for (const WideString& directory : directories) {
+        ArchiveOptions defaults;
+        init_archive_options(defaults);
+        LaunchJob job(defaults);
+        job.mode = MODE_EXTRACT;
+        job.format = ARCHIVE_ZIP;
+        std::vector<ObservedBox> boxes;
+        {
+            InProcessLaunch launch(workspace, "");
+            platform::set_message_box_handler([&](const WideString& text, const WideString& title,
+                                                  platform::BoxKind kind) {
+                boxes.push_back({kind, title, text});
+                return platform::BoxAnswer::ok;
+            });
+            dispatch(job, directory);
+        }
+        check_outcome(scenario, workspace, boxes);
+    }
 }
 
 // The LZH library finishes, including its report box, before the ZIP

@@ -168,6 +168,56 @@ WideString ScenarioWorkspace::expand(const std::string& text) const
     return wide_from_utf8(out);
 }
 
+// A shortcut file as the shell writes it, reduced to what names a local
+// target:
+//   offset 0   header (76 bytes): size 0x4C, the shell-link class id,
+//              flags 0x2 (HasLinkInfo), the rest 0
+//   offset 76  LinkInfo: size, header size 0x1C, flags 0x1 (volume id and
+//              local base path), VolumeIDOffset 0x1C, LocalBasePathOffset,
+//              no network part, CommonPathSuffixOffset
+//              then the VolumeID (17 bytes: size, drive type 3 fixed,
+//              serial 0, label offset 0x10, empty label), the base path in
+//              the ANSI code page with its NUL, and an empty suffix.
+void ScenarioWorkspace::make_shortcut(const std::string& name, const std::string& target_relative) const
+{
+    std::string bytes;
+    auto u32 = [&bytes](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    if (target_relative.empty()) {
+        bytes = "not a shortcut at all";
+    } else {
+        const std::string target = utf8_of(full(target_relative));  // ASCII in the tests
+        u32(0x4C);
+        const unsigned char class_id[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                            0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+        bytes.append(reinterpret_cast<const char*>(class_id), sizeof class_id);
+        u32(0x2);
+        bytes.append(76 - bytes.size(), '\0');
+        const std::uint32_t volume_size = 17;
+        const std::uint32_t base_offset = 0x1C + volume_size;
+        const std::uint32_t suffix_offset = base_offset + static_cast<std::uint32_t>(target.size()) + 1;
+        u32(suffix_offset + 1);  // LinkInfoSize
+        u32(0x1C);
+        u32(0x1);
+        u32(0x1C);
+        u32(base_offset);
+        u32(0);
+        u32(suffix_offset);
+        u32(volume_size);
+        u32(3);
+        u32(0);
+        u32(0x10);
+        bytes += '\0';
+        bytes += target;
+        bytes += '\0';
+        bytes += '\0';
+    }
+    std::ofstream(work / path_from_utf8(name), std::ios::binary) << bytes;
+}
+
 void check_outcome(const Scenario& scenario, const ScenarioWorkspace& workspace,
                    const std::vector<ObservedBox>& boxes)
 {

@@ -40,6 +40,10 @@ public:
     WideString library_directory() const;
     // A scenario text with its "{full:REL}" placeholders filled in.
     WideString expand(const std::string& text) const;
+
+    // Writes a shortcut file (name, in the work directory) whose target is
+    // the absolute path of target_relative, or garbage when that is empty.
+    void make_shortcut(const std::string& name, const std::string& target_relative) const;
 };
 
 // The library file names beside the launcher on this platform.

@@ -167,6 +167,11 @@ std::vector<SwitchCase> switch_cases()
     };
 }
 
+void PrintTo(const SwitchCase& row, std::ostream* out)
+{
+    *out << describe(row.switches);
+}
+
 class SwitchRule : public testing::TestWithParam<SwitchCase> {};
 
 TEST_P(SwitchRule, SetsExactlyItsFields)
@@ -239,6 +244,11 @@ const DefaultsCase DEFAULTS_CASES[] = {
     {"ZIP extraction, Japanese system", MODE_EXTRACT, ARCHIVE_ZIP, {}, 932, 0},
     {"other archives, Japanese system", MODE_EXTRACT, ARCHIVE_OTHER, {}, 932, 0},
 };
+
+void PrintTo(const DefaultsCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class NameEncodingDefaults : public testing::TestWithParam<DefaultsCase> {
 protected:
