@@ -96,7 +96,6 @@ Step prepare_creation(LaunchJob& job)
         job.format = answer == 1 ? ARCHIVE_LZH : ARCHIVE_ZIP;
     }
     // Files, directories and other objects alike: the library walks them.
-    job.paths.reserve(job.entries.size());
     for (const auto& entry : job.entries) {
         job.paths.push_back(entry->full_path.c_str());
     }
@@ -152,25 +151,14 @@ Step prepare_extraction(LaunchJob& job, bool extract_confirmed)
         job.format = common_kind;
     }
 
-    std::vector<const char16_t*>& single = job.paths;
-    int lzh_count = 0;
-    int zip_count = 0;
-    for (const auto& entry : job.entries) {
-        lzh_count += entry->path_kind == PATH_FILE && entry->archive_kind == ARCHIVE_LZH;
-        zip_count += entry->path_kind == PATH_FILE && entry->archive_kind == ARCHIVE_ZIP;
-    }
-    if (job.format != ARCHIVE_NONE) {
-        single.reserve(static_cast<std::size_t>(remaining));
-    } else {
-        job.lzh_paths.reserve(static_cast<std::size_t>(lzh_count));
-        job.zip_paths.reserve(static_cast<std::size_t>(zip_count));
-    }
+    // One list for a single library, or the LZH and ZIP lists for both;
+    // files of other kinds go to neither library then.
     for (const auto& entry : job.entries) {
         if (entry->path_kind != PATH_FILE) {
             continue;
         }
         if (job.format != ARCHIVE_NONE) {
-            single.push_back(entry->full_path.c_str());
+            job.paths.push_back(entry->full_path.c_str());
         } else if (entry->archive_kind == ARCHIVE_LZH) {
             job.lzh_paths.push_back(entry->full_path.c_str());
         } else if (entry->archive_kind == ARCHIVE_ZIP) {
