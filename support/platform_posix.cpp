@@ -18,6 +18,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <link.h>
 #include <locale.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -535,13 +536,17 @@ void module_anchor() {}
 
 WideString module_file_name(bool in_module) {
     if (in_module) {
+        // A shared library is named by its link map as it was loaded (by
+        // full path); the program itself has an empty name there and is
+        // found below.
         Dl_info info;
-        if (dladdr(reinterpret_cast<void*>(&module_anchor), &info) != 0 && info.dli_fname != nullptr &&
-            info.dli_fname[0] == '/') {
-            const WideString name = from_utf8(std::string(info.dli_fname));
+        struct link_map* map = nullptr;
+        if (dladdr1(reinterpret_cast<void*>(&module_anchor), &info, reinterpret_cast<void**>(&map),
+                    RTLD_DL_LINKMAP) != 0 &&
+            map != nullptr && map->l_name != nullptr && map->l_name[0] == '/') {
+            const WideString name = from_utf8(std::string(map->l_name));
             return fits_path_buffer(name) ? name : WideString();
         }
-        // Linked into the program itself: dladdr names it as it was started.
     }
     char buffer[PATH_MAX + 1];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
