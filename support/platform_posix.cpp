@@ -763,7 +763,15 @@ bool set_file_time(const WideString& path, std::int64_t modification_time) {
 std::FILE* open_file(const WideString& path, const char* mode) {
     const std::string bytes = path_bytes(path);
     if (bytes.empty() || mode == nullptr) return nullptr;
-    return std::fopen(bytes.c_str(), mode);
+    std::FILE* file = std::fopen(bytes.c_str(), mode);
+    // A directory opens for reading here, but not on Windows: refuse it
+    // alike, so that no caller reads a directory as an empty file.
+    struct stat st;
+    if (file != nullptr && (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
