@@ -10,7 +10,11 @@
 //   an archive.
 // - Absolute paths are formed lexically against the current directory, as
 //   GetFullPathNameW does: "." and ".." are resolved, links are not followed.
-// - Code pages are converted through iconv.
+// - Code pages are converted through iconv, with the replacements of the
+//   Win32 conversions: a character the code page cannot hold becomes "?"
+//   (there is no best-fit mapping: "é" is "?" in code page 932, not "e");
+//   undecodable bytes become U+FFFD (UTF-8), U+30FB (932) or "?", and make
+//   the conversion fail under CONVERT_ERR_INVALID.
 // - Message boxes are prompts on the terminal (standard output and input).
 #include "platform.h"
 
@@ -18,6 +22,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <link.h>
 #include <locale.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -270,20 +275,72 @@ bool source_extent(const T* source, int source_length, std::size_t& count) {
     return true;
 }
 
-// The replacement for bytes that do not decode, as MultiByteToWideChar
-// gives it without MB_ERR_INVALID_CHARS: U+FFFD for UTF-8, the byte's own
-// value for the Windows single-byte code pages (whose tables give every
-// byte a character, the holes mapping to the C1 controls), the code page's
-// default character otherwise (U+30FB for 932, "?" elsewhere).
-char16_t undecodable_replacement(int code_page, unsigned char byte, bool& consumed_as_char) {
-    consumed_as_char = false;
-    if (code_page == CP_UTF8) return 0xFFFD;
-    if ((code_page >= 1250 && code_page <= 1258) || code_page == 874) {
-        consumed_as_char = true;
-        return byte;
+bool is_single_byte_windows_code_page(int code_page) {
+    return (code_page >= 1250 && code_page <= 1258) || code_page == 874;
+}
+
+bool is_lead_byte(int code_page, unsigned char byte) {
+    if (code_page == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    if (code_page == 936 || code_page == 949 || code_page == 950) return byte >= 0x81 && byte <= 0xFE;
+    return false;
+}
+
+// Length of the longest start of a UTF-8 sequence at s that could still
+// have become a valid character: such a start is replaced as one unit.
+std::size_t utf8_maximal_subpart(const unsigned char* s, std::size_t length) {
+    const unsigned char lead = s[0];
+    std::size_t need = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) need = 1;
+    else if (lead >= 0xE0 && lead <= 0xEF) need = 2, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4) need = 3, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    std::size_t taken = 1;
+    for (std::size_t k = 1; k <= need && k < length; ++k) {
+        const unsigned char c = s[k];
+        if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) break;
+        ++taken;
     }
-    if (code_page == 932) return 0x30FB;
-    return u'?';
+    return taken;
+}
+
+// Whether iconv's table for a single-byte code page leaves a byte undefined.
+bool is_hole(int code_page, unsigned char byte) {
+    Converter cd(WIDE_CHARSET, iconv_name(code_page));
+    if (!cd.ok()) return false;
+    const char single[1] = {static_cast<char>(byte)};
+    const char* in = single;
+    std::size_t in_left = 1;
+    std::string out;
+    return convert_chunk(cd.get(), in, in_left, out) == Step::invalid;
+}
+
+// What MultiByteToWideChar makes of bytes its table does not decode.
+struct Undecodable {
+    char16_t unit;         // what stands for them
+    std::size_t consumed;  // how many bytes it stands for
+    bool is_character;     // a real mapping: also accepted under MB_ERR_INVALID_CHARS
+};
+
+Undecodable undecodable(int code_page, const unsigned char* s, std::size_t length) {
+    const unsigned char byte = s[0];
+    if (code_page == CP_UTF8) return {0xFFFD, utf8_maximal_subpart(s, length), false};
+    if (is_single_byte_windows_code_page(code_page)) {
+        // The Windows tables give the holes in 0x80..0x9F the C1 control
+        // of the same value; the other holes are a replacement.
+        if (byte >= 0x80 && byte <= 0x9F) return {byte, 1, true};
+        return {u'?', 1, false};
+    }
+    if (code_page == 932) {
+        // Single bytes that code page 932 leaves undefined go to the
+        // private use area; a bad double-byte pair is the default
+        // character U+30FB.
+        if (byte == 0xA0) return {0xF8F0, 1, false};
+        if (byte >= 0xFD) return {static_cast<char16_t>(0xF8F1 + (byte - 0xFD)), 1, false};
+    }
+    const char16_t default_char = code_page == 932 ? 0x30FB : u'?';
+    // A lead byte takes the byte after it along, unless that ends the text.
+    if (is_lead_byte(code_page, byte) && length >= 2 && s[1] != 0) return {default_char, 2, false};
+    return {default_char, 1, false};
 }
 
 // ======================================================================
@@ -535,13 +592,17 @@ void module_anchor() {}
 
 WideString module_file_name(bool in_module) {
     if (in_module) {
+        // A shared library is named by its link map as it was loaded (by
+        // full path); the program itself has an empty name there and is
+        // found below.
         Dl_info info;
-        if (dladdr(reinterpret_cast<void*>(&module_anchor), &info) != 0 && info.dli_fname != nullptr &&
-            info.dli_fname[0] == '/') {
-            const WideString name = from_utf8(std::string(info.dli_fname));
+        struct link_map* map = nullptr;
+        if (dladdr1(reinterpret_cast<void*>(&module_anchor), &info, reinterpret_cast<void**>(&map),
+                    RTLD_DL_LINKMAP) != 0 &&
+            map != nullptr && map->l_name != nullptr && map->l_name[0] == '/') {
+            const WideString name = from_utf8(std::string(map->l_name));
             return fits_path_buffer(name) ? name : WideString();
         }
-        // Linked into the program itself: dladdr names it as it was started.
     }
     char buffer[PATH_MAX + 1];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -702,7 +763,15 @@ bool set_file_time(const WideString& path, std::int64_t modification_time) {
 std::FILE* open_file(const WideString& path, const char* mode) {
     const std::string bytes = path_bytes(path);
     if (bytes.empty() || mode == nullptr) return nullptr;
-    return std::fopen(bytes.c_str(), mode);
+    std::FILE* file = std::fopen(bytes.c_str(), mode);
+    // A directory opens for reading here, but not on Windows: refuse it
+    // alike, so that no caller reads a directory as an empty file.
+    struct stat st;
+    if (file != nullptr && (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
@@ -804,6 +873,17 @@ int wide_to_multibyte(int code_page, unsigned /*flags*/, const char16_t* source,
         const Step step = convert_chunk(cd.get(), in, in_left, output);
         if (step == Step::done) break;
         if (step == Step::failed) return 0;
+        // A C1 control goes to the byte of the same value where the code
+        // page has a hole there, as the Windows tables decode it.
+        if (in_left >= 2 && is_single_byte_windows_code_page(resolved) && in[1] == 0 &&
+            static_cast<unsigned char>(in[0]) >= 0x80 && static_cast<unsigned char>(in[0]) <= 0x9F &&
+            is_hole(resolved, static_cast<unsigned char>(in[0]))) {
+            output.push_back(in[0]);
+            in += 2;
+            in_left -= 2;
+            if (in_left == 0) break;
+            continue;
+        }
         // An unconvertible unit (or a lone high surrogate at the end): skip
         // one unit, or a whole surrogate pair, and put the replacement.
         std::size_t skip = 2;
@@ -848,14 +928,14 @@ int multibyte_to_wide(int code_page, unsigned flags, const char* source, int sou
         const Step step = convert_chunk(cd.get(), in, in_left, output);
         if (step == Step::done) break;
         if (step == Step::failed) return 0;
-        bool as_char = false;
-        const char16_t replacement = undecodable_replacement(resolved, static_cast<unsigned char>(*in), as_char);
-        if (strict && !as_char) return 0;
-        output.push_back(static_cast<char>(replacement & 0xFF));
-        output.push_back(static_cast<char>(replacement >> 8));
+        const Undecodable bad =
+            undecodable(resolved, reinterpret_cast<const unsigned char*>(in), in_left);
+        if (strict && !bad.is_character) return 0;
+        output.push_back(static_cast<char>(bad.unit & 0xFF));
+        output.push_back(static_cast<char>(bad.unit >> 8));
         if (step == Step::incomplete) break;  // a sequence cut off by the end
-        ++in;
-        --in_left;
+        in += bad.consumed;
+        in_left -= bad.consumed;
         if (in_left == 0) break;
     }
 

@@ -42,8 +42,8 @@ bool take_path_result(const char16_t* buffer, DWORD length, WideString& out) {
     return true;
 }
 
-// Win32 wide-string arguments end at the first NUL; a longer path than a
-// platform buffer holds cannot name anything the system handles.
+// Win32 wide-string arguments end at the first NUL: a path that is empty
+// up to there names nothing.
 bool usable_path(const WideString& path) {
     return !path.empty() && path[0] != u'\0';
 }

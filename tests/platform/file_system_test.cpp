@@ -235,6 +235,8 @@ TEST(PlatformFiles, OpensAndRemovesFilesByWideName) {
     EXPECT_TRUE(platform::remove_file(file));
     EXPECT_FALSE(platform::remove_file(file));
     EXPECT_EQ(platform::open_file(file, "rb"), nullptr);
+    // A directory is no file to read.
+    EXPECT_EQ(platform::open_file(scratch.wide(), "rb"), nullptr);
 }
 
 #ifndef _WIN32

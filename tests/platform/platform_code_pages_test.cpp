@@ -74,12 +74,35 @@ TEST(PlatformCodePages, ReplacesUnmappableCharactersWithAQuestionMark) {
 }
 
 TEST(PlatformCodePages, DecodesInvalidBytesAsTheWin32ConversionsDo) {
-    // UTF-8: a stray continuation byte is replaced, or fails the whole
-    // conversion when invalid characters are errors.
-    EXPECT_EQ(decode(65001, "a\x80" "b"), WideString(u"a\uFFFDb"));
-    EXPECT_EQ(platform::multibyte_to_wide(65001, CONVERT_ERR_INVALID, "a\x80" "b", 3, nullptr, 0), 0);
-    // Code page 1252 gives every byte a character, its holes included.
-    EXPECT_EQ(decode(1252, "\x81\x8D"), WideString(u"\u0081\u008D"));
+    const struct {
+        int code_page;
+        std::string bytes;
+        WideString replaced;  // without CONVERT_ERR_INVALID
+        bool strict_fails;    // with it
+    } cases[] = {
+        // UTF-8: the start of a sequence that cannot complete is one U+FFFD.
+        {65001, "a\x80" "b", u"a\uFFFDb", true},
+        {65001, "\xE3\x81" "A", u"\uFFFDA", true},
+        {65001, "\xC0\xAF", u"\uFFFD\uFFFD", true},  // over-long "/"
+        {65001, "x\xE3\x81", u"x\uFFFD", true},       // cut off at the end
+        // 932: a bad pair is the default character U+30FB and takes the byte
+        // after the lead byte along; undefined single bytes are private use.
+        {932, "a\x81 b", u"a\u30FBb", true},
+        {932, "\x85\x40", u"\u30FB", true},
+        {932, "\xA0\xFD", u"\uF8F0\uF8F1", true},
+        {932, "ab\x81", u"ab\u30FB", true},
+        // 1252 gives every byte a character, its holes included.
+        {1252, "\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        EXPECT_EQ(decode(c.code_page, c.bytes), c.replaced);
+        const int strict = platform::multibyte_to_wide(c.code_page, CONVERT_ERR_INVALID, c.bytes.data(),
+                                                       static_cast<int>(c.bytes.size()), nullptr, 0);
+        EXPECT_EQ(strict == 0, c.strict_fails);
+    }
+    // ... and the holes go back to their bytes.
+    EXPECT_EQ(encode(1252, u"\u0081\u009D"), "\x81\x9D");
 }
 
 TEST(PlatformCodePages, FollowsTheWin32CountingConventions) {
