@@ -7,12 +7,19 @@
 #include <random>
 
 #include "bit_in_stream.h"
+#include "coding_set.h"
 #include "coding_test_files.h"
 
 using coding::BitInStream;
 using coding::BitOrder;
 
 namespace {
+
+// The two libraries' sets fix the order and the CRC engine.
+static_assert(std::is_same_v<coding::LzhCoding::BitInStream, BitInStream<BitOrder::MSB_FIRST>>);
+static_assert(std::is_same_v<coding::ZipCoding::HuffDec, coding::HuffDec<BitOrder::LSB_FIRST>>);
+static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream, coding::FileDecOutStream<coding::CrcTable16>>);
+static_assert(std::is_same_v<coding::ZipCoding::CrcTable, coding::CrcTable32>);
 
 // The reader as the format describes it: a position counted in bits from the
 // start of the file, bit n being the bit at place n mod 8 of byte n div 8.
