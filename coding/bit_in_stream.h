@@ -1,0 +1,146 @@
+// BitInStream: hands out the bits of an input file, and whole bytes at byte
+// boundaries of the file.
+//
+// One reader serves a whole archive: headers are read with byte_get, the
+// compressed data of an entry with bit_get, n_bit_get and future_bits, and
+// the next header starts at the byte boundary after the entry's last code.
+//
+// The file is read in large blocks for speed, but outward the stream behaves
+// as if it took one byte from the file whenever it needed the next bit: the
+// values returned, the end of data and the byte boundaries are those of the
+// file. Because of the read-ahead, nobody else may read from the file while
+// the stream is in use.
+//
+// End of data is the return value -1, never an exception. A value of 32
+// one-bits is also -1; no caller reads more than 16 bits at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "bit_order.h"
+
+namespace coding {
+
+template <BitOrder Order>
+class BitInStream {
+public:
+    static constexpr std::size_t DEFAULT_BLOCK_SIZE = 65536;
+
+    // source: opened by the caller in binary mode, not owned; null reads as
+    // an empty file. block_size: bytes per read from the file (tests use
+    // tiny blocks to cross block boundaries often).
+    explicit BitInStream(std::FILE* source, std::size_t block_size = DEFAULT_BLOCK_SIZE)
+        : source_(source), block_(block_size > 0 ? block_size : 1) {}
+
+    BitInStream(const BitInStream&) = delete;
+    BitInStream& operator=(const BitInStream&) = delete;
+
+    // The next bit (0 or 1), or -1 at end of data.
+    int bit_get() {
+        if (held_ == 0 && !top_up(1)) return -1;
+        return static_cast<int>(take(1));
+    }
+
+    // The next n bits (0 <= n <= 32) as an unsigned value in the library's
+    // order, or -1 at end of data. When the data ends inside the field, the
+    // bits that were there are consumed all the same.
+    int n_bit_get(int n) {
+        if (n < 0 || n > 32) throw "n_bit_get: out of range.";
+        if (n == 0) return 0;
+        if (held_ < n && !top_up(n)) {
+            held_ = 0;
+            bits_ = 0;
+            return -1;
+        }
+        return static_cast<int>(take(n));
+    }
+
+    // The next n bits (0 <= n <= 32) without consuming them, in the order of
+    // n_bit_get. Bits beyond the end of the data read as 0: only truncated or
+    // corrupt data makes a decoder consume them, and then n_bit_get reports
+    // the end.
+    int future_bits(int n) {
+        if (n < 0 || n > 32) throw "future_bits: out of range.";
+        if (n == 0) return 0;
+        if (held_ < n) top_up(n);
+        return static_cast<int>(peek(n));
+    }
+
+    // Skips to the next byte boundary and returns the next whole byte of the
+    // file (0 to 255), or -1 at end of data.
+    int byte_get() {
+        // Bits enter the accumulator a byte at a time, so the bits left of
+        // the current byte are the held count modulo 8.
+        if (const int partial = held_ % 8; partial != 0) take(partial);
+        if (held_ < 8 && !top_up(8)) return -1;
+        // In both orders the 8 bits assemble back into the file's byte.
+        return static_cast<int>(take(8));
+    }
+
+private:
+    // Most significant first: the held bits are the low held_ bits of bits_,
+    // the next one at bit held_ - 1. Least significant first: the next one is
+    // bit 0, and all bits from held_ up are zero.
+    std::uint32_t take(int n) {
+        std::uint32_t value;
+        if constexpr (Order == BitOrder::MSB_FIRST) {
+            value = static_cast<std::uint32_t>(bits_ >> (held_ - n)) & low_mask(n);
+        } else {
+            value = static_cast<std::uint32_t>(bits_) & low_mask(n);
+            bits_ >>= n;
+        }
+        held_ -= n;
+        return value;
+    }
+
+    std::uint32_t peek(int n) const {
+        if constexpr (Order == BitOrder::MSB_FIRST) {
+            const std::uint64_t aligned = held_ >= n ? bits_ >> (held_ - n) : bits_ << (n - held_);
+            return static_cast<std::uint32_t>(aligned) & low_mask(n);
+        } else {
+            return static_cast<std::uint32_t>(bits_) & low_mask(n);
+        }
+    }
+
+    // Loads whole bytes until at least 57 bits are held or the file ends;
+    // true when at least need bits are held.
+    bool top_up(int need) {
+        while (held_ <= 56) {
+            if (next_ == filled_ && !read_block()) break;
+            const std::uint64_t byte = block_[next_++];
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                bits_ = (bits_ << 8) | byte;
+            } else {
+                bits_ |= byte << held_;
+            }
+            held_ += 8;
+        }
+        return held_ >= need;
+    }
+
+    bool read_block() {
+        if (ended_ || source_ == nullptr) {
+            ended_ = true;
+            return false;
+        }
+        filled_ = std::fread(block_.data(), 1, block_.size(), source_);
+        next_ = 0;
+        // A short read is not the end (a pipe may deliver less); only a read
+        // that delivers nothing is. The stream never restarts after it.
+        if (filled_ == 0) ended_ = true;
+        return filled_ > 0;
+    }
+
+    std::FILE* source_;
+    std::vector<std::uint8_t> block_;
+    std::size_t next_ = 0;    // next unread byte of block_
+    std::size_t filled_ = 0;  // valid bytes in block_
+    bool ended_ = false;
+    std::uint64_t bits_ = 0;
+    int held_ = 0;            // bits held in bits_, 0 to 64
+};
+
+}  // namespace coding

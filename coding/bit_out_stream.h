@@ -1,0 +1,92 @@
+// BitOutStream: collects bits and appends whole bytes to a byte array in
+// memory.
+//
+// Bits gather in a 32-byte buffer and move to the sink 32 bytes at a time
+// (when the 256th bit arrives) and at flush, which pads the last byte with
+// zero bits. The sink belongs to the caller: a creation driver takes the
+// compressed size from its length once the stream is flushed. Destruction
+// flushes too, so a last partial byte is never lost.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "bit_order.h"
+
+namespace coding {
+
+template <BitOrder Order>
+class BitOutStream {
+public:
+    explicit BitOutStream(std::vector<std::uint8_t>& sink) : sink_(sink) {}
+
+    BitOutStream(const BitOutStream&) = delete;
+    BitOutStream& operator=(const BitOutStream&) = delete;
+
+    ~BitOutStream() {
+        try {
+            flush();
+        } catch (...) {
+            // Out of memory while appending: a destructor must not throw.
+            // Creation drivers flush explicitly before they use the sink.
+        }
+    }
+
+    // Appends one bit: 1 sets it, any other value leaves it 0.
+    void bit_put(int bit) {
+        if (bit == 1) buffer_[count_ / 8] |= place_mask(count_ % 8);
+        if (++count_ == BUFFER_BITS) flush();
+    }
+
+    // Appends the n low bits of value (0 <= n <= 32) in the library's order:
+    // most significant first sends bit n - 1 first, least significant first
+    // sends bit 0 first.
+    void n_bit_put(std::uint32_t value, int n) {
+        if (n < 0 || n > 32) throw "n_bit_put: out of range.";
+        // Several bits at a time, as many as the current byte has room for;
+        // the result is that of n single bit_put calls.
+        while (n > 0) {
+            const int place = count_ % 8;
+            const int room = 8 - place;
+            const int step = std::min(room, n);
+            std::uint32_t chunk;
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                chunk = (value >> (n - step)) & low_mask(step);
+                buffer_[count_ / 8] |= static_cast<std::uint8_t>(chunk << (room - step));
+            } else {
+                chunk = value & low_mask(step);
+                value >>= step;
+                buffer_[count_ / 8] |= static_cast<std::uint8_t>(chunk << place);
+            }
+            n -= step;
+            count_ += step;
+            if (count_ == BUFFER_BITS) flush();
+        }
+    }
+
+    // Moves the buffered bits, padded with zero bits to a whole byte, to the
+    // sink.
+    void flush() {
+        if (count_ < 1) return;
+        sink_.insert(sink_.end(), buffer_.begin(), buffer_.begin() + (count_ + 7) / 8);
+        buffer_.fill(0);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int BUFFER_BITS = 256;
+
+    // The bit of a byte that is sent at place 0 to 7 of that byte.
+    static constexpr std::uint8_t place_mask(int place) {
+        return Order == BitOrder::MSB_FIRST ? static_cast<std::uint8_t>(0x80 >> place)
+                                            : static_cast<std::uint8_t>(0x01 << place);
+    }
+
+    std::array<std::uint8_t, BUFFER_BITS / 8> buffer_{};  // zero beyond count_
+    int count_ = 0;                                       // bits buffered, below 256 between calls
+    std::vector<std::uint8_t>& sink_;
+};
+
+}  // namespace coding

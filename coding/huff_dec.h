@@ -1,0 +1,160 @@
+// HuffDec: reads one symbol of a canonical Huffman code from a BitInStream.
+//
+// The code is given by its lengths (BLenTable). Each symbol's code is keyed
+// left-aligned in a field of width bits (width = the longest length), so
+// the keys sort in code order and a code owns the key range it prefixes.
+// A symbol is found from the next width bits of the input (looked ahead,
+// not consumed) and then exactly its code's bits are consumed.
+//
+// Incomplete codes are accepted. Bits that no code prefixes (only corrupt
+// data has them) decode as the code with the next higher key, or the last
+// code when there is none; every result is a symbol of the table.
+//
+// Two decoding paths give the same results: decode_by_search, an ordered
+// search over the keys for every symbol, and decode, which looks the first
+// FAST_BITS bits up in a table and searches only where those bits do not
+// settle the symbol. The first is the reference for the second.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "bit_in_stream.h"
+#include "bit_order.h"
+#include "bit_pattern_table.h"
+#include "blen_table.h"
+
+namespace coding {
+
+template <BitOrder Order>
+class HuffDec {
+public:
+    // Bits resolved by one table lookup; 2^FAST_BITS table rows are built
+    // per decoder.
+    static constexpr int FAST_BITS = 10;
+
+    // single: how a table with exactly one used symbol is decoded (see
+    // SingleCode). Throws the BitPatternTable texts for bad lengths and
+    // "HuffDec: program error." for a table without any code.
+    HuffDec(const BLenTable& table, SingleCode single) {
+        const BitPatternTable<Order> patterns(table);
+        width_ = table.max_length;
+        if (patterns.patterns.size() != table.lengths.size() || width_ == 0) {
+            throw "HuffDec: program error.";
+        }
+        for (std::size_t symbol = 0; symbol < table.lengths.size(); ++symbol) {
+            const int length = table.lengths[symbol];
+            if (length == 0) continue;
+            auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
+            if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
+            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
+                                static_cast<std::int32_t>(symbol)});
+        }
+        if (entries_.empty()) throw "HuffDec: program error.";
+        std::sort(entries_.begin(), entries_.end(),
+                  [](const Entry& a, const Entry& b) { return a.key < b.key; });
+
+        if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
+            zero_bit_symbol_ = entries_.front().symbol;
+            return;
+        }
+        build_fast_table();
+    }
+
+    // The next symbol, or -1 when the input ends inside its code.
+    int decode(BitInStream<Order>& input) const {
+        if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
+        const auto peek = static_cast<std::uint32_t>(input.future_bits(width_));
+        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
+                                                              : peek & low_mask(fast_bits_);
+        const Fast fast = fast_[row];
+        if (fast.length != 0) return consume(input, fast.length, fast.symbol);
+        const Entry& entry = search(key_of(peek));
+        return consume(input, entry.length, entry.symbol);
+    }
+
+    // The same as decode, by an ordered search for every symbol.
+    int decode_by_search(BitInStream<Order>& input) const {
+        if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
+        const Entry& entry = search(key_of(static_cast<std::uint32_t>(input.future_bits(width_))));
+        return consume(input, entry.length, entry.symbol);
+    }
+
+    // Bits looked ahead per symbol: the longest code length.
+    int width() const { return width_; }
+
+private:
+    struct Entry {
+        std::int32_t key;     // code left-aligned in width_ bits
+        std::int32_t length;  // 1 to width_
+        std::int32_t symbol;
+    };
+    struct Fast {
+        std::int32_t length;  // 0: the first bits do not settle the symbol
+        std::int32_t symbol;
+    };
+
+    // The looked-ahead bits as a key: the first bit read is the top bit.
+    std::uint32_t key_of(std::uint32_t peek) const {
+        return Order == BitOrder::MSB_FIRST ? peek : reverse_bits(peek, width_);
+    }
+
+    static int consume(BitInStream<Order>& input, int length, int symbol) {
+        // Codes are at most 16 bits, so -1 can only mean the end of data.
+        return input.n_bit_get(length) < 0 ? -1 : symbol;
+    }
+
+    // The entry for a key: the code that prefixes it; in a gap of an
+    // incomplete code the next code up, past the last code the last one.
+    const Entry& search(std::uint32_t key) const {
+        const auto found =
+            std::lower_bound(entries_.begin(), entries_.end(), static_cast<std::int32_t>(key),
+                             [](const Entry& entry, std::int32_t k) { return entry.key < k; });
+        if (found == entries_.end()) return entries_.back();
+        if (found != entries_.begin()) {
+            const Entry& before = *(found - 1);
+            const int shift = width_ - before.length;
+            if ((before.key >> shift) == static_cast<std::int32_t>(key >> shift)) return before;
+        }
+        return *found;
+    }
+
+    // By the search above, the keys fall into consecutive ranges, one per
+    // entry in key order: entry i owns the keys from the end of entry i-1's
+    // code range (the gap before its own code included) to the end of its
+    // own range; the last entry owns everything up to 2^width_. A row of the
+    // fast table covers the keys that begin with its FAST_BITS bits; when
+    // one entry owns them all, the row holds that entry, otherwise the
+    // decoder searches.
+    void build_fast_table() {
+        fast_bits_ = std::min(width_, FAST_BITS);
+        const int row_shift = width_ - fast_bits_;
+        const std::size_t rows = std::size_t{1} << fast_bits_;
+        fast_.assign(rows, Fast{0, 0});
+        std::size_t owner = 0;
+        for (std::uint32_t prefix = 0; prefix < rows; ++prefix) {
+            const std::int64_t first = std::int64_t{prefix} << row_shift;
+            const std::int64_t last = first + (std::int64_t{1} << row_shift) - 1;
+            while (range_end(owner) <= first) ++owner;
+            if (range_end(owner) <= last) continue;
+            const std::uint32_t row =
+                Order == BitOrder::MSB_FIRST ? prefix : reverse_bits(prefix, fast_bits_);
+            fast_[row] = Fast{entries_[owner].length, entries_[owner].symbol};
+        }
+    }
+
+    // One past the last key owned by entry i.
+    std::int64_t range_end(std::size_t i) const {
+        if (i + 1 == entries_.size()) return std::int64_t{1} << width_;
+        return std::int64_t{entries_[i].key} + (std::int64_t{1} << (width_ - entries_[i].length));
+    }
+
+    std::vector<Entry> entries_;  // in key order
+    int width_ = 0;
+    int fast_bits_ = 0;
+    std::vector<Fast> fast_;      // indexed by the first fast_bits_ bits as read
+    int zero_bit_symbol_ = -1;    // the symbol of a zero-bit single-symbol code
+};
+
+}  // namespace coding

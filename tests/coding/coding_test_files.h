@@ -1,0 +1,63 @@
+// Input files for the coding tests: bytes written to a file in the test's
+// working directory and opened for reading, named after the running test so
+// that test processes running side by side never share one.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class InputFile {
+public:
+    explicit InputFile(const std::vector<std::uint8_t>& bytes, const char* tag = "in") {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        path_ = std::string("coding_") + info->test_suite_name() + "_" + info->name() + "_" + tag +
+                ".bin";
+        for (char& c : path_) {
+            if (c == '/') c = '_';
+        }
+        std::FILE* out = std::fopen(path_.c_str(), "wb");
+        if (out == nullptr) throw std::runtime_error("cannot create " + path_);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+        file_ = std::fopen(path_.c_str(), "rb");
+        if (file_ == nullptr) throw std::runtime_error("cannot open " + path_);
+    }
+    ~InputFile() {
+        if (file_ != nullptr) std::fclose(file_);
+        std::remove(path_.c_str());
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    std::FILE* get() const { return file_; }
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+// Reads a whole file back (for output tests).
+inline std::vector<std::uint8_t> read_whole_file(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return bytes;
+    for (int c; (c = std::fgetc(in)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(in);
+    return bytes;
+}
+
+// The thrown text of a call, or "" when it does not throw a text.
+template <class F>
+std::string thrown_text(F&& call) {
+    try {
+        call();
+    } catch (const char* text) {
+        return text;
+    }
+    return "";
+}

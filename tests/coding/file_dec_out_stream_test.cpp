@@ -1,0 +1,85 @@
+// Proves FileDecOutStream: every byte reaches the file and the CRC, put
+// reports finished exactly when the expected size is reached (and still
+// writes that byte), sizes beyond 2 GiB are not cut short, a missing output
+// is refused with its text, and a failed write is told.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "coding_test_files.h"
+#include "crc_table.h"
+#include "file_dec_out_stream.h"
+
+using coding::CrcTable16;
+using coding::CrcTable32;
+using coding::FileDecOutStream;
+
+namespace {
+
+std::string output_path(const char* tag) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("coding_") + info->name() + "_" + tag + ".out";
+}
+
+TEST(FileDecOutStream, WritesCountsAndReportsTheEnd) {
+    const std::string path = output_path("abc");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+        FileDecOutStream<CrcTable32> out(file, 3);
+        EXPECT_FALSE(out.put('a'));
+        EXPECT_FALSE(out.put('b'));
+        EXPECT_TRUE(out.put('c'));  // count 3 = expected size
+        EXPECT_TRUE(out.put('d'));  // still written, still finished
+        EXPECT_EQ(out.count, 4);
+        EXPECT_FALSE(out.write_failed());
+        std::fclose(file);
+        // The register is read after the file is closed.
+        CrcTable32 abcd;
+        for (const char c : std::string("abcd")) abcd.update(static_cast<std::uint8_t>(c));
+        EXPECT_EQ(out.crc.value, abcd.value);
+    }
+    EXPECT_EQ(read_whole_file(path), (std::vector<std::uint8_t>{'a', 'b', 'c', 'd'}));
+    std::remove(path.c_str());
+}
+
+TEST(FileDecOutStream, SizeZeroFinishesAtTheFirstByteAndEmptyKeepsTheInitialRegister) {
+    const std::string path = output_path("zero");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+        FileDecOutStream<CrcTable16> untouched(file, 0);
+        EXPECT_EQ(untouched.crc.value, 0);
+        FileDecOutStream<CrcTable32> empty(file, 0);
+        EXPECT_EQ(empty.crc.value ^ 0xFFFFFFFFu, 0u);
+
+        FileDecOutStream<CrcTable16> out(file, 0);
+        EXPECT_TRUE(out.put(0x5A));
+        std::fclose(file);
+    }
+    EXPECT_EQ(read_whole_file(path), std::vector<std::uint8_t>{0x5A});
+    std::remove(path.c_str());
+}
+
+TEST(FileDecOutStream, LargeSizesAreNotCutShort) {
+    const std::string path = output_path("large");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    // 3 GiB, as a 32-bit size field may hold: far from finished after a byte.
+    FileDecOutStream<CrcTable16> out(file, std::int64_t{3} << 30);
+    EXPECT_FALSE(out.put(1));
+    std::fclose(file);
+    std::remove(path.c_str());
+}
+
+TEST(FileDecOutStream, RefusesAMissingOutputAndTellsFailedWrites) {
+    EXPECT_EQ(thrown_text([] { FileDecOutStream<CrcTable16>(nullptr, 10); }),
+              "FileDecOutStream: file open error.");
+    // A file open for reading only: every write fails.
+    InputFile read_only({1, 2, 3});
+    FileDecOutStream<CrcTable32> out(read_only.get(), 2);
+    EXPECT_FALSE(out.put(9));
+    EXPECT_TRUE(out.write_failed());
+}
+
+}  // namespace
