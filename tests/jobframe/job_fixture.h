@@ -20,6 +20,14 @@
 #include "platform.h"
 #include "text_types.h"
 
+// Tests that run against both builds of the frame (kanna's and nomi's) name
+// their suites with this, so that the two programs' tests differ in CTest.
+#if JOBFRAME_STD_CONVERTERS
+#define LIBRARY_SUITE(name) name##Kanna
+#else
+#define LIBRARY_SUITE(name) name##Nomi
+#endif
+
 namespace jobframe_test {
 
 inline ByteString bytes_of(std::initializer_list<int> values) {

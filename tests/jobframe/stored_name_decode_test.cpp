@@ -13,7 +13,9 @@ namespace {
 
 using namespace jobframe_test;
 
-class DecodeStoredName : public ::testing::Test {
+#define DECODE_SUITE LIBRARY_SUITE(DecodeStoredName)
+
+class DECODE_SUITE : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_job_state();
@@ -51,7 +53,7 @@ struct FormCase {
 
 // One stored name per form; the separator option's character is the
 // launcher's default backslash unless the case says otherwise.
-TEST_F(DecodeStoredName, EveryFormGivesTheStoredName) {
+TEST_F(DECODE_SUITE, EveryFormGivesTheStoredName) {
     const FormCase cases[] = {
         {"plain ASCII", 0, 0, 0, "ABC", u"ABC"},
         {"ANSI code page 1252", 0, 0, 0, bytes_of({0x63, 0x61, 0x66, 0xE9}), u"caf\u00E9"},
@@ -100,7 +102,7 @@ TEST_F(DecodeStoredName, EveryFormGivesTheStoredName) {
     }
 }
 
-TEST_F(DecodeStoredName, SeparatorCharacterIsTheLowByteOfTheOption) {
+TEST_F(DECODE_SUITE, SeparatorCharacterIsTheLowByteOfTheOption) {
     options = make_options(OPT_FF_SEPARATOR);
     options.separator_char = 0;  // the library's own default: "/"
     ASSERT_TRUE(setup_job(&options));
@@ -114,7 +116,7 @@ TEST_F(DecodeStoredName, SeparatorCharacterIsTheLowByteOfTheOption) {
 
 // Whatever the archive stores, the name stays below the current directory
 // and holds no character the file systems refuse.
-TEST_F(DecodeStoredName, NamesCannotLeaveTheDestination) {
+TEST_F(DECODE_SUITE, NamesCannotLeaveTheDestination) {
     struct Case {
         ByteString bytes;
         std::uint32_t hint;
@@ -163,7 +165,7 @@ TEST_F(DecodeStoredName, NamesCannotLeaveTheDestination) {
     }
 }
 
-TEST_F(DecodeStoredName, LongNamesKeepTheirLastCharacters) {
+TEST_F(DECODE_SUITE, LongNamesKeepTheirLastCharacters) {
     options = make_options();
     options.max_name_length = 8;
     ASSERT_TRUE(setup_job(&options));
@@ -179,7 +181,7 @@ TEST_F(DecodeStoredName, LongNamesKeepTheirLastCharacters) {
     EXPECT_EQ(decode(ByteString(1025, 'a'), 0), WideString(1024, u'a'));
 }
 
-TEST_F(DecodeStoredName, EmptyNameGetsASubstitute) {
+TEST_F(DECODE_SUITE, EmptyNameGetsASubstitute) {
     begin(0);
     const WideString name = decode("", 0);
     ASSERT_EQ(name.size(), 20u);
@@ -195,7 +197,7 @@ TEST_F(DecodeStoredName, EmptyNameGetsASubstitute) {
     EXPECT_EQ(decode(bytes_of({0xFF, 0xFE}), 0).substr(0, 2), u"0_");
 }
 
-TEST_F(DecodeStoredName, ReportShowsBytesFormAndFixes) {
+TEST_F(DECODE_SUITE, ReportShowsBytesFormAndFixes) {
     struct Case {
         std::uint32_t flags;
         std::int32_t code_page;
@@ -230,7 +232,7 @@ TEST_F(DecodeStoredName, ReportShowsBytesFormAndFixes) {
     EXPECT_EQ(report.substr(11, 8), u" \u2514\u4FEE\u6B63> 0_");
 }
 
-TEST_F(DecodeStoredName, NothingIsReportedWhenReportingIsOff) {
+TEST_F(DECODE_SUITE, NothingIsReportedWhenReportingIsOff) {
     begin(0);
     decode("a:b", 0);
     EXPECT_TRUE(job_state().report_text.empty());
@@ -238,7 +240,7 @@ TEST_F(DecodeStoredName, NothingIsReportedWhenReportingIsOff) {
 
 // The standard converters exist in the LZH library only; the ZIP library
 // must give exactly its own coders' result when the bit is set.
-TEST_F(DecodeStoredName, StandardConvertersBit) {
+TEST_F(DECODE_SUITE, StandardConvertersBit) {
     const ByteString over_long = bytes_of({0x61, 0xC0, 0x80});
     begin(OPT_UTF8);
     const WideString own = decode(over_long, 0);

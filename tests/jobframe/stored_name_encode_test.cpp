@@ -14,7 +14,9 @@ namespace {
 
 using namespace jobframe_test;
 
-class EncodeStoredName : public ::testing::Test {
+#define ENCODE_SUITE LIBRARY_SUITE(EncodeStoredName)
+
+class ENCODE_SUITE : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_job_state();
@@ -51,7 +53,7 @@ struct EncodeCase {
     std::uint32_t result_flags;
 };
 
-TEST_F(EncodeStoredName, EveryFormGivesItsBytes) {
+TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
     const EncodeCase cases[] = {
         {"ASCII", 0, 0, 0, u"a.txt", "a.txt", NAME_ASCII},
         {"ASCII with UTF-8", OPT_UTF8, 0, 0, u"a.txt", "a.txt", NAME_ASCII},
@@ -101,7 +103,7 @@ TEST_F(EncodeStoredName, EveryFormGivesItsBytes) {
     }
 }
 
-TEST_F(EncodeStoredName, AppendsToWhatTheDestinationHolds) {
+TEST_F(ENCODE_SUITE, AppendsToWhatTheDestinationHolds) {
     begin(OPT_UTF16 | OPT_BOM);
     ByteString bytes = "head";
     encode_stored_name(u"\u3042", bytes, 0);
@@ -114,7 +116,7 @@ TEST_F(EncodeStoredName, AppendsToWhatTheDestinationHolds) {
     EXPECT_EQ(bytes, "head" + bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}));
 }
 
-TEST_F(EncodeStoredName, EmptyNameLeavesEverythingAlone) {
+TEST_F(ENCODE_SUITE, EmptyNameLeavesEverythingAlone) {
     begin(OPT_REPORT);
     job_state().name_result_flags = NAME_UTF16;
     job_state().report_text.clear();
@@ -127,7 +129,7 @@ TEST_F(EncodeStoredName, EmptyNameLeavesEverythingAlone) {
 
 // The LZH code-page record: the code page given, or the ANSI code page when
 // none was; set once per name, also when the name is split.
-TEST_F(EncodeStoredName, CodePageHeaderDecision) {
+TEST_F(ENCODE_SUITE, CodePageHeaderDecision) {
     begin(OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 1252);
     EXPECT_EQ(encode(u"caf\u00E9", 0), bytes_of({0x63, 0x61, 0x66, 0xE9}));
     EXPECT_EQ(job_state().name_result_flags, NAME_CODEPAGE_HEADER);
@@ -146,7 +148,7 @@ TEST_F(EncodeStoredName, CodePageHeaderDecision) {
     EXPECT_EQ(job_state().name_result_flags, NAME_ASCII);
 }
 
-TEST_F(EncodeStoredName, ReportShowsNameFormAndBytes) {
+TEST_F(ENCODE_SUITE, ReportShowsNameFormAndBytes) {
     struct Case {
         std::uint32_t flags;
         std::int32_t code_page;
@@ -176,7 +178,7 @@ TEST_F(EncodeStoredName, ReportShowsNameFormAndBytes) {
     }
 }
 
-TEST_F(EncodeStoredName, AsciiFallbackName) {
+TEST_F(ENCODE_SUITE, AsciiFallbackName) {
     begin(0);
     struct Case {
         ByteString utf16le;
@@ -208,7 +210,7 @@ TEST_F(EncodeStoredName, AsciiFallbackName) {
 // What the writers store, the readers give back: the ZIP reader passes the
 // UTF-8 hint when the writer marked the name as UTF-8, and an LZH directory
 // comes back with its 0xFF separators.
-TEST_F(EncodeStoredName, RoundTripThroughTheDecoder) {
+TEST_F(ENCODE_SUITE, RoundTripThroughTheDecoder) {
     struct Options {
         std::uint32_t flags;
         std::int32_t code_page;
@@ -226,14 +228,16 @@ TEST_F(EncodeStoredName, RoundTripThroughTheDecoder) {
         {OPT_CODEPAGE_SET, 65001, true},
         {OPT_CODEPAGE_SET | OPT_BOM, 65001, true},
         {OPT_UTF8 | OPT_STD_CONVERTERS, 0, true},
-        {OPT_UTF16 | OPT_BOM | OPT_STD_CONVERTERS, 0, true},
+        // The standard UTF-16 converter knows 16-bit units as UCS-2 only:
+        // characters beyond U+FFFF are lost in kanna, which has it.
+        {OPT_UTF16 | OPT_BOM | OPT_STD_CONVERTERS, 0, !LIBRARY_HAS_STD_CONVERTERS},
     };
     const WideString names[] = {u"a.txt", u"\u3042\u3044\u3046.txt", u"dir/\u30D5\u30A1\u30A4\u30EB",
                                 u"\u00E9t\u00E9 \U0001F600"};
     for (const Options& o : option_sets) {
         for (const WideString& name : names) {
             if (!o.all_of_unicode && name == names[3]) {
-                continue;  // no such characters in code page 932
+                continue;
             }
             SCOPED_TRACE(testing::PrintToString(name) + " flags " + std::to_string(o.flags) + " cp " +
                          std::to_string(o.code_page));
@@ -269,7 +273,7 @@ TEST_F(EncodeStoredName, RoundTripThroughTheDecoder) {
 // The ZIP library has no standard converters: with the bit set it stores
 // exactly what its own coder stores, even for text the standard converter
 // would treat differently (a lone surrogate).
-TEST_F(EncodeStoredName, StandardConvertersBit) {
+TEST_F(ENCODE_SUITE, StandardConvertersBit) {
     const WideString lone_surrogate = u"a\xDC00";
     begin(OPT_UTF8);
     const ByteString own = encode(lone_surrogate, 0);
