@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 
 #include "archive_options.h"
 #include "job_setup.h"

@@ -9,15 +9,11 @@
 
 namespace {
 
-// The record used when a caller passes none: the launcher's defaults.
+// The record used when a caller passes none: the launcher's defaults,
+// made afresh for every job.
 ArchiveOptions& default_options() {
     static ArchiveOptions options;
-    static bool initialised = false;
-    if (!initialised) {
-        init_archive_options(options);
-        initialised = true;
-    }
-    return options;
+    return init_archive_options(options);
 }
 
 // The locale name field up to its terminator. The field has a fixed size;

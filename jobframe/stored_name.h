@@ -14,16 +14,16 @@
 
 // Hint bits from the readers to decode_stored_name.
 enum : std::uint32_t {
-    HINT_UTF8 = 0x8,         // the archive marks the name as UTF-8 (ZIP bit 11)
+    HINT_UTF8 = 0x8,            // the archive marks the name as UTF-8 (ZIP bit 11)
     HINT_FF_SEPARATOR = 0x100,  // separators are 0xFF (U+FFFF in UTF-16): LZH directories
-    HINT_UTF16LE = 0x200,    // the bytes are UTF-16LE (LZH Unicode name records)
-    HINT_CODE_PAGE = 0x400,  // the bytes are in header_code_page (LZH code-page record)
+    HINT_UTF16LE = 0x200,       // the bytes are UTF-16LE (LZH Unicode name records)
+    HINT_CODE_PAGE = 0x400,     // the bytes are in header_code_page (LZH code-page record)
 };
 
 // Mode bits from the writers to encode_stored_name.
 enum : std::uint32_t {
-    ENCODE_DIRECTORY = 0x100,  // a directory path: separators become 0xFF where those apply
-    ENCODE_NO_UNICODE = 0x800,  // the field holds no Unicode form
+    ENCODE_DIRECTORY = 0x100,    // a directory path: separators become 0xFF where those apply
+    ENCODE_NO_UNICODE = 0x800,   // the field holds no Unicode form
     ENCODE_COMPONENT = 0x10000,  // internal: one component of a split directory path
 };
 
