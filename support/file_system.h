@@ -10,10 +10,14 @@ WideString full_path_of(const WideString& path);
 // path receives the absolute directory part, name the last segment; true
 // when there was no name part.
 bool full_path_and_name(WideString& path, WideString& name);
+// destination is replaced by the current directory; the result is its
+// length, 0 (and an empty destination) when it cannot be read.
 int current_directory(WideString& destination);
 int path_kind_of(const char16_t* path);
 // 0 missing, 1 file or other, -2 directory, -1 status unknown.
 int path_exists(const char16_t* path);
+// Creates the directory and its missing parents. A root (/, \ or C:\)
+// counts as existing; a relative path of one segment cannot be created.
 bool make_directories(const WideString& path);
 bool write_report_file(const WideString& text, const WideString& file_path, bool no_overwrite);
 // Length of the target path written into buffer (0 when none).

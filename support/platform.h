@@ -96,6 +96,11 @@ bool from_local_time(const LocalTime& local, std::int64_t& utc_seconds);
 int ansi_code_page();
 // Test hook: a non-zero value replaces the detected ANSI code page.
 void set_ansi_code_page_override(int code_page);
+// The ANSI code page Windows uses for the language of a POSIX locale name
+// such as "ja_JP.UTF-8" or "sr_RS@latin": 932 for Japanese, 936/950 for
+// Chinese, 949 Korean, 1251 Cyrillic languages, ...; 1252 for anything else,
+// "C" and "POSIX" included. The codeset part of the name is ignored.
+int ansi_code_page_for_locale(const char* locale_name);
 
 // Whether conversions with this code page are available (GetCPInfo).
 bool code_page_available(int code_page);
@@ -130,8 +135,9 @@ void free_ctype_locale(LocaleHandle locale);
 
 // wcstombs / mbstowcs with the given locale object or, when null, the
 // process locale. destination null measures. Result as the C library gives
-// it: the count, or (size_t)-1 on an unconvertible character, in which case
-// converted_before_failure receives what was converted until then.
+// it: the count (terminator not counted), or (size_t)-1 on an unconvertible
+// character. After a failure the destination holds what was converted
+// before the failing character, terminated when capacity leaves room.
 std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination,
                                  std::size_t capacity);
 std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination,

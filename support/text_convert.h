@@ -3,7 +3,9 @@
 // runtime library's locale conversion), and small text helpers.
 //
 // Functions that produce into a destination append to what it holds unless
-// the comment says they replace it. Sources are taken up to their first NUL.
+// the comment says they replace it. The locale and code-page conversions
+// take their sources up to the first NUL; the Unicode coders take the whole
+// string.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +42,9 @@ int code_page_to_wide(const ByteString& source, WideString& destination, int cod
                       unsigned flags = 0);
 WideString code_page_cstr_to_wide(const char* source, int code_page);
 
-// Unicode byte forms, the system's own coders.
+// Unicode byte forms, the system's own coders. wide_to_utf16_bytes with
+// with_bom replaces the destination by the mark; the UTF-8 forms return the
+// destination's length afterwards, the UTF-16 forms the count produced.
 int wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom,
                         bool big_endian);
 int utf16_bytes_to_wide(const ByteString& source, WideString& destination, bool big_endian);
