@@ -1,0 +1,464 @@
+// Stored-name conversion in both directions (see stored_name.h).
+#include "stored_name.h"
+
+#include "archive_options.h"
+#include "job_state.h"
+#include "library_traits.h"
+#include "text_convert.h"
+
+namespace {
+
+// Names are converted with the options as they stand at the call; a job
+// without a record (a header read outside an export) uses the defaults.
+ArchiveOptions options_snapshot(const JobState& job) {
+    ArchiveOptions options;
+    if (job.options != nullptr) {
+        options = *job.options;
+    } else {
+        init_archive_options(options);
+    }
+    return options;
+}
+
+bool use_std_converters(std::uint32_t flags) {
+    return LIBRARY_HAS_STD_CONVERTERS && (flags & OPT_STD_CONVERTERS) != 0;
+}
+
+// ---- the Unicode coders: the system's own, or in kanna on request the
+// standard library's (which replace their destination, so they work on a
+// fresh string that is then appended) -----------------------------------------
+
+void decode_utf8(const ByteString& bytes, WideString& name, bool use_std) {
+    if constexpr (LIBRARY_HAS_STD_CONVERTERS) {
+        if (use_std) {
+            WideString decoded;
+            std_utf8_to_wide(bytes, decoded);
+            name += decoded;
+            return;
+        }
+    }
+    // -1: a leading UTF-8 mark is skipped when there is one.
+    utf8_to_wide(bytes, name, -1);
+}
+
+void decode_utf16(const ByteString& bytes, WideString& name, bool big_endian, bool use_std) {
+    if constexpr (LIBRARY_HAS_STD_CONVERTERS) {
+        if (use_std) {
+            WideString decoded;
+            std_utf16_bytes_to_wide(bytes, decoded, big_endian);
+            name += decoded;
+            return;
+        }
+    }
+    utf16_bytes_to_wide(bytes, name, big_endian);
+}
+
+ByteString encode_utf8(const WideString& name, bool with_bom, bool use_std) {
+    ByteString encoded;
+    if constexpr (LIBRARY_HAS_STD_CONVERTERS) {
+        if (use_std) {
+            std_wide_to_utf8(name, encoded, with_bom);
+            return encoded;
+        }
+    }
+    wide_to_utf8(name, encoded, with_bom);
+    return encoded;
+}
+
+ByteString encode_utf16(const WideString& name, bool with_bom, bool big_endian, bool use_std) {
+    ByteString encoded;
+    if constexpr (LIBRARY_HAS_STD_CONVERTERS) {
+        if (use_std) {
+            std_wide_to_utf16_bytes(name, encoded, with_bom, big_endian);
+            return encoded;
+        }
+    }
+    wide_to_utf16_bytes(name, encoded, with_bom, big_endian);
+    return encoded;
+}
+
+bool is_separator(char16_t c) {
+    return c == u'/' || c == u'\\';
+}
+
+// A component that the file systems take for "." or "..": dots, and on
+// Windows also dots with blanks, which its path rules strip from the end
+// of a component.
+bool is_dot_component(const WideString& name, std::size_t begin, std::size_t end) {
+    bool has_dot = false;
+    for (std::size_t i = begin; i < end; ++i) {
+        if (name[i] == u'.') {
+            has_dot = true;
+        } else if (name[i] != u' ') {
+            return false;
+        }
+    }
+    return has_dot;
+}
+
+// The support library's neutralize_leading_separators leaves two ways for a
+// name to reach above the current directory: a last component ".." (the
+// LZH reader appends "/" to a decoded directory name, so the directory ".."
+// becomes "../"), and components such as ".. " that Windows reads as "..".
+// A dot component followed by a separator loses the separator, a last dot
+// component its last character, both to the replacement character.
+int neutralize_dot_components(WideString& name) {
+    int fixes = 0;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        const bool at_end = i == name.size();
+        if (!at_end && !is_separator(name[i])) {
+            continue;
+        }
+        if (is_dot_component(name, begin, i)) {
+            name[at_end ? i - 1 : i] = replacement_char;
+            ++fixes;
+            if (!at_end) {
+                continue;  // the component now runs on past the replaced separator
+            }
+        }
+        begin = i + 1;
+    }
+    return fixes;
+}
+
+// The nine characters that never go into the narrow fallback name.
+bool is_rejected_in_fallback(unsigned char b) {
+    switch (b) {
+    case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr char16_t UTF16_SEPARATOR = 0xFFFF;
+constexpr char FF_SEPARATOR = '\xFF';
+constexpr std::int32_t CODE_PAGE_UTF8 = 65001;
+
+}  // namespace
+
+// ---- decoding -----------------------------------------------------------------
+
+void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) {
+    JobState& job = job_state();
+    const ArchiveOptions options = options_snapshot(job);
+    const std::uint32_t flags = options.flags;
+    const bool use_std = use_std_converters(flags);
+    name.clear();
+
+    // The archive's own marks (a Unicode name record, a code-page record)
+    // decide the form; otherwise the options and the ZIP UTF-8 bit do, and
+    // a byte-order mark in the bytes overrides which Unicode form.
+    const bool unicode_hint = (hint & HINT_UTF16LE) != 0;
+    const bool cp_hint = (hint & HINT_CODE_PAGE) != 0;
+    bool utf8 = false;
+    bool utf16 = false;
+    bool ascii = false;
+    if (!unicode_hint && !cp_hint) {
+        utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0;
+        utf16 = (flags & OPT_UTF16) != 0;
+        if (utf8 || utf16) {
+            const int bom = detect_bom(bytes);
+            if (bom == 2 || bom == 3) {
+                if (utf8) {
+                    utf8 = false;
+                    utf16 = true;
+                }
+            } else if (bom == 8) {
+                if (utf16) {
+                    utf16 = false;
+                    utf8 = true;
+                }
+            } else if (utf16 && (flags & OPT_BOM)) {
+                utf16 = false;  // a mark was promised and is absent
+            } else if (utf8 && is_ascii(bytes)) {
+                // ASCII bytes are their own UTF-8 and are taken as they are.
+                // Writers store ASCII names in one byte per character even
+                // with both Unicode options, so the ASCII form also wins
+                // over UTF-16 here; decoding the bytes as UTF-16 as well
+                // would put a second, garbled copy in front of the name.
+                utf8 = false;
+                utf16 = false;
+                ascii = true;
+            }
+        }
+    }
+
+    WideString raw;
+    if (job.report_on) {
+        raw = hex_list(bytes);
+    }
+
+    bool converted = true;
+    WideString label;
+    if (utf8) {
+        decode_utf8(bytes, name, use_std);
+        label = u"UTF-8";
+    } else if (utf16 || unicode_hint) {
+        // The LZH Unicode records are always little-endian.
+        const bool big_endian = (flags & OPT_BIG_ENDIAN) != 0 && !unicode_hint;
+        decode_utf16(bytes, name, big_endian, use_std);
+        label = u"UTF-16";
+    } else {
+        converted = false;
+    }
+
+    const char16_t separator = static_cast<unsigned char>(job.separator_byte);
+    const bool ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
+    if (ff) {
+        if (converted) {
+            for (char16_t& c : name) {
+                if (c == UTF16_SEPARATOR) {
+                    c = separator;
+                }
+            }
+        } else {
+            // 0xFF is no character of the ASCII range nor a lead or trail
+            // byte of code page 932, so it can be replaced before either
+            // conversion sees the bytes.
+            ascii = true;
+            for (char& b : bytes) {
+                const auto u = static_cast<unsigned char>(b);
+                if (u == 0xFF) {
+                    b = job.separator_byte;
+                } else if (u >= 0x80) {
+                    ascii = false;
+                }
+            }
+        }
+    }
+
+    if (ascii || (!ff && !converted && is_ascii(bytes))) {
+        for (char b : bytes) {
+            name.push_back(static_cast<unsigned char>(b));
+        }
+        label = u"Ascii";
+        converted = true;
+    }
+
+    if (!converted) {
+        if (cp_hint || options.locale_name_ref == nullptr) {
+            // 0 is the ANSI code page.
+            const std::int32_t code_page = cp_hint ? job.header_code_page : options.code_page;
+            code_page_to_wide(bytes, name, code_page, true);
+            label = u"cp " + int_to_wide(code_page);
+        } else if (job.locale_object != nullptr) {
+            locale_bytes_to_wide(bytes, name, true, job.locale_object);
+            label = u"(locale_t)";
+        } else {
+            locale_bytes_to_wide(bytes, name, true);
+            label = u"(locale)";
+        }
+    }
+
+    if (job.report_on) {
+        job.report_text += raw + u"\n └";
+        if (!label.empty()) {
+            job.report_text += label + u":";
+        }
+        job.report_text += u" " + name + u"\n";
+    }
+
+    // The name must be creatable below the current directory.
+    int fixes = 0;
+    if (name.empty()) {
+        name = u"0_" + random_wide_string(18, false);
+        fixes = 1;
+    } else if (name.size() > job.name_length_limit) {
+        name.erase(0, name.size() - job.name_length_limit);
+        fixes = 1;
+    }
+    fixes += replace_invalid_name_chars(name);
+    fixes += neutralize_leading_separators(name);
+    fixes += neutralize_dot_components(name);
+    if (job.report_on && fixes > 0) {
+        job.report_text += u" └修正> " + name + u"\n";
+    }
+}
+
+// ---- encoding -----------------------------------------------------------------
+
+void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode) {
+    JobState& job = job_state();
+    const ArchiveOptions options = options_snapshot(job);
+    const std::uint32_t flags = options.flags;
+    const bool use_std = use_std_converters(flags);
+
+    if (name.empty()) {
+        if (job.report_on) {
+            job.report_text += u"empty! \n";
+        }
+        return;
+    }
+
+    const bool no_unicode = (mode & ENCODE_NO_UNICODE) != 0;
+    const bool unicode_header = (flags & OPT_UNICODE_HEADER) != 0 && !no_unicode;
+    const bool ff = (mode & ENCODE_DIRECTORY) != 0 &&
+                    ((flags & OPT_FF_SEPARATOR) != 0 || unicode_header);
+    const bool top = (mode & ENCODE_COMPONENT) == 0;
+    // UTF-16 without a mark is the one form that does not keep ASCII names
+    // in one byte per character.
+    const bool plain_allowed = !((flags & OPT_UTF16) != 0 && (flags & OPT_BOM) == 0);
+    const std::size_t start = bytes.size();
+
+    if (top) {
+        job.name_result_flags = 0;
+    }
+
+    if (plain_allowed && top && is_ascii(name)) {
+        for (char16_t c : name) {
+            bytes.push_back(ff && is_separator(c) ? FF_SEPARATOR : static_cast<char>(c & 0xFF));
+        }
+        job.name_result_flags |= NAME_ASCII;
+        if (job.report_on) {
+            job.report_text += name + u"\n└Ascii: " + hex_list(bytes.substr(start)) + u"\n";
+        }
+        return;
+    }
+
+    const bool unicode =
+        ((flags & (OPT_UTF8 | OPT_UTF16)) != 0 || unicode_header) && !no_unicode;
+    WideString source = name;
+    if (ff && (unicode || options.code_page == CODE_PAGE_UTF8)) {
+        for (char16_t& c : source) {
+            if (is_separator(c)) {
+                c = UTF16_SEPARATOR;
+            }
+        }
+    }
+
+    WideString label;
+    bool split = false;
+    if (unicode) {
+        const bool bom = (flags & OPT_BOM) != 0 && !unicode_header;
+        if (bom) {
+            job.name_result_flags |= NAME_BOM;
+        }
+        if (flags & OPT_UTF8) {
+            bytes += encode_utf8(source, bom, use_std);
+            job.name_result_flags |= NAME_UTF8;
+            label = u"UTF-8";
+        } else {
+            // The LZH Unicode header is always little-endian.
+            const bool big_endian = (flags & OPT_BIG_ENDIAN) != 0 && !unicode_header;
+            bytes += encode_utf16(source, bom, big_endian, use_std);
+            job.name_result_flags |= NAME_UTF16;
+            if (unicode_header) {
+                job.name_result_flags |= NAME_UNICODE_HEADER;
+            }
+            label = u"UTF-16";
+        }
+    } else if (!ff || options.code_page == CODE_PAGE_UTF8) {
+        if (job.locale_object != nullptr) {
+            wide_to_locale_bytes(name, bytes, true, job.locale_object);
+            label = u"(locale_t)";
+        } else if (options.locale_name_ref != nullptr) {
+            wide_to_locale_bytes(name, bytes, true);
+            label = u"(locale)";
+        } else {
+            const int produced = wide_to_code_page(source, bytes, options.code_page, true);
+            if (produced > 0 && options.code_page == CODE_PAGE_UTF8) {
+                job.name_result_flags |= NAME_UTF8;
+                if (flags & OPT_BOM) {
+                    bytes.insert(start, "\xEF\xBB\xBF");
+                }
+            }
+            if (job.cp_header) {
+                if ((job.name_result_flags & NAME_CODEPAGE_HEADER) == 0) {
+                    job.name_result_flags |= NAME_CODEPAGE_HEADER;
+                    job.header_code_page =
+                        options.code_page != 0 ? options.code_page : job.ansi_code_page;
+                    if (job.report_on) {
+                        const WideString cp = u"cp" + int_to_wide(job.header_code_page);
+                        if (top) {
+                            label = cp;
+                        } else {
+                            job.report_text += cp + u": ";
+                        }
+                    }
+                }
+            } else if (top) {
+                label = u"cp " + int_to_wide(options.code_page);
+            }
+        }
+    } else {
+        // A directory path whose separators must become 0xFF, through a
+        // code page or locale that cannot produce that byte: each component
+        // is converted on its own and the 0xFF bytes are put between them.
+        split = true;
+        if (job.report_on) {
+            if (!no_unicode) {
+                job.report_text += name + u"\n└";
+            }
+            job.report_text += u"(分割処理)";
+        }
+        const std::uint32_t component_mode = ENCODE_COMPONENT | (mode & ENCODE_NO_UNICODE);
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i <= name.size(); ++i) {
+            const bool at_end = i == name.size();
+            if (!at_end && !is_separator(name[i])) {
+                continue;
+            }
+            // Empty components (two separators in a row) convert to nothing.
+            if (i > begin) {
+                ByteString piece;
+                encode_stored_name(name.substr(begin, i - begin), piece, component_mode);
+                bytes += piece;
+            }
+            if (at_end) {
+                break;
+            }
+            bytes.push_back(FF_SEPARATOR);
+            begin = i + 1;
+        }
+    }
+
+    if (job.report_on && top) {
+        if (!split) {
+            if (!no_unicode) {
+                job.report_text += name + u"\n";
+            }
+            job.report_text += u"└";
+        }
+        if (!label.empty()) {
+            job.report_text += label + u": ";
+        }
+        job.report_text += hex_list(bytes.substr(start)) + u"\n";
+    }
+}
+
+// ---- the narrow fallback beside a Unicode header --------------------------------
+
+ByteString ascii_fallback_name(const ByteString& bytes) {
+    ByteString result;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool odd = (i & 1) != 0;
+        if (odd && b == 0) {
+            continue;  // the zero high byte of an ASCII character
+        }
+        if (b >= 0x80) {
+            // U+FFFF, the directory separator of the Unicode form, stays the
+            // narrow form's 0xFF separator.
+            if (b == 0xFF && !odd && i + 1 < bytes.size() &&
+                static_cast<unsigned char>(bytes[i + 1]) == 0xFF) {
+                result.push_back(FF_SEPARATOR);
+                ++i;
+            } else {
+                result.push_back('_');
+            }
+            continue;
+        }
+        if (b < 0x20 || b == 0x7F || is_rejected_in_fallback(b)) {
+            result.push_back('_');
+        } else {
+            result.push_back(static_cast<char>(b));
+        }
+    }
+    JobState& job = job_state();
+    if (job.report_on) {
+        job.report_text += u" " + escape_non_printable(result) + u"\n";
+    }
+    return result;
+}

@@ -1,0 +1,43 @@
+// Stored-name conversion: the bytes an archive stores for an entry name and
+// the wide name the file system gets, in both directions. Every header
+// reader and writer of both libraries converts its names here.
+//
+// The options are read afresh from the job's record at every call; the
+// derived state (report_on, separator_byte, name_length_limit, the locale,
+// cp_header, ansi_code_page) comes from job_state(). With reporting on,
+// each call appends the stored bytes and the chosen form to report_text.
+#pragma once
+
+#include <cstdint>
+
+#include "text_types.h"
+
+// Hint bits from the readers to decode_stored_name.
+enum : std::uint32_t {
+    HINT_UTF8 = 0x8,            // the archive marks the name as UTF-8 (ZIP bit 11)
+    HINT_FF_SEPARATOR = 0x100,  // separators are 0xFF (U+FFFF in UTF-16): LZH directories
+    HINT_UTF16LE = 0x200,       // the bytes are UTF-16LE (LZH Unicode name records)
+    HINT_CODE_PAGE = 0x400,     // the bytes are in header_code_page (LZH code-page record)
+};
+
+// Mode bits from the writers to encode_stored_name.
+enum : std::uint32_t {
+    ENCODE_DIRECTORY = 0x100,    // a directory path: separators become 0xFF where those apply
+    ENCODE_NO_UNICODE = 0x800,   // the field holds no Unicode form
+    ENCODE_COMPONENT = 0x10000,  // internal: one component of a split directory path
+};
+
+// Stored bytes to a wide name that is safe to create below the current
+// directory: never empty, at most name_length_limit units, no absolute path,
+// no "." or ".." component, no character the file systems reject. The name
+// is replaced.
+void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint);
+
+// A wide name to stored bytes, appended to bytes. The form chosen is left in
+// job_state().name_result_flags (NAME_* bits) and, when the code-page record
+// applies, header_code_page.
+void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode);
+
+// An ASCII-safe narrow name made from a UTF-16LE stored name (with U+FFFF as
+// directory separator), for the narrow name field beside a Unicode header.
+ByteString ascii_fallback_name(const ByteString& bytes);

@@ -1,0 +1,140 @@
+// Helpers shared by the job-frame tests: a fresh job state per test, message
+// boxes answered from a script and recorded, a scratch directory that is the
+// current directory while a test runs, and byte strings written as numbers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "archive_options.h"
+#include "job_setup.h"
+#include "job_state.h"
+#include "platform.h"
+#include "text_types.h"
+
+// Tests that run against both builds of the frame (kanna's and nomi's) name
+// their suites with this, so that the two programs' tests differ in CTest.
+#if JOBFRAME_STD_CONVERTERS
+#define LIBRARY_SUITE(name) name##Kanna
+#else
+#define LIBRARY_SUITE(name) name##Nomi
+#endif
+
+namespace jobframe_test {
+
+inline ByteString bytes_of(std::initializer_list<int> values) {
+    ByteString b;
+    for (int v : values) {
+        b.push_back(static_cast<char>(v));
+    }
+    return b;
+}
+
+inline WideString number(int value) {
+    const std::string digits = std::to_string(value);
+    return WideString(digits.begin(), digits.end());
+}
+
+// Forgets everything a previous test left in the library's job state.
+inline void reset_job_state() {
+    restore_locale();
+    job_state() = JobState{};
+}
+
+struct RecordedBox {
+    WideString text;
+    WideString title;
+    platform::BoxKind kind;
+};
+
+// Installs a message-box handler for its lifetime: every box is recorded,
+// and questions are answered from `answers` (an empty script answers
+// "closed", which no test relies on by accident).
+class BoxRecorder {
+public:
+    BoxRecorder() {
+        platform::set_message_box_handler(
+            [this](const WideString& text, const WideString& title, platform::BoxKind kind) {
+                boxes.push_back({text, title, kind});
+                if (kind == platform::BoxKind::ok) {
+                    return platform::BoxAnswer::ok;
+                }
+                if (answers.empty()) {
+                    return platform::BoxAnswer::closed;
+                }
+                const platform::BoxAnswer answer = answers.front();
+                answers.pop_front();
+                return answer;
+            });
+    }
+    ~BoxRecorder() { platform::set_message_box_handler(nullptr); }
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    std::vector<RecordedBox> boxes;
+    std::deque<platform::BoxAnswer> answers;
+};
+
+// A new empty directory under the system's temporary directory, made the
+// current directory; the previous one is current again afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        // Test programs run in parallel: the first name that can be created
+        // is ours.
+        const auto base = std::filesystem::temp_directory_path();
+        for (int serial = 0;; ++serial) {
+            root_ = base / ("jobframe_test_" + std::to_string(serial));
+            std::error_code ec;
+            if (std::filesystem::create_directory(root_, ec)) {
+                break;
+            }
+        }
+        platform::current_directory(previous_);
+        EXPECT_TRUE(platform::set_current_directory(path()));
+    }
+    ~ScratchDirectory() {
+        platform::set_current_directory(previous_);
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    WideString path() const { return root_.generic_u16string(); }
+    std::filesystem::path file(const WideString& relative) const { return root_ / std::filesystem::path(relative); }
+
+    void make_file(const WideString& relative, const std::string& content = "x") const {
+        std::ofstream out(file(relative), std::ios::binary);
+        out << content;
+    }
+    bool is_directory(const WideString& relative) const { return std::filesystem::is_directory(file(relative)); }
+    bool exists(const WideString& relative) const { return std::filesystem::exists(file(relative)); }
+    std::string read(const WideString& relative) const {
+        std::ifstream in(file(relative), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::filesystem::path root_;
+    WideString previous_;
+};
+
+// The options record as the launcher makes it, with the given bits.
+inline ArchiveOptions make_options(std::uint32_t flags = 0, std::int32_t code_page = 0) {
+    ArchiveOptions options;
+    init_archive_options(options);
+    options.flags = flags;
+    options.code_page = code_page;
+    return options;
+}
+
+}  // namespace jobframe_test
