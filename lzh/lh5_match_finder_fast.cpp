@@ -46,6 +46,20 @@ inline int match_length(const std::uint8_t* a, const std::uint8_t* b, int limit)
     }
 }
 
+// Where the reference's buffer begins, in source bytes, when it searches at
+// source position at: it slides by 8192 whenever its position reaches 16128,
+// that is at 16128, 24320, 32512, ... After the k-th slide the buffer
+// begins at 8192 k, so for the 256 positions from each slide point on less
+// than 8192 bytes of history are left (7936 right at the slide point).
+constexpr std::int64_t SLIDE_AT = 16128;
+constexpr std::int64_t SLIDE = 8192;
+
+inline std::int64_t reference_history_start(std::int64_t at) {
+    if (at < SLIDE_AT) return 0;
+    const std::int64_t slides = (at - SLIDE_AT) / SLIDE + 1;
+    return slides * SLIDE;
+}
+
 }  // namespace
 
 LH5MatchFinderFast::LH5MatchFinderFast()
@@ -56,6 +70,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
     std::fill(chain_.begin(), chain_.end(), -1);
     end_ = 0;
     position_ = 0;
+    base_ = 0;
     fill(input);
 
     std::uint8_t* const buffer = buffer_.data();
@@ -77,7 +92,8 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
             const std::uint8_t* const current = buffer + p;
             const std::uint32_t hash = hash3(current);
             const int longest = std::min(MAX_MATCH, ahead);
-            const std::int32_t low = std::max(p - MAX_DISTANCE, 0);
+            const auto low = static_cast<std::int32_t>(
+                std::max({std::int64_t{p} - MAX_DISTANCE, reference_history_start(base_ + p) - base_, std::int64_t{0}}));
             for (std::int32_t g = head[hash]; g >= low; g = chain[g & CHAIN_MASK]) {
                 const std::uint8_t* const candidate = buffer + g;
                 // Only a longer match counts; it must agree one byte on.
@@ -115,6 +131,7 @@ void LH5MatchFinderFast::slide() {
     std::memmove(buffer_.data(), buffer_.data() + delta, static_cast<std::size_t>(end_ - delta));
     end_ -= delta;
     position_ -= delta;
+    base_ += delta;
     const auto move_down = [delta](std::int32_t& entry) { entry = entry < delta ? -1 : entry - delta; };
     std::for_each(head_.begin(), head_.end(), move_down);
     std::for_each(chain_.begin(), chain_.end(), move_down);

@@ -18,6 +18,9 @@
 //     goes on, as the reference does. Positions count from the start of the
 //     buffer and are moved down with it; entries older than the 8192-byte
 //     reach are dropped then, which the reach check would have done.
+//   - The reach is the reference's: 8192 bytes, but never before the start
+//     of the reference's own 16384-byte buffer, which after each of its
+//     slides holds less history for a while (reference_history_start).
 //   - The last two bytes of the source start no match and are not entered.
 #pragma once
 
@@ -53,6 +56,7 @@ private:
     std::vector<std::int32_t> chain_;  // by position modulo CHAIN_SIZE
     std::int32_t end_ = 0;             // valid bytes in the buffer
     std::int32_t position_ = 0;        // next byte to encode
+    std::int64_t base_ = 0;            // source position of buffer byte 0
 };
 
 }  // namespace lzh

@@ -13,7 +13,10 @@
 // The source passes through a 16384-byte buffer. When the position reaches
 // 16128 (0x3F00) the buffer slides down by 8192 and is topped up, so while
 // the source lasts at least 256 bytes (the longest match) lie ahead of the
-// position, and 8192 bytes of history behind it stay in the buffer.
+// position. Candidates lie at most 8192 bytes back and inside the buffer:
+// right after a slide only 7936 bytes of history are left, so for the next
+// 256 positions the reach is a little shorter than 8192. That belongs to
+// the definition of the output too.
 #pragma once
 
 #include <cstdint>
