@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <string>
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
             std::ifstream in(argv[i], std::ios::binary);
             if (!in) {
-                std::fprintf(stderr, "cannot read %s\n", argv[i]);
+                std::cerr << "cannot read " << argv[i] << '\n';
                 return 2;
             }
             inputs.push_back({argv[i], Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
@@ -117,7 +119,15 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     double total_in = 0, total_out = 0, total_plain = 0, total_fast = 0;
-    std::printf("%-20s %12s %12s %7s %12s %12s\n", "input", "bytes", "lh5 bytes", "ratio", "plain MB/s", "fast MB/s");
+    const auto row = [](const std::string& name, double in, double out, double plain_mbs, double fast_mbs) {
+        std::cout << std::left << std::setw(20) << name << std::right << std::fixed << std::setprecision(0)
+                  << std::setw(12) << in << std::setw(12) << out << std::setprecision(2) << std::setw(8)
+                  << 100.0 * out / in << '%' << std::setprecision(1) << std::setw(12) << plain_mbs
+                  << std::setw(12) << fast_mbs;
+    };
+    std::cout << std::left << std::setw(20) << "input" << std::right << std::setw(12) << "bytes" << std::setw(12)
+              << "lh5 bytes" << std::setw(9) << "ratio" << std::setw(12) << "plain MB/s" << std::setw(12)
+              << "fast MB/s" << '\n';
     for (const Input& input : inputs) {
         {
             std::ofstream out(scratch, std::ios::binary);
@@ -131,21 +141,20 @@ int main(int argc, char** argv) {
         try {
             round_trip = lh5_test::decode(fast.data, input.bytes.size()).bytes == input.bytes;
         } catch (const lh5_test::DecodeError& e) {
-            std::fprintf(stderr, "%s: %s\n", input.name.c_str(), e.what());
+            std::cerr << input.name << ": " << e.what() << '\n';
         }
-        const double mb = static_cast<double>(input.bytes.size()) / 1e6;
-        std::printf("%-20s %12zu %12zu %6.2f%% %12.1f %12.1f%s%s\n", input.name.c_str(), input.bytes.size(),
-                    fast.data.size(), 100.0 * static_cast<double>(fast.data.size()) / static_cast<double>(input.bytes.size()),
-                    mb / plain.seconds, mb / fast.seconds, same ? "" : "  DIFFERENT", round_trip ? "" : "  NO ROUND TRIP");
+        const double in = static_cast<double>(input.bytes.size());
+        const double out = static_cast<double>(fast.data.size());
+        row(input.name, in, out, in / 1e6 / plain.seconds, in / 1e6 / fast.seconds);
+        std::cout << (same ? "" : "  DIFFERENT") << (round_trip ? "" : "  NO ROUND TRIP") << '\n';
         ok = ok && same && round_trip;
-        total_in += static_cast<double>(input.bytes.size());
-        total_out += static_cast<double>(fast.data.size());
+        total_in += in;
+        total_out += out;
         total_plain += plain.seconds;
         total_fast += fast.seconds;
     }
     std::remove(scratch.c_str());
-    std::printf("%-20s %12.0f %12.0f %6.2f%% %12.1f %12.1f\n", "total", total_in, total_out,
-                100.0 * total_out / total_in, total_in / 1e6 / total_plain, total_in / 1e6 / total_fast);
-    std::printf(ok ? "all forms agree and decode back\n" : "CHECK FAILED\n");
+    row("total", total_in, total_out, total_in / 1e6 / total_plain, total_in / 1e6 / total_fast);
+    std::cout << '\n' << (ok ? "both forms agree and decode back" : "CHECK FAILED") << '\n';
     return ok ? 0 : 1;
 }
