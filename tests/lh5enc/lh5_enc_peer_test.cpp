@@ -132,7 +132,7 @@ protected:
     }
     // The archive and the logs stay for a look when something failed.
     void TearDown() override {
-        if (!HasFailure()) fs::remove_all(dir_);
+        if (!dir_.empty() && !HasFailure()) fs::remove_all(dir_);
     }
 
     void expect_all_extracted() {
