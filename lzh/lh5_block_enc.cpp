@@ -73,11 +73,12 @@ void LH5BlockEnc::block_put() {
     // A block of literals only has no position code; its empty count list
     // gives the single length 1 for symbol 0, written in the single-symbol
     // form.
-    const LzhHuffEnc literal_table(std::span(literal_counts.data(), static_cast<std::size_t>(literal_end)),
-                                   CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
-    const LzhHuffEnc position_table(
-        std::span(position_counts.data(), static_cast<std::size_t>(position_end)), CODE_LENGTH_LIMIT,
+    const LzhHuffEnc literal_table(
+        std::span(literal_counts.data(), static_cast<std::size_t>(literal_end)), CODE_LENGTH_LIMIT,
         coding::SingleCode::ZERO_BITS);
+    const LzhHuffEnc position_table(
+        std::span(position_counts.data(), static_cast<std::size_t>(position_end)),
+        CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
     BLenLiteralEnc(literal_table.blen).put(output_);
     BLenPositionEnc(position_table.blen).put(output_);
 

@@ -78,7 +78,9 @@ Bytes read_file(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::vector<std::pair<std::string, Bytes>> sources() {
     const Bytes pairs = lh5_test::de_bruijn_pairs();
@@ -128,7 +130,8 @@ protected:
         }
         archive.push_back(0);
         std::ofstream(dir_ / "test.lzh", std::ios::binary)
-            .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+            .write(reinterpret_cast<const char*>(archive.data()),
+                   static_cast<std::streamsize>(archive.size()));
     }
     // The archive and the logs stay for a look when something failed.
     void TearDown() override {

@@ -24,7 +24,8 @@ class TempFile {
 public:
     explicit TempFile(const Bytes& bytes, const std::string& tag = "in") {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::string("lh5enc_") + info->test_suite_name() + "_" + info->name() + "_" + tag + ".bin";
+        path_ = std::string("lh5enc_") + info->test_suite_name() + "_" + info->name() + "_" + tag +
+                ".bin";
         for (char& c : path_) {
             if (c == '/' || c == '\\') c = '_';
         }
@@ -49,7 +50,8 @@ struct Compressed {
 };
 
 // Compresses bytes through a file with the chosen form of the search.
-inline Compressed compress(const Bytes& bytes, lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
+inline Compressed compress(const Bytes& bytes,
+                           lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
                            const std::string& tag = "in") {
     TempFile file(bytes, tag);
     std::FILE* source = std::fopen(file.path().c_str(), "rb");
@@ -92,7 +94,8 @@ inline std::uint16_t crc16(const Bytes& bytes) {
     std::uint16_t crc = 0;
     for (const std::uint8_t b : bytes) {
         crc ^= b;
-        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
     }
     return crc;
 }
@@ -126,11 +129,11 @@ inline Bytes de_bruijn_pairs() {
 // data with many short and medium matches.
 inline Bytes text_like(std::size_t size, std::uint32_t seed) {
     static const char* const words[] = {
-        "the",     "archive", "of",      "and",     "a",       "to",       "block",  "is",
-        "in",      "header",  "length",  "code",    "for",     "with",     "bytes",  "match",
-        "table",   "symbol",  "each",    "data",    "window",  "distance", "from",   "that",
-        "literal", "encoder", "decoder", "huffman", "stream",  "position", "file",   "name",
-        "level",   "method",  "chain",   "buffer",  "greedy",  "slide",    "entry",  "record"};
+        "the",     "archive", "of",      "and",     "a",      "to",       "block", "is",
+        "in",      "header",  "length",  "code",    "for",    "with",     "bytes", "match",
+        "table",   "symbol",  "each",    "data",    "window", "distance", "from",  "that",
+        "literal", "encoder", "decoder", "huffman", "stream", "position", "file",  "name",
+        "level",   "method",  "chain",   "buffer",  "greedy", "slide",    "entry", "record"};
     std::mt19937 rng(seed);
     std::geometric_distribution<int> pick(0.12);
     std::uniform_int_distribution<int> punct(0, 15);
@@ -151,7 +154,9 @@ inline Bytes runs(std::size_t size, std::uint32_t seed, int max_run) {
     std::uniform_int_distribution<int> byte(0, 255);
     std::uniform_int_distribution<int> length(1, max_run);
     Bytes out;
-    while (out.size() < size) out.insert(out.end(), static_cast<std::size_t>(length(rng)), static_cast<std::uint8_t>(byte(rng)));
+    while (out.size() < size)
+        out.insert(out.end(), static_cast<std::size_t>(length(rng)),
+                   static_cast<std::uint8_t>(byte(rng)));
     out.resize(size);
     return out;
 }
