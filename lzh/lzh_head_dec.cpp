@@ -108,6 +108,7 @@ std::int64_t LZHHeadDec::data_size() const {
 void LZHHeadDec::read_level01() {
     const int found_level = int_get(head::LEVEL, 1);
     const std::size_t length = static_cast<std::size_t>(int_get(head::LEVEL0_LENGTH, 1)) + 2;
+    if (length <= head::NAME_LENGTH) throw FORMAT_ERROR;
     fill_to(length);
     compressed_size = static_cast<std::uint32_t>(int_get(head::COMPRESSED_SIZE, 4));
     original_size = static_cast<std::uint32_t>(int_get(head::ORIGINAL_SIZE, 4));
