@@ -135,12 +135,12 @@ inline ByteString level2_header(const std::string& method, std::uint32_t compres
 // ---- archives from the library's own writer -------------------------------------
 
 struct Member {
-    WideString name;       // after the last "/"
-    WideString directory;  // "" or "dir/sub/"
-    std::string data;      // original bytes
+    WideString name = {};       // after the last "/"
+    WideString directory = {};  // "" or "dir/sub/"
+    std::string data = {};      // original bytes
     std::string method = "-lh0-";
-    std::optional<std::string> stored;  // the data as stored; default: data
-    std::optional<std::uint16_t> crc;   // default: the CRC-16 of data
+    std::optional<std::string> stored = std::nullopt;  // the data as stored; default: data
+    std::optional<std::uint16_t> crc = std::nullopt;   // default: the CRC-16 of data
     int year = 2021, month = 7, day = 15, hour = 12, minute = 34, second = 56;
 };
 
@@ -458,6 +458,14 @@ public:
     Scratch& operator=(const Scratch&) = delete;
 
     static WideString wide(const fs::path& p) { return p.generic_u16string(); }
+
+    // Empties the destination (and stays in it).
+    void fresh_dest() const {
+        platform::set_current_directory(wide(root_));
+        fs::remove_all(dest());
+        fs::create_directory(dest());
+        EXPECT_TRUE(platform::set_current_directory(wide(dest())));
+    }
 
     fs::path root() const { return root_; }
     fs::path dest() const { return root_ / "dest"; }
