@@ -131,9 +131,11 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
             job.report_text += u"└H46(cp): " + int_to_wide(job.header_code_page) + u"\n";
         }
     }
-    const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(2, '\0'));
-    if (bytes.size() % 256 == 0) bytes.push_back(0);
-    if (bytes.size() > head_enc::MAX_LENGTH) throw TOO_LONG;
+    // The CRC record is the last one: with its two CRC bytes, its type and
+    // the final size field the header grows by 5. A length that would be a
+    // multiple of 256 gets a third data byte, 0, in this record.
+    const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
+    const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
     put(head_enc::LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
 
     CrcTable16 crc;

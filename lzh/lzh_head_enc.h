@@ -20,8 +20,10 @@
 //
 // A header whose length is a multiple of 256 would begin with a zero byte,
 // which every reader takes for the end of the archive. Such a header gets
-// one more byte, a 0 after the end of the chain; readers take a level-2
-// header by its length and never look at it.
+// one more byte, a 0 after the two CRC bytes of its 0x00 record: readers
+// take the CRC from the record's first two bytes. (A byte after the end of
+// the chain would do for readers that skip a level-2 header by its length,
+// but some take the data to start where the chain ends.)
 #pragma once
 
 #include <cstddef>

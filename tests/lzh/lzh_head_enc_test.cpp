@@ -166,7 +166,9 @@ TEST_F(LzhHeadEnc, ALengthThatWouldStartWithAZeroByteGetsOneMore) {
     const ByteString h = header_of(entry);
     ASSERT_EQ(h.size(), 257u);
     EXPECT_EQ(h.substr(0, 2), le(257, 2));
-    EXPECT_EQ(h.substr(254, 3), ByteString(3, '\0'));  // end of the chain, then the extra byte
+    // The CRC record holds the CRC and a zero byte; the chain ends after it.
+    EXPECT_EQ(h.substr(249, 3), le(6, 2) + bytes_of({0x00}));
+    EXPECT_EQ(h.substr(254, 3), ByteString(3, '\0'));
     ByteString zeroed = h;
     zeroed[252] = zeroed[253] = '\0';
     EXPECT_EQ(h.substr(252, 2), le(crc16(zeroed), 2));
