@@ -62,6 +62,25 @@ inline void write_file(const fs::path& path, const ByteString& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// The rows of a tab-separated file, "#" lines left out; empty when the
+// file cannot be read.
+inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
+    std::vector<std::vector<std::string>> rows;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+            fields.push_back(line.substr(start, tab - start));
+        }
+        fields.push_back(line.substr(start));
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
 inline std::uint32_t crc32_of(const ByteString& bytes) {
     coding::CrcTable32 crc;
     for (const char c : bytes) crc.update(static_cast<std::uint8_t>(c));
