@@ -140,7 +140,7 @@ private:
     std::size_t filled_ = 0;  // valid bytes in block_
     bool ended_ = false;
     std::uint64_t bits_ = 0;
-    int held_ = 0;            // bits held in bits_, 0 to 64
+    int held_ = 0;  // bits held in bits_, 0 to 64
 };
 
 }  // namespace coding
