@@ -112,6 +112,13 @@ public:
     }
 
     void queue(const std::string& name, const Bytes& stream, const Bytes& input) {
+        if (pending_.empty() && owner_.empty()) {
+            // CTest runs the tests of one program side by side, each in a
+            // process of its own: the first test that queues names the
+            // directory of this process.
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            owner_ = info ? std::string(info->test_suite_name()) + "_" + info->name() : "env";
+        }
         pending_.push_back({name, stream, input});
     }
 
@@ -133,9 +140,7 @@ public:
     // and whether everything matched. Empties the queue.
     bool run(std::string& report) {
         namespace fs = std::filesystem;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const fs::path dir = fs::path("deflateenc_zlib_") +=
-            (info ? std::string(info->test_suite_name()) + "_" + info->name() : std::string("env"));
+        const fs::path dir = fs::path("deflateenc_zlib_" + sanitize(owner_));
         fs::remove_all(dir);
         fs::create_directories(dir);
         int index = 0;
@@ -187,7 +192,7 @@ private:
     static std::string sanitize(const std::string& name) {
         std::string out;
         for (char c : name) out += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
-        return out.substr(0, 60);
+        return out.substr(0, 100);
     }
 
     static void write(const std::filesystem::path& path, const Bytes& bytes) {
@@ -196,6 +201,7 @@ private:
     }
 
     std::vector<Pending> pending_;
+    std::string owner_;
 };
 
 // Registered before the tests start, so that its TearDown runs at the end.
