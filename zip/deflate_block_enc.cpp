@@ -159,6 +159,37 @@ void run_length_code(std::span<const std::int8_t> lengths, std::vector<LengthSym
     }
 }
 
+// Gathers fields in a 64-bit word and hands them to the bit stream 32 bits
+// at a time; the stream sees the same bits as with one call per field.
+// Fields are at most 28 bits (a 15-bit code and 13 extra bits).
+class FieldWriter {
+public:
+    explicit FieldWriter(DeflateBlockEnc::BitOutStream& output) : output_(output) {}
+    void put(std::uint32_t value, int n) {
+        pending_ |= std::uint64_t{value} << held_;
+        held_ += n;
+        if (held_ >= 32) {
+            output_.n_bit_put(static_cast<std::uint32_t>(pending_), 32);
+            pending_ >>= 32;
+            held_ -= 32;
+        }
+    }
+    void code(const HuffEnc& code, int symbol) {
+        const auto index = static_cast<std::size_t>(symbol);
+        put(static_cast<std::uint32_t>(code.patterns.patterns[index]), code.blen.lengths[index]);
+    }
+    void flush() {
+        output_.n_bit_put(static_cast<std::uint32_t>(pending_), held_);
+        pending_ = 0;
+        held_ = 0;
+    }
+
+private:
+    DeflateBlockEnc::BitOutStream& output_;
+    std::uint64_t pending_ = 0;
+    int held_ = 0;  // below 32 between calls
+};
+
 int length_of(const HuffEnc& code, int symbol) {
     const auto& lengths = code.blen.lengths;
     return static_cast<std::size_t>(symbol) < lengths.size() ? lengths[static_cast<std::size_t>(symbol)] : 0;
@@ -247,43 +278,39 @@ void DeflateBlockEnc::write_block(int final_flag) {
     }
     const int sent_count = sent + 1;
 
-    output_.n_bit_put(static_cast<std::uint32_t>(final_flag), 1);
-    output_.n_bit_put(2, 2);
-    output_.n_bit_put(static_cast<std::uint32_t>(literal_lengths.size() - 257), 5);
-    output_.n_bit_put(static_cast<std::uint32_t>(distance_lengths.size() - 1), 5);
-    output_.n_bit_put(static_cast<std::uint32_t>(sent_count - 4), 4);
+    // Every code written below belongs to a counted symbol and so has a
+    // length of at least 1.
+    FieldWriter out(output_);
+    out.put(static_cast<std::uint32_t>(final_flag), 1);
+    out.put(2, 2);
+    out.put(static_cast<std::uint32_t>(literal_lengths.size() - 257), 5);
+    out.put(static_cast<std::uint32_t>(distance_lengths.size() - 1), 5);
+    out.put(static_cast<std::uint32_t>(sent_count - 4), 4);
     for (int k = 0; k < sent_count; ++k) {
-        output_.n_bit_put(static_cast<std::uint32_t>(length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])), 3);
+        out.put(static_cast<std::uint32_t>(length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])), 3);
     }
     for (const LengthSymbol& s : symbols) {
-        length_code.encode(output_, s.symbol);
-        output_.n_bit_put(s.extra, code_length_extra_bits(s.symbol));
+        out.code(length_code, s.symbol);
+        out.put(s.extra, code_length_extra_bits(s.symbol));
     }
 
-    // The data. A code and the extra bits after it go out in one call: the
-    // fields are sent least significant bit first, so the extra bits simply
-    // sit above the code's bits (at most 15 + 5 and 15 + 13 bits).
-    const auto& literal_patterns = literal_code.patterns.patterns;
-    const auto& distance_patterns = distance_code.patterns.patterns;
+    // The data. Fields go out least significant bit first, so a match's
+    // extra bits simply follow its code.
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const int entry = entries_[i];
         if (entry < 256) {
-            output_.n_bit_put(static_cast<std::uint32_t>(literal_patterns[static_cast<std::size_t>(entry)]),
-                              literal_lengths[static_cast<std::size_t>(entry)]);
+            out.code(literal_code, entry);
             continue;
         }
         const CodeRow length = length_row(entry - 257);
         const CodeRow distance = distance_row(entries_[++i]);
-        const int length_bits = literal_lengths[length.code];
-        output_.n_bit_put(static_cast<std::uint32_t>(literal_patterns[length.code]) |
-                              (std::uint32_t{length.value} << length_bits),
-                          length_bits + length.extra);
-        const int distance_bits = distance_lengths[distance.code];
-        output_.n_bit_put(static_cast<std::uint32_t>(distance_patterns[distance.code]) |
-                              (std::uint32_t{distance.value} << distance_bits),
-                          distance_bits + distance.extra);
+        out.code(literal_code, length.code);
+        out.put(length.value, length.extra);
+        out.code(distance_code, distance.code);
+        out.put(distance.value, distance.extra);
     }
-    literal_code.encode(output_, END_OF_BLOCK);
+    out.code(literal_code, END_OF_BLOCK);
+    out.flush();
 
     entries_.clear();
     ++blocks_;

@@ -15,17 +15,33 @@ namespace {
 // reads seven more bytes. Their contents never count (see match_length).
 constexpr std::size_t LOAD_TAIL = 8;
 
+// Buckets of each hash chain. Collisions cost time, never matches.
+constexpr int HASH_BITS = 16;
+constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
+
 std::uint64_t load64(const std::uint8_t* bytes) {
     std::uint64_t value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
 }
 
-// The length of the common prefix of here and there, from 2 (the key's two
-// bytes are equal) up to at most limit (3 to 256). Bytes beyond limit may
-// be read but never make the result longer.
+// Multiplicative hashes of the next 3 and 4 bytes: the product's top bits
+// depend on all the bytes.
+std::uint32_t hash3(const std::uint8_t* bytes) {
+    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
+}
+
+std::uint32_t hash4(const std::uint8_t* bytes) {
+    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+                              std::uint32_t{bytes[3]} << 24;
+    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
+}
+
+// The length of the common prefix of here and there, at most limit (3 to
+// 256). Bytes beyond limit may be read but never make the result longer.
 int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
-    int length = 2;
+    int length = 0;
     if constexpr (std::endian::native == std::endian::little) {
         while (length < limit) {
             const std::uint64_t diff = load64(here + length) ^ load64(there + length);
@@ -47,13 +63,16 @@ int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit)
 }  // namespace
 
 DeflateEnc::DeflateEnc()
-    : buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain_(BUFFER_SIZE, -1), head_(KEY_COUNT, -1) {}
+    : buffer_(BUFFER_SIZE + LOAD_TAIL, 0),
+      chain4_(BUFFER_SIZE, -1),
+      head4_(HASH_SIZE, -1),
+      chain3_(BUFFER_SIZE, -1),
+      head3_(HASH_SIZE, -1) {}
 
 void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
     crc = coding::CrcTable32();
     std::fill(buffer_.begin(), buffer_.end(), 0);
-    std::fill(chain_.begin(), chain_.end(), -1);
-    std::fill(head_.begin(), head_.end(), -1);
+    for (auto* table : {&chain4_, &head4_, &chain3_, &head3_}) std::fill(table->begin(), table->end(), -1);
     position_ = 0;
 
     DeflateSource input(source, byte_limit, crc);
@@ -82,36 +101,47 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
 DeflateEnc::Match DeflateEnc::find_match(int p) {
     const std::uint8_t* buffer = buffer_.data();
     const std::uint8_t* here = buffer + p;
-    // At the last byte the second key byte lies beyond the data; that only
-    // affects the chains, which nobody searches after the last byte.
-    const int key = here[0] << 8 | here[1];
-    std::int32_t candidate = head_[static_cast<std::size_t>(key)];
-    chain_[static_cast<std::size_t>(p)] = candidate;
-    head_[static_cast<std::size_t>(key)] = p;
+    // Near the end of the data the hashes take in bytes beyond it; that only
+    // affects chains that no later search with room for a match walks.
+    std::int32_t candidate4 = head4_[hash4(here)];
+    chain4_[static_cast<std::size_t>(p)] = candidate4;
+    head4_[hash4(here)] = p;
+    std::int32_t candidate3 = head3_[hash3(here)];
+    chain3_[static_cast<std::size_t>(p)] = candidate3;
+    head3_[hash3(here)] = p;
 
     const int limit = std::min(LONGEST_MATCH, end_ - p);
     if (limit < SHORTEST_MATCH) return {0, 0};
     const int low = std::max(p - WINDOW, 0);
 
-    // Every candidate matches at least the key's two bytes, and only a
-    // strictly longer match replaces the best, so best starts at 2; a later
-    // candidate can win only if it also matches the byte at index best.
-    int best = 2;
-    int best_candidate = -1;
-    while (candidate >= low) {
-        const std::uint8_t* there = buffer + candidate;
-        if (there[best] == here[best]) {
+    // The longest match of 4 bytes or more; only a strictly longer match
+    // replaces the best, so a candidate can win only if it also matches
+    // the byte at index best.
+    if (limit > SHORTEST_MATCH) {
+        int best = SHORTEST_MATCH;
+        int best_candidate = -1;
+        for (; candidate4 >= low; candidate4 = chain4_[static_cast<std::size_t>(candidate4)]) {
+            const std::uint8_t* there = buffer + candidate4;
+            if (there[best] != here[best]) continue;
             const int length = match_length(here, there, limit);
             if (length > best) {
                 best = length;
-                best_candidate = candidate;
+                best_candidate = candidate4;
                 if (length == limit) break;  // no candidate can be longer
             }
         }
-        candidate = chain_[static_cast<std::size_t>(candidate)];
+        if (best_candidate >= 0) return {best, p - best_candidate};
     }
-    if (best_candidate < 0) return {0, 0};
-    return {best, p - best_candidate};
+
+    // No candidate shares 4 bytes (or there is room for 3 only): every
+    // candidate that shares 3 gives the same length, and the nearest wins.
+    for (; candidate3 >= low; candidate3 = chain3_[static_cast<std::size_t>(candidate3)]) {
+        const std::uint8_t* there = buffer + candidate3;
+        if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
+            return {SHORTEST_MATCH, p - candidate3};
+        }
+    }
+    return {0, 0};
 }
 
 void DeflateEnc::slide(DeflateSource& input) {
@@ -121,10 +151,14 @@ void DeflateEnc::slide(DeflateSource& input) {
     // when their positions are entered again, and no chain leads to them
     // before that.
     auto moved = [](std::int32_t entry) { return entry >= SLIDE_DISTANCE ? entry - SLIDE_DISTANCE : -1; };
-    for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-        chain_[static_cast<std::size_t>(i)] = moved(chain_[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
+    for (auto* chain : {&chain4_, &chain3_}) {
+        for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
+            (*chain)[static_cast<std::size_t>(i)] = moved((*chain)[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
+        }
     }
-    for (std::int32_t& entry : head_) entry = moved(entry);
+    for (auto* head : {&head4_, &head3_}) {
+        for (std::int32_t& entry : *head) entry = moved(entry);
+    }
     position_ -= SLIDE_DISTANCE;
     end_ = std::max(end_ - SLIDE_DISTANCE, 0);
     end_ += input.fill(buffer + end_, BUFFER_SIZE - end_);

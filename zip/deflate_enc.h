@@ -22,11 +22,22 @@
 // Two forms give byte-identical results: DeflateEnc (this file), the one
 // the creation driver uses, and DeflateEncReference
 // (deflate_enc_reference.h), which follows the rules above step by step and
-// is the yardstick of the tests. DeflateEnc differs only in how it gets
-// there: candidates are rejected by one byte compare before their match is
-// measured, matches are measured eight bytes at a time, the walk ends once
-// no longer match is possible, and a match advances the position in one
-// step.
+// is the yardstick of the tests. DeflateEnc gets to the same matches with
+// less work:
+//   - A match worth taking is at least 3 bytes long, and the candidates of a
+//     two-byte chain that share 3 (or 4) bytes with the position are the
+//     positions of a chain keyed on those 3 (or 4) bytes, entered under the
+//     same rule and in the same order. So DeflateEnc keeps two chains, on
+//     hashes of the next 4 and the next 3 bytes, and no two-byte chain. It
+//     walks the 4-byte chain for the longest match; when no candidate
+//     shares 4 bytes, the answer is the nearest candidate that shares 3 (a
+//     longer one would share 4), the first of the 3-byte chain that does.
+//     Hash collisions only add candidates, which are measured like the rest
+//     and lose.
+//   - Candidates are rejected by one byte compare before their match is
+//     measured, matches are measured eight bytes at a time, and a walk ends
+//     once no longer match is possible.
+//   - A match advances the position in one step.
 //
 // Usage, for one source file (the creation driver):
 //     std::vector<std::uint8_t> data;
@@ -85,9 +96,11 @@ private:
     Match find_match(int p);
     void slide(DeflateSource& input);
 
-    std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
-    std::vector<std::int32_t> chain_;   // by position: previous one with the same key, or -1
-    std::vector<std::int32_t> head_;    // by key: latest position, or -1
+    std::vector<std::uint8_t> buffer_;   // 65536 bytes and a tail for wide loads
+    std::vector<std::int32_t> chain4_;   // by position: previous one with the same 4-byte hash, or -1
+    std::vector<std::int32_t> head4_;    // by 4-byte hash: latest position, or -1
+    std::vector<std::int32_t> chain3_;   // the same for 3-byte hashes
+    std::vector<std::int32_t> head3_;
     std::int32_t end_ = 0;              // valid bytes in buffer_
     std::int32_t position_ = 0;         // next byte to encode
     std::int64_t bytes_read_ = 0;
