@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+// A read that delivered nothing stopped at the end of the file, or failed.
+// Some runtimes do not raise the error indicator for every failure (a
+// stream open for writing only, for one), so a stop short of the end of the
+// file counts as a failure as well.
+bool DeflateSource::at_end() const { return std::feof(source_) != 0 && std::ferror(source_) == 0; }
+
 std::int32_t DeflateSource::fill(std::uint8_t* destination, std::int32_t room) {
     std::int32_t got = 0;
     while (got < room && !ended_) {
@@ -14,7 +20,7 @@ std::int32_t DeflateSource::fill(std::uint8_t* destination, std::int32_t room) {
             // goes on. That byte is neither counted nor folded into the CRC.
             if (std::fgetc(source_) != EOF) {
                 over_limit_ = true;
-            } else if (std::ferror(source_)) {
+            } else if (!at_end()) {
                 failed_ = true;
             }
             ended_ = true;
@@ -26,7 +32,7 @@ std::int32_t DeflateSource::fill(std::uint8_t* destination, std::int32_t room) {
         if (n == 0) {
             // A short read is not the end (a pipe may deliver less); only a
             // read that delivers nothing is.
-            if (std::ferror(source_)) failed_ = true;
+            if (!at_end()) failed_ = true;
             ended_ = true;
             break;
         }

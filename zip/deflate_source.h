@@ -44,6 +44,8 @@ public:
     bool over_limit() const { return over_limit_; }
 
 private:
+    bool at_end() const;
+
     std::FILE* source_;
     std::int64_t limit_;
     coding::CrcTable32& crc_;

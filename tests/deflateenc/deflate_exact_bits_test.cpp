@@ -156,4 +156,11 @@ TEST(DeflateExactBits, HandDerivedStreams) {
     }
 }
 
+// Shows in the test list whether the streams of these programs are checked
+// by zlib at all (the check itself runs at the end of each program).
+TEST(DeflateZlibOracle, PythonZlibIsAvailable) {
+    std::string why;
+    if (!ZlibOracle::available(why)) GTEST_SKIP() << "streams are not checked with zlib: " << why;
+}
+
 }  // namespace
