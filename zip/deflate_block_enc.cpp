@@ -209,12 +209,14 @@ DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entri
 }
 
 void DeflateBlockEnc::literal_put(int byte) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
     if (byte < 0 || byte > 255) throw "literal_put: out of range.";
     entries_.push_back(static_cast<std::uint16_t>(byte));
     if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
 }
 
 void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
     if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
         throw "match_len_put: out of range.";
     }
@@ -223,7 +225,11 @@ void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
     if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
 }
 
-void DeflateBlockEnc::finish() { write_block(1); }
+void DeflateBlockEnc::finish() {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    finished_ = true;
+    write_block(1);
+}
 
 // Block layout (RFC 1951, 3.2.7), fields least significant bit first, codes
 // first bit first:

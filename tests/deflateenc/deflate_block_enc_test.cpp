@@ -99,6 +99,25 @@ TEST(DeflateBlockEnc, RangeChecksThrowTheirTexts) {
              w.finish();
          },
          "out of range."},
+        // Nothing goes after the final block.
+        {"literal after finish",
+         [](DeflateBlockEnc& w) {
+             w.finish();
+             w.literal_put(0);
+         },
+         "DeflateBlockEnc: program error."},
+        {"match after finish",
+         [](DeflateBlockEnc& w) {
+             w.finish();
+             w.match_len_put(260, 0);
+         },
+         "DeflateBlockEnc: program error."},
+        {"finish twice",
+         [](DeflateBlockEnc& w) {
+             w.finish();
+             w.finish();
+         },
+         "DeflateBlockEnc: program error."},
     };
     for (const Case& c : cases) {
         Bytes out;
