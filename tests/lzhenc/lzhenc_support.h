@@ -49,21 +49,35 @@ inline void write_tree(const fs::path& root, const Tree& tree) {
     }
 }
 
+// A path below a root as text: UTF-8 where the file system names are wide,
+// the bytes of the name where they are bytes (a peer may write names that
+// are no UTF-8).
+inline std::string relative_text(const fs::path& path, const fs::path& root) {
+#if defined(_WIN32)
+    return utf8(fs::relative(path, root).generic_u16string());
+#else
+    return fs::relative(path, root).generic_string();
+#endif
+}
+
 // Every path below root, as write_tree takes them: files with their bytes
 // and times, directories with a trailing "/"; sorted by path.
 inline std::map<std::string, Node> read_tree(const fs::path& root) {
     std::map<std::string, Node> tree;
     if (!fs::exists(root)) return tree;
     for (const auto& item : fs::recursive_directory_iterator(root)) {
-        std::string p = utf8(fs::relative(item.path(), root).generic_u16string());
-        Node n{p};
+        Node n{relative_text(item.path(), root)};
         if (item.is_directory()) {
             n.path += "/";
         } else {
             n.data = read_binary(item.path());
             platform::FileStatus status;
-            if (platform::file_status(Scratch::wide(item.path()), status) == platform::StatResult::ok) {
-                n.mtime = status.modification_time;
+            try {
+                if (platform::file_status(Scratch::wide(item.path()), status) == platform::StatResult::ok) {
+                    n.mtime = status.modification_time;
+                }
+            } catch (const fs::filesystem_error&) {
+                // A name that is no UTF-8 has no wide form: no time.
             }
         }
         tree[n.path] = n;
