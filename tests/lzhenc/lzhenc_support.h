@@ -150,11 +150,16 @@ struct Entry {
         }
         return nullptr;
     }
-    // The narrow directory and name as stored, joined.
+    // The narrow directory and name as stored, joined, with the 0xFF
+    // separators of a directory record as "/".
     std::string stored_path() const {
         const Record* d = record(0x02);
         const Record* n = record(0x01);
-        return (d ? d->data : "") + (n ? n->data : "");
+        std::string path = (d ? d->data : "") + (n ? n->data : "");
+        for (char& c : path) {
+            if (c == '\xFF') c = '/';
+        }
+        return path;
     }
 };
 
