@@ -24,11 +24,11 @@ constexpr const char* WRITE_FAILED = "encode: file write failed.";
 // members); the buffer spares the system calls for the small ones.
 constexpr std::size_t ARCHIVE_BUFFER_SIZE = 1 << 16;
 
-const WideString OPEN_FAILED = u" >> open 失敗。\n";
-const WideString READ_FAILED = u" >> read 失敗。\n";
-const WideString CHANGED = u" >> 読み込み中に変化、スキップ！\n";
-const WideString TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
-const WideString SKIPPED = u" >>スキップ！\n";
+const WideString SUFFIX_OPEN_FAILED = u" >> open 失敗。\n";
+const WideString SUFFIX_READ_FAILED = u" >> read 失敗。\n";
+const WideString SUFFIX_CHANGED = u" >> 読み込み中に変化、スキップ！\n";
+const WideString SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
+const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
 
 const std::string METHOD_STORED = "-lh0-";
 const std::string METHOD_LH5 = "-lh5-";
@@ -62,28 +62,29 @@ private:
 };
 
 // What became of one record.
-enum class Stored { written, skipped, write_failed };
+enum class Stored { WRITTEN, SKIPPED, WRITE_FAILED };
 
-Stored written_if(bool ok) { return ok ? Stored::written : Stored::write_failed; }
+Stored written_if(bool ok) { return ok ? Stored::WRITTEN : Stored::WRITE_FAILED; }
 
-// The second read of a file that goes out as it is. True when it yields
-// exactly size bytes with the CRC of the compression pass; a file that is
-// shorter, longer or different now is not the file the header describes.
-enum class Reread { same, open_failed, read_failed, changed };
+// The second read of a file that goes out as it is, into bytes. SAME when
+// it yields exactly size bytes with the CRC of the compression pass; a file
+// that is shorter, longer or different now is not the file the header
+// describes.
+enum class Reread { SAME, OPEN_FAILED, READ_FAILED, CHANGED };
 
 Reread read_again(InputFile& input, const WideString& path, std::int64_t size, std::uint16_t crc,
                   std::vector<std::uint8_t>& bytes) {
-    if (!input.open(path)) return Reread::open_failed;
+    if (!input.open(path)) return Reread::OPEN_FAILED;
     bytes.resize(static_cast<std::size_t>(size));
     const std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), input.file());
     const bool longer = got == bytes.size() && std::fgetc(input.file()) != EOF;
     const bool failed = std::ferror(input.file()) != 0;
     input.close();
-    if (failed) return Reread::read_failed;
-    if (got != bytes.size() || longer) return Reread::changed;
+    if (failed) return Reread::READ_FAILED;
+    if (got != bytes.size() || longer) return Reread::CHANGED;
     coding::CrcTable16 check;
     check.update(bytes.data(), bytes.size());
-    return check.value == crc ? Reread::same : Reread::changed;
+    return check.value == crc ? Reread::SAME : Reread::CHANGED;
 }
 
 // The full form of a path with "/" separators, to compare paths that the
@@ -105,17 +106,17 @@ bool is_the_archive(const WideString& path, const WideString& archive_full) {
 
 Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const WideString& archive_full) {
     if (entry.original_size >= ENTRY_SIZE_LIMIT) {
-        source_error(entry, TOO_LARGE);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_TOO_LARGE);
+        return Stored::SKIPPED;
     }
     const WideString path = entry.directory + entry.name;
     if (is_the_archive(path, archive_full)) {
-        source_error(entry, SKIPPED);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_SKIPPED);
+        return Stored::SKIPPED;
     }
     if (!input.open(path)) {
-        source_error(entry, OPEN_FAILED);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_OPEN_FAILED);
+        return Stored::SKIPPED;
     }
 
     std::vector<std::uint8_t> data;
@@ -126,19 +127,19 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const Wi
         read = lh5_compress(input.file(), data);
     } catch (const std::bad_alloc&) {
         input.close();
-        source_error(entry, TOO_LARGE);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_TOO_LARGE);
+        return Stored::SKIPPED;
     }
     input.close();
     if (read.read_error) {
-        source_error(entry, READ_FAILED);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_READ_FAILED);
+        return Stored::SKIPPED;
     }
     // The file may have changed since it was listed; what was compressed
     // is what the header describes.
     if (read.bytes_read >= ENTRY_SIZE_LIMIT) {
-        source_error(entry, TOO_LARGE);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_TOO_LARGE);
+        return Stored::SKIPPED;
     }
     entry.original_size = read.bytes_read;
     entry.data_crc = read.crc;
@@ -159,21 +160,21 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const Wi
         again = read_again(input, path, entry.original_size, entry.data_crc, bytes);
     } catch (const std::bad_alloc&) {
         input.close();
-        source_error(entry, TOO_LARGE);
-        return Stored::skipped;
+        source_error(entry, SUFFIX_TOO_LARGE);
+        return Stored::SKIPPED;
     }
     switch (again) {
-    case Reread::same:
+    case Reread::SAME:
         break;
-    case Reread::open_failed:
-        source_error(entry, OPEN_FAILED);
-        return Stored::skipped;
-    case Reread::read_failed:
-        source_error(entry, READ_FAILED);
-        return Stored::skipped;
-    case Reread::changed:
-        source_error(entry, CHANGED);
-        return Stored::skipped;
+    case Reread::OPEN_FAILED:
+        source_error(entry, SUFFIX_OPEN_FAILED);
+        return Stored::SKIPPED;
+    case Reread::READ_FAILED:
+        source_error(entry, SUFFIX_READ_FAILED);
+        return Stored::SKIPPED;
+    case Reread::CHANGED:
+        source_error(entry, SUFFIX_CHANGED);
+        return Stored::SKIPPED;
     }
     entry.method = METHOD_STORED;
     entry.compressed_size = entry.original_size;
@@ -215,7 +216,7 @@ bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* arch
         if (!entry.change_directory.empty()) {
             in_place = platform::set_current_directory(entry.change_directory);
         }
-        Stored stored = Stored::skipped;
+        Stored stored = Stored::SKIPPED;
         if (entry.is_directory()) {
             if (!job.empd) continue;
             entry.method = METHOD_DIRECTORY;
@@ -223,11 +224,11 @@ bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* arch
             entry.compressed_size = 0;
             stored = written_if(sink.put_header(entry));
         } else if (!in_place) {
-            source_error(entry, OPEN_FAILED);
+            source_error(entry, SUFFIX_OPEN_FAILED);
         } else {
             stored = store_file(input, entry, sink, archive_full);
         }
-        if (stored == Stored::write_failed) {
+        if (stored == Stored::WRITE_FAILED) {
             ok = false;
             break;
         }

@@ -5,8 +5,9 @@
 // sources, no header length is a multiple of 256, and directories are
 // converted once; every option set round-trips Japanese names through
 // LZHDecode; change directories are followed; a source that vanishes or
-// changes between the two reads is left out with an error line; write
-// errors on the archive name it; the archive is never stored in itself.
+// changes between the two reads, or does not fit the size fields, is left
+// out with an error line; write errors on the archive name it; the archive
+// is never stored in itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -68,21 +69,25 @@ protected:
         return {script.boxes(), job_state().error_text, job_state().report_text};
     }
 
-    // The driver alone, over the walked list of paths, with a hook before
-    // every open of a source.
-    WideString drive(const std::vector<WideString>& paths, const WideString& archive,
-                     std::function<void(const WideString&)> before_open) {
+    // A creation job set up, and the walked list of the paths.
+    SourceList<lzh::LZHEntry> walked(const std::vector<WideString>& paths, WideString& archive) {
         reset_job();
         job_state().create_mode = true;
         EXPECT_TRUE(setup_job(&options));
         std::vector<const char16_t*> argv;
         for (const WideString& p : paths) argv.push_back(p.c_str());
         SourceList<lzh::LZHEntry> list;
-        WideString name = archive;
-        build_file_list<lzh::LZHEntry>(static_cast<std::int32_t>(argv.size()), argv.data(), list, name);
+        build_file_list<lzh::LZHEntry>(static_cast<std::int32_t>(argv.size()), argv.data(), list, archive);
+        return list;
+    }
+
+    // The driver alone, with a hook before every open of a source.
+    WideString drive(const std::vector<WideString>& paths, WideString archive,
+                     std::function<void(const WideString&)> before_open) {
+        SourceList<lzh::LZHEntry> list = walked(paths, archive);
         lzh::InputFile input;
         input.before_open = std::move(before_open);
-        lzh::encode(input, list, name);
+        lzh::encode(input, list, archive);
         return job_state().error_text;
     }
 
@@ -292,19 +297,28 @@ TEST_F(LzhCreate, ASourceThatVanishesOrChangesIsLeftOut) {
     }
 }
 
+#if !defined(_WIN32)
+TEST_F(LzhCreate, ASourceBeyondTheSizeFieldsIsLeftOut) {
+    // A sparse file of 4 GiB: its size does not fit the 32-bit fields.
+    write_tree(src(), {{"big/a.txt", "a"}, {"big/huge.bin", ""}});
+    fs::resize_file(at(src(), "big/huge.bin"), std::uintmax_t{1} << 32);
+    const WideString archive = archive_in("big.lzh");
+    EXPECT_EQ(create({source("big")}, 0, &archive).errors, u"huge.bin >> 大き過ぎ、スキップ！\n");
+    const Walk walk = walk_archive(read_binary(fs::path(archive)));
+    EXPECT_TRUE(walk.ended);
+    ASSERT_EQ(walk.entries.size(), 1u);
+    EXPECT_EQ(walk.entries[0].stored_path(), "big/a.txt");
+}
+#endif
+
 TEST_F(LzhCreate, WriteErrorsNameTheArchive) {
     write_tree(src(), {{"w/a.txt", text_of(3000)}, {"w/b.bin", random_bytes(3000)}});
     // A stream that takes no bytes.
     const WideString read_only = archive_in("read-only.lzh");
     std::ofstream(fs::path(read_only)) << "x";
-    reset_job();
-    job_state().create_mode = true;
-    ASSERT_TRUE(setup_job(&options));
     const WideString dropped = source("w");
-    const char16_t* argv[] = {dropped.c_str()};
-    SourceList<lzh::LZHEntry> list;
     WideString name = read_only;
-    build_file_list<lzh::LZHEntry>(1, argv, list, name);
+    SourceList<lzh::LZHEntry> list = walked({dropped}, name);
     std::FILE* stream = platform::open_file(read_only, "rb");
     lzh::InputFile input;
     EXPECT_FALSE(lzh::write_archive(input, list, stream, read_only));
