@@ -140,6 +140,20 @@ constexpr std::int32_t CODE_PAGE_UTF8 = 65001;
 
 // ---- decoding -----------------------------------------------------------------
 
+namespace {
+
+// The bytes of an all-ASCII name as the writers store it: one byte per
+// character, and with 0xFF separators the byte 0xFF between components.
+bool is_ascii_name(const ByteString& bytes, bool ff) {
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u >= 0x80 && !(ff && u == 0xFF)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) {
     JobState& job = job_state();
     const ArchiveOptions options = options_snapshot(job);
@@ -155,6 +169,7 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) 
     bool utf8 = false;
     bool utf16 = false;
     bool ascii = false;
+    const bool ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
     if (!unicode_hint && !cp_hint) {
         utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0;
         utf16 = (flags & OPT_UTF16) != 0;
@@ -172,8 +187,10 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) 
                 }
             } else if (utf16 && (flags & OPT_BOM)) {
                 utf16 = false;  // a mark was promised and is absent
-            } else if (utf8 && is_ascii(bytes)) {
-                // ASCII bytes are their own UTF-8 and are taken as they are.
+            } else if (utf8 && is_ascii_name(bytes, ff)) {
+                // ASCII bytes are their own UTF-8 and are taken as they are;
+                // so is an ASCII directory written with 0xFF separators
+                // (0xFF is no byte of UTF-8).
                 // Writers store ASCII names in one byte per character even
                 // with both Unicode options, so the ASCII form also wins
                 // over UTF-16 here; decoding the bytes as UTF-16 as well
@@ -205,7 +222,6 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) 
     }
 
     const char16_t separator = static_cast<unsigned char>(job.separator_byte);
-    const bool ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
     if (ff) {
         if (converted) {
             for (char16_t& c : name) {

@@ -1,6 +1,9 @@
 // The exports of the LZH library kanna.
 #include "archive_exports.h"
+#include "create_frame.h"
 #include "extract_frame.h"
+#include "input_file.h"
+#include "lzh_create.h"
 #include "lzh_extract.h"
 #include "output_file.h"
 
@@ -11,4 +14,14 @@ ARCHIVE_DECODE_SIGNATURE(LZHDecode) {
                                             [](lzh::OutputFile& output, const WideString& archive_path) {
                                                 lzh::decode(output, archive_path);
                                             });
+}
+
+// Stores the dropped files and directories in one LZH archive: the given
+// one, or one named after the first path with ".lzh" appended.
+ARCHIVE_ENCODE_SIGNATURE(LZHEncode) {
+    return run_create_job<lzh::LZHEntry, lzh::InputFile>(
+        count, paths, archive_path, options, u".lzh",
+        [](lzh::InputFile& input, SourceList<lzh::LZHEntry>& list, const WideString& archive) {
+            lzh::encode(input, list, archive);
+        });
 }

@@ -61,6 +61,11 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     bytes[head_enc::OS_ID] = entry.os_id;
 
     // ---- the name records ----
+    // The UTF-16LE records go after the code-page record: a reader may take
+    // that record for every name record, the ones already read included, and
+    // then read the UTF-16LE names in the code page (libarchive does).
+    ByteString unicode_name;
+    ByteString unicode_directory;
     bool code_page_record = false;
     bool own_code_page = false;  // the code page came from this entry's conversions
     if (!entry.name.empty()) {
@@ -76,7 +81,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
                 narrow = ascii_fallback_name(unicode);
             }
             add_record(EXT_NAME, narrow);
-            add_record(EXT_UNICODE_NAME, unicode);
+            unicode_name = unicode;
         } else {
             if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
             add_record(EXT_NAME, unicode);
@@ -112,7 +117,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
             job.report_text += u"(dir,既出) " + node.path + u"\n";
         }
         add_record(EXT_DIRECTORY, node.narrow_form);
-        if (!node.unicode_form.empty()) add_record(EXT_UNICODE_DIRECTORY, node.unicode_form);
+        unicode_directory = node.unicode_form;
         if (node.code_page != 0 && !code_page_record) {
             code_page_record = true;
             job.header_code_page = node.code_page;
@@ -131,6 +136,8 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
             job.report_text += u"└H46(cp): " + int_to_wide(job.header_code_page) + u"\n";
         }
     }
+    if (!unicode_name.empty()) add_record(EXT_UNICODE_NAME, unicode_name);
+    if (!unicode_directory.empty()) add_record(EXT_UNICODE_DIRECTORY, unicode_directory);
     // The CRC record is the last one: with its two CRC bytes, its type and
     // the final size field the header grows by 5. A length that would be a
     // multiple of 256 gets a third data byte, 0, in this record.

@@ -12,10 +12,10 @@
 //   23      1     operating-system identifier, 0x4D
 //   24      2     size of the first extended record
 //   26      ...   extended records, each: type, data, size of the next one
-//                 0x01 name, 0x44 name in UTF-16LE (with Unicode names),
-//                 0x02 directory, 0x45 directory in UTF-16LE, 0x46 code
-//                 page (2 or 4 bytes), and last 0x00 with the CRC-16 of
-//                 the whole header, computed with its own two bytes as 0
+//                 0x01 name, 0x02 directory, 0x46 code page (2 or 4
+//                 bytes), 0x44 name and 0x45 directory in UTF-16LE (with
+//                 Unicode names), and last 0x00 with the CRC-16 of the
+//                 whole header, computed with its own two bytes as 0
 //   H-2     2     0: the end of the chain
 //
 // A header whose length is a multiple of 256 would begin with a zero byte,

@@ -69,6 +69,8 @@ TEST_F(DECODE_SUITE, EveryFormGivesTheStoredName) {
         {"UTF-8 option, mark skipped", OPT_UTF8, 0, 0, bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}), u"\u3042"},
         {"ZIP UTF-8 bit without options", 0, 0, HINT_UTF8, bytes_of({0xC3, 0xA9}), u"\u00E9"},
         {"UTF-8, all ASCII", OPT_UTF8, 0, 0, "plain.txt", u"plain.txt"},
+        {"UTF-8, ASCII directory with 0xFF separators", OPT_UTF8 | OPT_FF_SEPARATOR, 0, HINT_FF_SEPARATOR,
+         bytes_of({0x61, 0xFF, 0x62, 0xFF}), u"a\\b\\"},
         {"UTF-16LE option", OPT_UTF16, 0, 0, bytes_of({0x42, 0x30, 0x61, 0x00}), u"\u3042a"},
         {"UTF-16BE option", OPT_UTF16 | OPT_BIG_ENDIAN, 0, 0, bytes_of({0x30, 0x42, 0x00, 0x61}), u"\u3042a"},
         {"UTF-16 mark beats the byte order option", OPT_UTF16 | OPT_BIG_ENDIAN, 0, 0,

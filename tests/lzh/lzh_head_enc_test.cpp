@@ -116,7 +116,7 @@ TEST_F(LzhHeadEnc, NameRecordsFollowTheStorageOfTheName) {
         {"Unicode with an ASCII fallback", OPT_UNICODE_HEADER, 0,
          {{0x01, "_e,g__"}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
         {"Unicode beside the code page", OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932,
-         {{0x01, nihongo_sjis}, {0x44, nihongo_utf16}, {0x46, le(932, 4)}, {0x00, crc_record}}},
+         {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
     };
     for (const Case& c : cases) {
         reset_job();

@@ -1,0 +1,48 @@
+// The LZH creation driver: writes a whole archive in one pass over the
+// source list.
+//
+// For every record, in list order: a file is compressed with -lh5- into
+// memory and stored compressed when that is smaller, else as it is
+// (-lh0-); its level-2 header, which carries the sizes and the CRC-16 and
+// therefore follows the compression, is written before the data. With the
+// empty-directories option a directory record becomes a -lhd- entry with
+// no data. The archive ends with a single zero byte.
+//
+// A header never disagrees with the data after it. The bytes of a stored
+// file are read a second time, and when they are not the bytes that were
+// compressed (the file changed in between) the file is left out with an
+// error line. Sizes come from what was read, not from the listing.
+//
+// Problems with one source become lines of the job's error_text: the name
+// followed by " >> open 失敗。" (it cannot be opened), " >> read 失敗。" (a
+// read error), " >> 読み込み中に変化、スキップ！" (it changed between the two
+// reads), " >> 大き過ぎ、スキップ！" (4 GiB or more, beyond the 32-bit size
+// fields, or more than memory holds), " >>スキップ！" (the archive itself);
+// nothing is written for it. A failed write on the archive (a full disk)
+// ends the archive at once with the line "エラー: <archive>" and
+// "  encode: file write failed."; the file is left as far as it was written.
+#pragma once
+
+#include <cstdio>
+
+#include "input_file.h"
+#include "lzh_entry.h"
+#include "source_list.h"
+#include "text_types.h"
+
+namespace lzh {
+
+// Writes the archive of list at archive_path, created or truncated. Does
+// nothing for an empty list. The current directory follows the records'
+// change directories and is not restored. Throws "encode: file is not
+// open." when the archive cannot be opened, and the range errors of the
+// header writer and the encoder.
+void encode(InputFile& input, SourceList<LZHEntry>& list, const WideString& archive_path);
+
+// The same into an archive stream the caller opened in binary mode and
+// closes; archive_path names it in the error line. False after a write
+// error (the line has been added).
+bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive,
+                   const WideString& archive_path);
+
+}  // namespace lzh
