@@ -34,7 +34,10 @@ inline Tree read_tree(const fs::path& root) {
     Tree tree;
     if (!fs::exists(root)) return tree;
     for (const auto& item : fs::recursive_directory_iterator(root)) {
-        const std::string name = utf8_of(wide_of(fs::relative(item.path(), root)));
+        // Bytes as they are on POSIX: a peer may write names that are not
+        // UTF-8, which must show as a difference and not throw.
+        const std::u8string bytes = fs::relative(item.path(), root).generic_u8string();
+        const std::string name(bytes.begin(), bytes.end());
         if (!item.is_directory()) {
             tree[name] = read_file(item.path());
         } else if (fs::is_empty(item.path())) {
@@ -42,6 +45,24 @@ inline Tree read_tree(const fs::path& root) {
         }
     }
     return tree;
+}
+
+// What differs between two trees, one line per path ("" when nothing):
+// a listing that stays short when a large file differs.
+inline std::string tree_difference(const Tree& got, const Tree& want) {
+    std::string lines;
+    for (const auto& [name, bytes] : want) {
+        const auto found = got.find(name);
+        if (found == got.end()) {
+            lines += "missing: " + name + "\n";
+        } else if (found->second != bytes) {
+            lines += "differs: " + name + "\n";
+        }
+    }
+    for (const auto& item : got) {
+        if (want.count(item.first) == 0) lines += "extra: " + item.first + "\n";
+    }
+    return lines;
 }
 
 // ---- the export ------------------------------------------------------------

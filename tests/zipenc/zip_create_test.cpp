@@ -126,7 +126,7 @@ TEST(ZipCreate, EachKindOfEntryIsStoredAsItShouldBe) {
     fs::create_directory(scratch / "back");
     ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "back")));
     EXPECT_EQ(zip_decode({scratch / "out.zip"}).error_text, u"");
-    EXPECT_EQ(read_tree(scratch / "back"), tree);
+    EXPECT_EQ(tree_difference(read_tree(scratch / "back"), tree), "");
 }
 
 TEST(ZipCreate, SourceThatCannotBeOpenedIsLeftOut) {
