@@ -158,7 +158,8 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
         const Names names = cp932 ? peer.cp932_names : peer.utf8_names;
         std::vector<std::string> listed;
         if (names == Names::listed) {
-            EXPECT_EQ(std::system((command_of(peer.list, archive, out, charset) + " >" + quoted(scratch / "list")).c_str()), 0);
+            const std::string list = command_of(peer.list, archive, out, charset) + " >" + quoted(scratch / "list");
+            EXPECT_EQ(std::system(list.c_str()), 0);
             listed = lines_of(read_file(scratch / "list"));
             ASSERT_EQ(listed.size(), layout.records.size()) << peer.name;
         }

@@ -21,9 +21,12 @@ std::string quoted(const fs::path& path) {
     return out + "'";
 }
 
-std::string final_box(const fs::path& archive) { return "[終了]\n保存名: " + archive.string() + "\n(OK)\n"; }
+std::string final_box(const fs::path& archive) {
+    return "[終了]\n保存名: " + archive.string() + "\n(OK)\n";
+}
 std::string overwrite_question(const fs::path& archive) {
-    return "[上書き確認!?]\n保存名: " + archive.string() + "\n既に同名ファイルが存在するが、続行(上書き)するか？ \n(Yes/No)?\n";
+    return "[上書き確認!?]\n保存名: " + archive.string() +
+           "\n既に同名ファイルが存在するが、続行(上書き)するか？ \n(Yes/No)?\n";
 }
 const std::string FORMAT_QUESTION = "[作業確認!?]\nLZH 形式で圧縮？、[いいえ]なら ZIP\n(Yes/No/Cancel)?\n";
 

@@ -67,7 +67,9 @@ void create_job() {
     restore_locale();
     job_state() = JobState{};
     job_state().create_mode = true;
-    ArchiveOptions options = default_options(OPT_UTF8);
+    // The job keeps a pointer to the record for its whole length.
+    static ArchiveOptions options;
+    options = default_options(OPT_UTF8);
     setup_job(&options);
 }
 
@@ -224,7 +226,8 @@ TEST(ZipCreate, SourceThatChangesBeforeItsStoredCopyIsLeftOut) {
         const Layout layout = layout_of(read_file(scratch / "out.zip"));
         expect_sound(layout);
         EXPECT_EQ(layout.records.size(), row.stored ? 1u : 0u) << row.second;
-        EXPECT_EQ(job_state().error_text, row.stored ? u"" : u"pipe >> 読み込み中に変化したので格納しない。\n");
+        const WideString line = u"pipe >> 読み込み中に変化したので格納しない。\n";
+        EXPECT_EQ(job_state().error_text, row.stored ? u"" : line);
     }
 }
 #endif
