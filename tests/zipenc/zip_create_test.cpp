@@ -147,6 +147,30 @@ TEST(ZipCreate, SourceThatCannotBeOpenedIsLeftOut) {
     EXPECT_EQ(layout.records[1].name, "c.txt");
 }
 
+// Sources dropped from two folders, the second of which is gone when the
+// driver gets there: its file is not open, and the same name in the first
+// folder is not stored in its place.
+TEST(ZipCreate, SourceInAFolderThatIsGoneIsNotReadElsewhere) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"x/a.txt", "x"}, {"y/a.txt", "y"}, {"y/b.txt", "y"}});
+    create_job();
+    const WideString paths[] = {wide_of(scratch / "x/a.txt"), wide_of(scratch / "y/a.txt"),
+                                wide_of(scratch / "y/b.txt")};
+    const char16_t* pointers[] = {paths[0].c_str(), paths[1].c_str(), paths[2].c_str()};
+    SourceList<ZipEntry> list;
+    WideString archive = wide_of(scratch / "out.zip");
+    build_file_list<ZipEntry>(3, pointers, list, archive);
+    ASSERT_EQ(list.size(), 3u);
+    fs::remove_all(scratch / "y");
+    SourceInput input;
+    encode_archive(input, list, archive);
+    EXPECT_EQ(job_state().error_text, u"a.txt >> open 失敗。\nb.txt >> open 失敗。\n");
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), 1u);
+    EXPECT_EQ(layout.records[0].data, "x");
+}
+
 // A source of the largest size is stored, one byte more is refused; an
 // archive may reach its bound exactly, and an entry that would pass it is
 // left out. The default bounds (2 GiB less 1 byte, 4 GiB less 1 byte) are
@@ -175,6 +199,25 @@ TEST(ZipCreate, EntriesBeyondTheBoundsAreLeftOutWithALine) {
     expect_sound(cut);
     EXPECT_EQ(cut.records.size(), 2u);
     EXPECT_EQ(job_state().error_text, u"dir/ >> 書庫が 4GB を超えるので格納しない。\n");
+}
+
+// Files of 2 GiB and more (sparse, so they cost no disk) are refused
+// before they are read, also one whose size cut to 32 bits reads as the
+// directory marker -2.
+TEST(ZipCreate, FilesOf2GiBAndMoreAreRefused) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"src/small", "small"}, {"src/huge", ""}, {"src/cut", ""}});
+    fs::resize_file(scratch / "src/huge", std::uintmax_t{1} << 31);
+    fs::resize_file(scratch / "src/cut", (std::uintmax_t{1} << 32) - 2);
+    const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
+    for (const char16_t* line : {u"src/huge >> 2GB 以上のファイルは格納できない。\n",
+                                 u"src/cut >> 2GB 以上のファイルは格納できない。\n"}) {
+        EXPECT_NE(run.error_text.find(line), WideString::npos) << utf8_of(run.error_text);
+    }
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), 1u);
+    EXPECT_EQ(layout.records[0].name, "src/small");
 }
 
 #if !defined(_WIN32)
