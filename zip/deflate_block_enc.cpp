@@ -24,7 +24,9 @@ struct CodeRow {
     std::uint16_t value;  // value of the extra bits
 };
 
-constexpr int length_extra_bits(int code) { return code < 265 || code == 285 ? 0 : (code - 261) / 4; }
+constexpr int length_extra_bits(int code) {
+    return code < 265 || code == 285 ? 0 : (code - 261) / 4;
+}
 constexpr int distance_extra_bits(int code) { return code < 4 ? 0 : code / 2 - 1; }
 
 // Row length - 3 for the lengths 3 to 258. Code 284 with its 5 extra bits
@@ -56,7 +58,8 @@ struct DistanceRows {
         for (int code = 0; code < 30; ++code) {
             const int extra = distance_extra_bits(code);
             for (int d = base; d < base + (1 << extra); ++d) {
-                const auto row = d < 256 ? static_cast<std::size_t>(d) : static_cast<std::size_t>(256 + d / 128);
+                const auto row =
+                    d < 256 ? static_cast<std::size_t>(d) : static_cast<std::size_t>(256 + d / 128);
                 rows[row] = {static_cast<std::uint16_t>(code), static_cast<std::uint8_t>(extra), 0};
             }
             base += 1 << extra;
@@ -106,8 +109,8 @@ constexpr int END_OF_BLOCK = 256;
 // The order in which the lengths of the code-length code are sent: the
 // symbols most blocks use come first, so that the trailing zeros can be
 // left out.
-constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                                   11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // One symbol of the code-length alphabet and the value of its extra bits:
 // 0 to 15 a length; 16 repeats the previous length 3 to 6 times (2 extra
@@ -192,7 +195,9 @@ private:
 
 int length_of(const HuffEnc& code, int symbol) {
     const auto& lengths = code.blen.lengths;
-    return static_cast<std::size_t>(symbol) < lengths.size() ? lengths[static_cast<std::size_t>(symbol)] : 0;
+    return static_cast<std::size_t>(symbol) < lengths.size()
+               ? lengths[static_cast<std::size_t>(symbol)]
+               : 0;
 }
 
 }  // namespace
@@ -204,12 +209,14 @@ DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entri
 }
 
 void DeflateBlockEnc::literal_put(int byte) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
     if (byte < 0 || byte > 255) throw "literal_put: out of range.";
     entries_.push_back(static_cast<std::uint16_t>(byte));
     if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
 }
 
 void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
     if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
         throw "match_len_put: out of range.";
     }
@@ -218,7 +225,11 @@ void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
     if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
 }
 
-void DeflateBlockEnc::finish() { write_block(1); }
+void DeflateBlockEnc::finish() {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    finished_ = true;
+    write_block(1);
+}
 
 // Block layout (RFC 1951, 3.2.7), fields least significant bit first, codes
 // first bit first:
@@ -249,10 +260,12 @@ void DeflateBlockEnc::write_block(int final_flag) {
         distance_top = std::max<int>(distance_top, distance.code);
     }
 
-    const HuffEnc literal_code(std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
-                               LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
-    const HuffEnc distance_code(std::span(distance_counts.data(), static_cast<std::size_t>(distance_top + 1)),
-                                LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc literal_code(
+        std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
+        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc distance_code(
+        std::span(distance_counts.data(), static_cast<std::size_t>(distance_top + 1)),
+        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
     const auto& literal_lengths = literal_code.blen.lengths;
     const auto& distance_lengths = distance_code.blen.lengths;
 
@@ -267,13 +280,15 @@ void DeflateBlockEnc::write_block(int final_flag) {
         ++symbol_counts[s.symbol];
         symbol_top = std::max<int>(symbol_top, s.symbol);
     }
-    const HuffEnc length_code(std::span(symbol_counts.data(), static_cast<std::size_t>(symbol_top) + 1),
-                              CODE_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc length_code(
+        std::span(symbol_counts.data(), static_cast<std::size_t>(symbol_top) + 1),
+        CODE_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
 
     // The code-length code lengths are sent up to the last non-zero one in
     // CODE_LENGTH_ORDER, at least four of them.
     int sent = 18;
-    while (sent > 3 && length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(sent)]) == 0) {
+    while (sent > 3 &&
+           length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(sent)]) == 0) {
         --sent;
     }
     const int sent_count = sent + 1;
@@ -287,7 +302,9 @@ void DeflateBlockEnc::write_block(int final_flag) {
     out.put(static_cast<std::uint32_t>(distance_lengths.size() - 1), 5);
     out.put(static_cast<std::uint32_t>(sent_count - 4), 4);
     for (int k = 0; k < sent_count; ++k) {
-        out.put(static_cast<std::uint32_t>(length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])), 3);
+        out.put(static_cast<std::uint32_t>(
+                    length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])),
+                3);
     }
     for (const LengthSymbol& s : symbols) {
         out.code(length_code, s.symbol);

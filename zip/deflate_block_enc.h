@@ -46,8 +46,9 @@ public:
     // when it is written.
     void match_len_put(int symbol, int distance_minus_1);
     // Writes the final block from the entries left, also when there are
-    // none, so that every stream ends with a final block. Nothing may be put
-    // afterwards.
+    // none, so that every stream ends with a final block. Afterwards every
+    // call throws "DeflateBlockEnc: program error.": data after the final
+    // block would be lost, a second final block would corrupt the stream.
     void finish();
 
     // Blocks written so far (the final one included once finish has run).
@@ -60,4 +61,5 @@ private:
     std::int32_t limit_;
     std::vector<std::uint16_t> entries_;
     std::int32_t blocks_ = 0;
+    bool finished_ = false;
 };

@@ -96,13 +96,14 @@ private:
     Match find_match(int p);
     void slide(DeflateSource& input);
 
-    std::vector<std::uint8_t> buffer_;   // 65536 bytes and a tail for wide loads
-    std::vector<std::int32_t> chain4_;   // by position: previous one with the same 4-byte hash, or -1
-    std::vector<std::int32_t> head4_;    // by 4-byte hash: latest position, or -1
-    std::vector<std::int32_t> chain3_;   // the same for 3-byte hashes
+    std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
+    std::vector<std::int32_t>
+        chain4_;                       // by position: previous one with the same 4-byte hash, or -1
+    std::vector<std::int32_t> head4_;  // by 4-byte hash: latest position, or -1
+    std::vector<std::int32_t> chain3_;  // the same for 3-byte hashes
     std::vector<std::int32_t> head3_;
-    std::int32_t end_ = 0;              // valid bytes in buffer_
-    std::int32_t position_ = 0;         // next byte to encode
+    std::int32_t end_ = 0;       // valid bytes in buffer_
+    std::int32_t position_ = 0;  // next byte to encode
     std::int64_t bytes_read_ = 0;
     bool read_failed_ = false;
     bool over_limit_ = false;

@@ -67,10 +67,12 @@ void DeflateEncReference::advance(DeflateSource& input) {
 
     position_ -= SLIDE_DISTANCE;
     for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-        buffer_[static_cast<std::size_t>(i)] = buffer_[static_cast<std::size_t>(i + SLIDE_DISTANCE)];
+        buffer_[static_cast<std::size_t>(i)] =
+            buffer_[static_cast<std::size_t>(i + SLIDE_DISTANCE)];
     }
     for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-        const std::int32_t moved = chain_[static_cast<std::size_t>(i + SLIDE_DISTANCE)] - SLIDE_DISTANCE;
+        const std::int32_t moved =
+            chain_[static_cast<std::size_t>(i + SLIDE_DISTANCE)] - SLIDE_DISTANCE;
         chain_[static_cast<std::size_t>(i)] = moved < 0 ? -1 : moved;
     }
     for (std::int32_t key = 0; key < KEY_COUNT; ++key) {

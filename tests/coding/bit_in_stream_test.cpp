@@ -1,11 +1,12 @@
 // Proves that BitInStream hands out the bits of a file in both bit orders
 // exactly as a one-byte-at-a-time reader would: values, end of data (-1),
-// look-ahead beyond the end (zero bits) and byte boundaries, also across the
-// boundaries of its internal read blocks.
+// look-ahead beyond the end (zero bits), byte boundaries and the count of
+// bytes consumed, also across the boundaries of its internal read blocks.
 #include "bit_in_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "coding_set.h"
@@ -52,6 +53,10 @@ public:
         if (position_ % 8 != 0) n_bit_get(static_cast<int>(8 - position_ % 8));
         return n_bit_get(8);
     }
+    // Bytes touched so far: a byte counts once any of its bits is consumed.
+    std::int64_t byte_position() const {
+        return static_cast<std::int64_t>((std::min(position_, total()) + 7) / 8);
+    }
 
 private:
     std::size_t total() const { return bytes_.size() * 8; }
@@ -95,6 +100,7 @@ TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
                     case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
                     default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
                 }
+                ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
             }
         }
     }

@@ -28,8 +28,10 @@ public:
     // The three-bit lengths of the code-length code for the first count
     // symbols in the order 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3,
     // 13, 2, 14, 1, 15, given by symbol.
-    ExpectedBits& code_length_lengths(int count, const std::vector<std::pair<int, int>>& by_symbol) {
-        static const int ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    ExpectedBits& code_length_lengths(int count,
+                                      const std::vector<std::pair<int, int>>& by_symbol) {
+        static const int ORDER[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
         for (int i = 0; i < count; ++i) {
             int length = 0;
             for (const auto& [symbol, l] : by_symbol) {
@@ -84,8 +86,8 @@ std::vector<ExactCase> exact_cases() {
         e.field(1, 1).field(2, 2).field(0, 5).field(0, 5).field(14, 4);
         e.code_length_lengths(18, {{18, 1}, {1, 1}});
         e.code("1").field(127, 7).code("1").field(107, 7).code("0");  // literal/length list
-        e.code("0");                                                    // distance list
-        e.code("0");                                                    // end of block
+        e.code("0");                                                  // distance list
+        e.code("0");                                                  // end of block
         cases.push_back({"empty", {}, e});
     }
 
@@ -141,7 +143,14 @@ std::vector<ExactCase> exact_cases() {
         e.code("01").code("01").code("00").code("111").field(2, 2);
         e.code("10").field(127, 7).code("10").field(99, 7).code("00");
         e.code("110");
-        e.code("1110").code("1111").code("000").code("001").code("010").code("011").code("100").code("101");
+        e.code("1110")
+            .code("1111")
+            .code("000")
+            .code("001")
+            .code("010")
+            .code("011")
+            .code("100")
+            .code("101");
         e.code("110");
         cases.push_back({"eight_distinct_bytes", Bytes{0, 1, 2, 3, 4, 5, 6, 7}, e});
     }
