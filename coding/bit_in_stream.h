@@ -80,6 +80,12 @@ public:
         return static_cast<int>(take(8));
     }
 
+    // Bytes of the file consumed so far, a byte counting as consumed once
+    // any of its bits has been handed out: the offset of the byte that the
+    // next byte_get returns. The LZH driver measures with it how much of an
+    // entry's data the decoder has read.
+    std::int64_t byte_position() const { return loaded_ - held_ / 8; }
+
 private:
     // Most significant first: the held bits are the low held_ bits of bits_,
     // the next one at bit held_ - 1. Least significant first: the next one is
@@ -117,6 +123,7 @@ private:
                 bits_ |= byte << held_;
             }
             held_ += 8;
+            ++loaded_;
         }
         return held_ >= need;
     }
@@ -141,6 +148,7 @@ private:
     bool ended_ = false;
     std::uint64_t bits_ = 0;
     int held_ = 0;            // bits held in bits_, 0 to 64
+    std::int64_t loaded_ = 0; // bytes moved from block_ into bits_
 };
 
 }  // namespace coding

@@ -1,0 +1,146 @@
+// Writing level-2 LZH headers (see lzh_head_enc.h for the byte layout).
+#include "lzh_head_enc.h"
+
+#include "job_state.h"
+#include "lzh_coding.h"
+#include "lzh_head_dec.h"
+#include "platform.h"
+#include "stored_name.h"
+#include "text_convert.h"
+
+namespace lzh {
+
+namespace {
+
+constexpr const char* TOO_LONG = "LZHHeadEnc: header is too long.";
+
+// A record's size field counts its type byte and the next size field.
+constexpr std::size_t RECORD_OVERHEAD = 3;
+
+}  // namespace
+
+void LZHHeadEnc::put(std::size_t offset, std::uint32_t value, int n) {
+    if (bytes.size() < offset + static_cast<std::size_t>(n)) bytes.resize(offset + static_cast<std::size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+std::size_t LZHHeadEnc::add_record(int type, const ByteString& data) {
+    const std::size_t size = data.size() + RECORD_OVERHEAD;
+    if (bytes.size() + size > head_enc::MAX_LENGTH) throw TOO_LONG;
+    put(bytes.size() - 2, static_cast<std::uint32_t>(size), 2);
+    bytes.push_back(static_cast<std::uint8_t>(type));
+    const std::size_t data_offset = bytes.size();
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return data_offset;
+}
+
+LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
+    JobState& job = job_state();
+
+    // ---- the fixed fields ----
+    bytes.assign(head_enc::BASE_SIZE, 0);
+    for (std::size_t i = 0; i < head::METHOD_SIZE && i < entry.method.size(); ++i) {
+        bytes[head_enc::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
+    }
+    bytes[head_enc::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
+    bytes[head_enc::LEVEL] = 2;
+    put(head_enc::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
+    put(head_enc::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
+    // The entry holds local wall-clock time; the C library decides whether
+    // daylight saving applied to it.
+    std::int64_t seconds = 0;
+    const platform::LocalTime local{entry.year, entry.month, entry.day,
+                                    entry.hour, entry.minute, entry.second};
+    if (!platform::from_local_time(local, seconds)) seconds = 0;
+    put(head_enc::TIME, static_cast<std::uint32_t>(seconds), 4);
+    put(head_enc::DATA_CRC, entry.data_crc, 2);
+    bytes[head_enc::OS_ID] = entry.os_id;
+
+    // ---- the name records ----
+    bool code_page_record = false;
+    bool own_code_page = false;  // the code page came from this entry's conversions
+    if (!entry.name.empty()) {
+        ByteString unicode;
+        encode_stored_name(entry.name, unicode, 0);
+        if (job.name_result_flags & NAME_UNICODE_HEADER) {
+            ByteString narrow;
+            if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
+            if (job.cp_header_with_unicode) {
+                encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE);
+                if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+            } else {
+                narrow = ascii_fallback_name(unicode);
+            }
+            add_record(EXT_NAME, narrow);
+            add_record(EXT_UNICODE_NAME, unicode);
+        } else {
+            if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+            add_record(EXT_NAME, unicode);
+        }
+    }
+
+    // ---- the directory records, converted once per directory ----
+    if (!entry.directory.empty()) {
+        if (!entry.parent) entry.parent = std::make_shared<DirectoryNode>(entry.directory);
+        DirectoryNode& node = *entry.parent;
+        if (!node.converted) {
+            if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
+            ByteString converted;
+            encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
+            if (job.name_result_flags & NAME_UNICODE_HEADER) {
+                node.unicode_form = converted;
+                if (job.cp_header_with_unicode) {
+                    if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
+                    encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
+                } else {
+                    node.narrow_form = ascii_fallback_name(node.unicode_form);
+                }
+            } else {
+                node.narrow_form = converted;
+            }
+            if (job.name_result_flags & NAME_CODEPAGE_HEADER) {
+                node.code_page = job.header_code_page;
+                if (!code_page_record) own_code_page = true;
+            }
+            node.converted = true;
+        } else if (job.report_on) {
+            if (!entry.name.empty()) job.report_text += u"└";
+            job.report_text += u"(dir,既出) " + node.path + u"\n";
+        }
+        add_record(EXT_DIRECTORY, node.narrow_form);
+        if (!node.unicode_form.empty()) add_record(EXT_UNICODE_DIRECTORY, node.unicode_form);
+        if (node.code_page != 0 && !code_page_record) {
+            code_page_record = true;
+            job.header_code_page = node.code_page;
+        }
+    }
+
+    // ---- the code page, the header CRC and the length ----
+    if (code_page_record) {
+        const int width = job.cp_header_4byte ? 4 : 2;
+        ByteString value;
+        for (int i = 0; i < width; ++i) {
+            value.push_back(static_cast<char>(static_cast<std::uint32_t>(job.header_code_page) >> (8 * i)));
+        }
+        add_record(EXT_CODE_PAGE, value);
+        if (job.report_on && own_code_page) {
+            job.report_text += u"└H46(cp): " + int_to_wide(job.header_code_page) + u"\n";
+        }
+    }
+    // The CRC record is the last one: with its two CRC bytes, its type and
+    // the final size field the header grows by 5. A length that would be a
+    // multiple of 256 gets a third data byte, 0, in this record.
+    const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
+    const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
+    put(head_enc::LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
+
+    CrcTable16 crc;
+    crc.update(bytes.data(), bytes.size());
+    put(crc_offset, crc.value, 2);
+}
+
+}  // namespace lzh

@@ -1,0 +1,220 @@
+// Proves the -lh5- decoder over hand-built blocks: one-symbol codes cost no
+// bits (in all three tables) while a one-code table in the normal form
+// costs one bit per symbol; matches overlap their own output, reach across
+// the ring window and stop at the original size; a truncated entry is
+// filled with 0xFF (at most TRUNCATED_FILL_LIMIT bytes); and block
+// descriptions that address entries beyond the tables are thrown as text.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "lh5_dec.h"
+#include "lzh_test_support.h"
+#include "truncated_fill.h"
+
+namespace {
+
+using namespace lzh_test;
+
+struct Decoded {
+    std::string output;
+    std::int64_t consumed = 0;  // bytes of the data the decoder read
+    std::uint16_t crc = 0;
+};
+
+// Decodes data as one entry of expected_size bytes (files in a scratch
+// directory, as the driver uses them).
+Decoded decode(const std::string& data, std::int64_t expected_size) {
+    Scratch scratch("lh5dec");
+    const WideString in_path = scratch.archive("data.bin", data);
+    std::FILE* in = platform::open_file(in_path, "rb");
+    std::FILE* out = platform::open_file(u"out.bin", "wb");
+    Decoded result;
+    {
+        lzh::BitInStream reader(in, 7);  // small read blocks cross often
+        lzh::FileDecOutStream stream(out, expected_size);
+        lzh::LH5Dec decoder(reader);
+        lzh::LH5DecWindow window;
+        window.decode_entry(decoder, stream);
+        result.consumed = reader.byte_position();
+        result.crc = stream.crc.value;
+    }
+    std::fclose(in);
+    std::fclose(out);
+    result.output = scratch.read(u"out.bin");
+    return result;
+}
+
+std::string thrown_by(const std::string& data) {
+    try {
+        decode(data, 1000);
+    } catch (const char* text) {
+        return text;
+    }
+    return "";
+}
+
+TEST(Lh5Dec, OneSymbolCodesCostNoBits) {
+    // Block 1: the literal 'x' alone. Block 2: only the match 509 (256
+    // bytes) at value 0, three times. Both tables in the one-symbol form:
+    // each block is its count and descriptions, 52 bits, and nothing more.
+    Lh5Writer writer;
+    writer.block({{{'x'}}});
+    writer.block({{{509, 0}, {509, 0}, {509, 0}}});
+    const std::string data = writer.data();
+    ASSERT_EQ(data.size(), 13u);  // 104 bits
+    const Decoded d = decode(data, 1 + 3 * 256);
+    EXPECT_EQ(d.output, std::string(769, 'x'));
+    EXPECT_EQ(d.consumed, 13);
+    EXPECT_EQ(d.crc, crc16(d.output));
+}
+
+TEST(Lh5Dec, OneSymbolPositionCodeStillReadsItsExtraBits) {
+    // Every match at distance 7 (value 6: position symbol 3, two extra
+    // bits), the shape of a file of one repeated 7-byte pattern.
+    std::vector<Token> tokens = literals("0123456");
+    for (int i = 0; i < 4; ++i) tokens.push_back({256 + 7 - 3, 6});
+    const std::string data = lh5_data({{tokens}});
+    std::string expected;
+    for (int i = 0; i < 5; ++i) expected += "0123456";
+    const Decoded d = decode(data, 35);
+    EXPECT_EQ(d.output, expected);
+    EXPECT_EQ(d.consumed, static_cast<std::int64_t>(data.size()));
+}
+
+TEST(Lh5Dec, OneCodeInTheNormalFormCostsOneBit) {
+    // Lengths given explicitly with a single code of length 1: a real code,
+    // read once per symbol, so the 16 symbols take two bytes after the
+    // descriptions, and the decoder stops right after them.
+    Block block{literals(std::string(16, 'A'))};
+    block.literal.lengths.assign(510, 0);
+    block.literal.lengths['A'] = 1;
+    const std::string data = lh5_data({block});
+    const Decoded d = decode(data + "NEXT", 16);
+    EXPECT_EQ(d.output, std::string(16, 'A'));
+    EXPECT_EQ(d.consumed, static_cast<std::int64_t>(data.size()));
+}
+
+TEST(Lh5Dec, MatchesCopyByteByByte) {
+    struct Case {
+        const char* what;
+        std::vector<Token> tokens;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"overlapping its own output", {{'a'}, {'b'}, {256 + 10 - 3, 1}}, "ab" + std::string("ababababab")},
+        {"value 0 repeats the last byte", {{'q'}, {256, 0}}, "qqqq"},
+        {"symbol 509 copies 256 bytes", {{'z'}, {509, 0}}, std::string(257, 'z')},
+        {"position symbol 1 means distance 2", {{'1'}, {'2'}, {256, 1}}, "12121"},
+    };
+    for (const Case& c : cases) {
+        const Decoded d = decode(lh5_data({{c.tokens}}), static_cast<std::int64_t>(c.expected.size()));
+        EXPECT_EQ(d.output, c.expected) << c.what;
+    }
+}
+
+TEST(Lh5Dec, LongestDistancesReachAcrossTheRing) {
+    // 16384 random literals fill the window once; a match at value 16383
+    // (position symbol 14, 13 extra bits) copies the first of them, and one
+    // at value 8192 the bytes 8192 back.
+    std::mt19937 random(7);
+    std::string text(16384, '\0');
+    for (char& c : text) c = static_cast<char>(random());
+    std::vector<Token> tokens = literals(text);
+    tokens.push_back({256 + 5 - 3, 16383});
+    tokens.push_back({256 + 4 - 3, 8192});
+    std::string expected = text + text.substr(0, 5);
+    expected += expected.substr(expected.size() - 8193, 4);
+    const Decoded d = decode(lh5_data({{tokens}}), static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(d.output, expected);
+}
+
+TEST(Lh5Dec, OriginalSizeCutsAMatch) {
+    // The entry ends 2 bytes into a 256-byte match: the rest is not
+    // produced, and the next entry's data is not touched.
+    const std::string data = lh5_data({{{{'m'}, {509, 0}}}});
+    const Decoded d = decode(data + "NEXT", 3);
+    EXPECT_EQ(d.output, "mmm");
+    EXPECT_EQ(d.consumed, static_cast<std::int64_t>(data.size()));
+}
+
+TEST(Lh5Dec, TruncatedEntryIsFilledWith0xFF) {
+    std::vector<Token> tokens = literals("The quick brown fox jumps over the lazy dog");
+    const std::string data = lh5_data({{tokens}});
+    const std::string cut = data.substr(0, data.size() / 2);
+    const Decoded d = decode(cut, 43);
+    ASSERT_EQ(d.output.size(), 43u);
+    // What was decoded before the end is kept, the rest is 0xFF.
+    const std::size_t good = d.output.find('\xFF');
+    ASSERT_NE(good, std::string::npos);
+    EXPECT_EQ(d.output.substr(0, good), std::string("The quick brown fox jumps over the lazy dog").substr(0, good));
+    EXPECT_EQ(d.output.substr(good), std::string(43 - good, '\xFF'));
+    EXPECT_NE(d.crc, crc16("The quick brown fox jumps over the lazy dog"));
+
+    // Nothing at all: the block header itself is missing.
+    EXPECT_EQ(decode("", 5).output, std::string(5, '\xFF'));
+    // An original size far beyond the data does not fill the disk.
+    const Decoded huge = decode(cut, std::int64_t{1} << 31);
+    EXPECT_EQ(static_cast<std::int64_t>(huge.output.size()), static_cast<std::int64_t>(good) + lzh::TRUNCATED_FILL_LIMIT);
+}
+
+// Bits written field by field: (value, width) pairs.
+std::string bit_fields(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
+    std::vector<std::uint8_t> sink;
+    {
+        lzh::BitOutStream out(sink);
+        for (const auto& [value, width] : fields) out.n_bit_put(value, width);
+    }
+    return std::string(sink.begin(), sink.end());
+}
+
+TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
+    struct Case {
+        const char* what;
+        std::string data;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"code-length count 20", bit_fields({{1, 16}, {20, 5}}), "BLenLiteralDec: code-length count is out of range."},
+        {"single code-length symbol 19", bit_fields({{1, 16}, {0, 5}, {19, 5}}), "BLenLiteralDec: illegal data."},
+        {"literal count 511", bit_fields({{1, 16}, {0, 5}, {3, 5}, {511, 9}}),
+         "BLenLiteralDec: literal count is out of range."},
+        // Code-length code: symbols 0 and 2 with one bit each (codes 0 and
+        // 1); then 510 literal lengths whose first entry is a run of 531.
+        {"zero run past entry 509", bit_fields({{1, 16}, {3, 5}, {1, 3}, {0, 3}, {1, 3}, {0, 2}, {510, 9}, {1, 1}, {511, 9}}),
+         "BLenLiteralDec: zero run is out of range."},
+        {"single literal symbol 510", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {510, 9}}),
+         "BLenLiteralDec: single literal symbol is out of range."},
+        {"single literal symbol 511", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {511, 9}}),
+         "BLenLiteralDec: single literal symbol is out of range."},
+        {"single position symbol 15", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {65, 9}, {0, 4}, {15, 4}}),
+         "BLenPositionDec: single position symbol is out of range."},
+        {"code-length lengths all 0", bit_fields({{1, 16}, {2, 5}, {0, 3}, {0, 3}, {5, 9}}), "HuffDec: program error."},
+        // 7 and then 10 one bits: length 17.
+        {"code length above 16", bit_fields({{1, 16}, {1, 5}, {7, 3}, {0x3FF, 10}}),
+         "blen_get: code length is out of range."},
+        {"over-subscribed code-length code", bit_fields({{1, 16}, {3, 5}, {1, 3}, {1, 3}, {1, 3}, {0, 2}}),
+         "BitPatternTable: bit-pattern cannot be made."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(thrown_by(c.data + std::string(8, '\0')), c.error) << c.what;
+    }
+}
+
+TEST(Lh5Dec, TheLargestTablesThatFitAreAccepted) {
+    // 510 literal lengths, the last a code; 15 position lengths; a zero
+    // run that ends exactly at entry 509.
+    Block block{{{'a'}, {509, 16383}, {'b'}}};
+    block.literal.lengths.assign(510, 0);
+    block.literal.lengths['a'] = 2;
+    block.literal.lengths['b'] = 2;
+    block.literal.lengths[509] = 1;
+    block.position.lengths.assign(15, 0);
+    block.position.lengths[0] = 1;
+    block.position.lengths[14] = 1;
+    const Decoded d = decode(lh5_data({block}), 258);
+    EXPECT_EQ(d.output, std::string(1, 'a') + std::string(256, '\0') + "b");
+}
+
+}  // namespace
