@@ -4,101 +4,11 @@
 #include <array>
 #include <span>
 
+#include "deflate_tables.h"
+
 namespace {
 
 using HuffEnc = coding::ZipCoding::HuffEnc;
-
-// ---- length and distance codes -------------------------------------------
-//
-// RFC 1951, 3.2.5. A match length of 3 to 258 is sent as a length code
-// (257 to 285 in the literal/length alphabet) and extra bits; a distance of
-// 1 to 32768 as a distance code (0 to 29) and extra bits. Codes 257 to 264
-// stand for the lengths 3 to 10 without extra bits, then every four codes
-// take one extra bit more, up to 5; code 285 is the length 258 alone. The
-// distance codes 0 to 3 stand for 1 to 4, then every two codes take one
-// extra bit more, up to 13. The tables are computed from these rules.
-
-struct CodeRow {
-    std::uint16_t code;   // length code 257..285, or distance code 0..29
-    std::uint8_t extra;   // number of extra bits
-    std::uint16_t value;  // value of the extra bits
-};
-
-constexpr int length_extra_bits(int code) {
-    return code < 265 || code == 285 ? 0 : (code - 261) / 4;
-}
-constexpr int distance_extra_bits(int code) { return code < 4 ? 0 : code / 2 - 1; }
-
-// Row length - 3 for the lengths 3 to 258. Code 284 with its 5 extra bits
-// could also reach 258 (227 + 31); the format reserves 258 for code 285.
-struct LengthRows {
-    std::array<CodeRow, 256> rows{};
-    constexpr LengthRows() {
-        int base = 3;
-        for (int code = 257; code <= 284; ++code) {
-            const int extra = length_extra_bits(code);
-            for (int value = 0; value < (1 << extra) && base + value <= 258; ++value) {
-                rows[static_cast<std::size_t>(base + value - 3)] = {
-                    static_cast<std::uint16_t>(code), static_cast<std::uint8_t>(extra),
-                    static_cast<std::uint16_t>(value)};
-            }
-            base += 1 << extra;
-        }
-        rows[255] = {285, 0, 0};
-    }
-};
-
-// Distances minus 1 from 0 to 255 index the first 256 rows one by one;
-// from 256 to 32767, where every code covers a multiple of 128 distances,
-// row 256 + (distance - 1) / 128 (rows 258 to 511) holds the code.
-struct DistanceRows {
-    std::array<CodeRow, 512> rows{};
-    constexpr DistanceRows() {
-        int base = 0;  // distance - 1
-        for (int code = 0; code < 30; ++code) {
-            const int extra = distance_extra_bits(code);
-            for (int d = base; d < base + (1 << extra); ++d) {
-                const auto row =
-                    d < 256 ? static_cast<std::size_t>(d) : static_cast<std::size_t>(256 + d / 128);
-                rows[row] = {static_cast<std::uint16_t>(code), static_cast<std::uint8_t>(extra), 0};
-            }
-            base += 1 << extra;
-        }
-    }
-};
-
-constexpr LengthRows LENGTH_ROWS;
-constexpr DistanceRows DISTANCE_ROWS;
-
-// The first distance (minus 1) of every distance code.
-constexpr std::array<std::uint16_t, 30> DISTANCE_BASES = [] {
-    std::array<std::uint16_t, 30> bases{};
-    int base = 0;
-    for (int code = 0; code < 30; ++code) {
-        bases[static_cast<std::size_t>(code)] = static_cast<std::uint16_t>(base);
-        base += 1 << distance_extra_bits(code);
-    }
-    return bases;
-}();
-
-static_assert(LENGTH_ROWS.rows[0].code == 257 && LENGTH_ROWS.rows[7].code == 264);
-static_assert(LENGTH_ROWS.rows[8].code == 265 && LENGTH_ROWS.rows[8].extra == 1);
-static_assert(LENGTH_ROWS.rows[254].code == 284 && LENGTH_ROWS.rows[254].value == 30);
-static_assert(DISTANCE_ROWS.rows[32767 / 128 + 256].code == 29);
-static_assert(DISTANCE_BASES[29] == 24576);
-
-CodeRow length_row(int length) {
-    if (length < 3 || length > 258) throw "out of range.";
-    return LENGTH_ROWS.rows[static_cast<std::size_t>(length - 3)];
-}
-
-CodeRow distance_row(int distance_minus_1) {
-    if (distance_minus_1 < 0 || distance_minus_1 > 32767) throw "out of range.";
-    const int d = distance_minus_1;
-    CodeRow row = DISTANCE_ROWS.rows[static_cast<std::size_t>(d < 256 ? d : 256 + d / 128)];
-    row.value = static_cast<std::uint16_t>(d - DISTANCE_BASES[row.code]);
-    return row;
-}
 
 // ---- code lengths ----------------------------------------------------------
 
@@ -241,6 +151,11 @@ void DeflateBlockEnc::write_block(int final_flag) {
     // Symbol counts. The end-of-block code is counted once; each list ends
     // at its highest counted symbol (the distance list is empty in a block
     // without matches).
+    // The length and distance codes (RFC 1951, 3.2.5) with their lookups
+    // from a length or distance to code and extra bits.
+    const LengthCodeTable length_table;
+    const DistanceCodeTable distance_table;
+
     std::array<std::int32_t, 286> literal_counts{};
     std::array<std::int32_t, 30> distance_counts{};
     literal_counts[END_OF_BLOCK] = 1;
@@ -252,10 +167,10 @@ void DeflateBlockEnc::write_block(int final_flag) {
             ++literal_counts[static_cast<std::size_t>(entry)];
             continue;
         }
-        const CodeRow length = length_row(entry - 257);
-        const CodeRow distance = distance_row(entries_[++i]);
-        ++literal_counts[length.code];
-        ++distance_counts[distance.code];
+        const DeflateCodeRow length = length_table.row(entry - 257);
+        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
+        ++literal_counts[static_cast<std::size_t>(length.code)];
+        ++distance_counts[static_cast<std::size_t>(distance.code)];
         literal_top = std::max<int>(literal_top, length.code);
         distance_top = std::max<int>(distance_top, distance.code);
     }
@@ -319,12 +234,12 @@ void DeflateBlockEnc::write_block(int final_flag) {
             out.code(literal_code, entry);
             continue;
         }
-        const CodeRow length = length_row(entry - 257);
-        const CodeRow distance = distance_row(entries_[++i]);
+        const DeflateCodeRow length = length_table.row(entry - 257);
+        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
         out.code(literal_code, length.code);
-        out.put(length.value, length.extra);
+        out.put(static_cast<std::uint32_t>(length.extra_value), length.extra_bits);
         out.code(distance_code, distance.code);
-        out.put(distance.value, distance.extra);
+        out.put(static_cast<std::uint32_t>(distance.extra_value), distance.extra_bits);
     }
     out.code(literal_code, END_OF_BLOCK);
     out.flush();
