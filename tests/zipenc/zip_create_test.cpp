@@ -1,0 +1,304 @@
+// Proves the ZIP creation driver on real files, in process: how each kind
+// of entry is stored (an empty file stored with CRC 0, a file that Deflate
+// makes exactly as long stored and one it makes a byte shorter deflated,
+// directories), that the central records repeat the local headers and
+// point at them, that a source which cannot be opened is left out of a
+// still valid archive, and that the 32-bit bounds, a source that changes
+// between its two readings and a failed write each give an error line and
+// never an archive whose headers disagree with its data.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "deflate_enc.h"
+#include "zip_create.h"
+#include "zip_create_support.h"
+
+namespace {
+
+using namespace ziptest;
+using platform::BoxAnswer;
+
+// The length of the Deflate form our encoder gives bytes.
+std::size_t deflated_length(const ByteString& bytes, const fs::path& scratch_file) {
+    write_file(scratch_file, bytes);
+    std::FILE* file = platform::open_file(wide_of(scratch_file), "rb");
+    std::vector<std::uint8_t> data;
+    {
+        coding::ZipCoding::BitOutStream bits(data);
+        DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
+        DeflateEnc encoder;
+        encoder.compress(file, blocks);
+        blocks.finish();
+        bits.flush();
+    }
+    std::fclose(file);
+    return data.size();
+}
+
+// Random bytes followed by zeros, with as many zeros as make the Deflate
+// form exactly `shorter` bytes shorter than the input: each zero adds a
+// byte to the input and rarely one to its Deflate form.
+ByteString deflates_shorter_by(std::size_t shorter, const fs::path& scratch_file) {
+    for (unsigned seed = 1; seed < 20; ++seed) {
+        std::srand(seed);
+        ByteString bytes;
+        for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(std::rand() >> 4));
+        for (int zeros = 0; zeros < 1000; ++zeros, bytes.push_back('\0')) {
+            if (deflated_length(bytes, scratch_file) + shorter == bytes.size()) return bytes;
+        }
+    }
+    ADD_FAILURE() << "no input found";
+    return {};
+}
+
+const Record* find(const Layout& layout, const std::string& name) {
+    for (const Record& record : layout.records) {
+        if (record.name == name) return &record;
+    }
+    ADD_FAILURE() << name << " not stored";
+    return nullptr;
+}
+
+// The job state a driver sees inside ZIPEncode.
+void create_job() {
+    restore_locale();
+    job_state() = JobState{};
+    job_state().create_mode = true;
+    // The job keeps a pointer to the record for its whole length.
+    static ArchiveOptions options;
+    options = default_options(OPT_UTF8);
+    setup_job(&options);
+}
+
+ByteString text_of(int lines) {
+    ByteString text;
+    for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i % 7) + " of the text\n";
+    return text;
+}
+
+TEST(ZipCreate, EachKindOfEntryIsStoredAsItShouldBe) {
+    ScratchDirectory scratch;
+    const Tree tree = {{"src/empty", ""},
+                       {"src/text.txt", text_of(200)},
+                       {"src/equal.bin", deflates_shorter_by(0, scratch / "probe")},
+                       {"src/shorter.bin", deflates_shorter_by(1, scratch / "probe")},
+                       {"src/日本/", ""},
+                       {"src/sub/deeper/", ""}};
+    write_tree(scratch.root(), tree);
+    const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
+    EXPECT_EQ(run.error_text, u"");
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].title, u"終了");
+
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), tree.size());
+    const struct {
+        std::string name;
+        std::uint32_t method, version;
+        std::int64_t compressed;  // -1: smaller than the file, not fixed here
+    } rows[] = {
+        {"src/empty", ZIP_METHOD_STORED, 20, 0},
+        {"src/text.txt", ZIP_METHOD_DEFLATE, 20, -1},
+        {"src/equal.bin", ZIP_METHOD_STORED, 20, static_cast<std::int64_t>(tree.at("src/equal.bin").size())},
+        {"src/shorter.bin", ZIP_METHOD_DEFLATE, 20, static_cast<std::int64_t>(tree.at("src/shorter.bin").size()) - 1},
+        {"src/日本/", ZIP_METHOD_STORED, 10, 0},
+        {"src/sub/deeper/", ZIP_METHOD_STORED, 10, 0},
+    };
+    for (const auto& row : rows) {
+        const Record* record = find(layout, row.name);
+        if (record == nullptr) continue;
+        const ByteString& content = tree.at(row.name);
+        EXPECT_EQ(record->method, row.method) << row.name;
+        EXPECT_EQ(record->version, row.version) << row.name;
+        // Bit 11 only where the name is not plain ASCII.
+        EXPECT_EQ(record->flags, row.name.find("日本") != std::string::npos ? ZIP_FLAG_UTF8 : 0u) << row.name;
+        EXPECT_EQ(record->uncompressed, content.size()) << row.name;
+        EXPECT_EQ(record->crc, crc32_of(content)) << row.name;
+        if (row.compressed >= 0) {
+            EXPECT_EQ(record->compressed, row.compressed) << row.name;
+        }
+    }
+    EXPECT_EQ(find(layout, "src/empty")->crc, 0u);
+
+    // Our own reader gives the tree back.
+    fs::create_directory(scratch / "back");
+    ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "back")));
+    EXPECT_EQ(zip_decode({scratch / "out.zip"}).error_text, u"");
+    EXPECT_EQ(tree_difference(read_tree(scratch / "back"), tree), "");
+}
+
+TEST(ZipCreate, SourceThatCannotBeOpenedIsLeftOut) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"a.txt", text_of(50)}, {"b.txt", "b"}, {"c.txt", "c"}});
+    create_job();
+    SourceList<ZipEntry> list{ZipEntry(u"a.txt"), ZipEntry(u"b.txt"), ZipEntry(u"c.txt")};
+    fs::remove(scratch / "b.txt");
+    SourceInput input;
+    encode_archive(input, list, wide_of(scratch / "out.zip"));
+    EXPECT_EQ(job_state().error_text, u"b.txt >> open 失敗。\n");
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), 2u);
+    EXPECT_EQ(layout.records[0].name, "a.txt");
+    EXPECT_EQ(layout.records[1].name, "c.txt");
+}
+
+// Sources dropped from two folders, the second of which is gone when the
+// driver gets there: its file is not open, and the same name in the first
+// folder is not stored in its place.
+TEST(ZipCreate, SourceInAFolderThatIsGoneIsNotReadElsewhere) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"x/a.txt", "x"}, {"y/a.txt", "y"}, {"y/b.txt", "y"}});
+    create_job();
+    const WideString paths[] = {wide_of(scratch / "x/a.txt"), wide_of(scratch / "y/a.txt"),
+                                wide_of(scratch / "y/b.txt")};
+    const char16_t* pointers[] = {paths[0].c_str(), paths[1].c_str(), paths[2].c_str()};
+    SourceList<ZipEntry> list;
+    WideString archive = wide_of(scratch / "out.zip");
+    build_file_list<ZipEntry>(3, pointers, list, archive);
+    ASSERT_EQ(list.size(), 3u);
+    fs::remove_all(scratch / "y");
+    SourceInput input;
+    encode_archive(input, list, archive);
+    EXPECT_EQ(job_state().error_text, u"a.txt >> open 失敗。\nb.txt >> open 失敗。\n");
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), 1u);
+    EXPECT_EQ(layout.records[0].data, "x");
+}
+
+// A source of the largest size is stored, one byte more is refused; an
+// archive may reach its bound exactly, and an entry that would pass it is
+// left out. The default bounds (2 GiB less 1 byte, 4 GiB less 1 byte) are
+// the same comparisons.
+TEST(ZipCreate, EntriesBeyondTheBoundsAreLeftOutWithALine) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"ten", "0123456789"}, {"eleven", "0123456789a"}, {"dir/", ""}});
+    auto run = [&](const ZipCreateLimits& limits) {
+        create_job();
+        SourceList<ZipEntry> list{ZipEntry(u"ten"), ZipEntry(u"eleven"), ZipEntry(u"dir")};
+        SourceInput input;
+        encode_archive_within(limits, input, list, wide_of(scratch / "out.zip"));
+        return read_file(scratch / "out.zip");
+    };
+    const ByteString all = run(ZipCreateLimits{});
+    EXPECT_EQ(job_state().error_text, u"");
+
+    EXPECT_EQ(run(ZipCreateLimits{10, 0xFFFFFFFF}).size(), all.size() - 30 - 46 - 2 * 6 - 11);
+    EXPECT_EQ(job_state().error_text, u"eleven >> 2GB 以上のファイルは格納できない。\n");
+
+    EXPECT_EQ(run(ZipCreateLimits{11, static_cast<std::int64_t>(all.size())}), all);
+    EXPECT_EQ(job_state().error_text, u"");
+
+    // The directory entry, the last, no longer fits.
+    const Layout cut = layout_of(run(ZipCreateLimits{11, static_cast<std::int64_t>(all.size()) - 1}));
+    expect_sound(cut);
+    EXPECT_EQ(cut.records.size(), 2u);
+    EXPECT_EQ(job_state().error_text, u"dir/ >> 書庫が 4GB を超えるので格納しない。\n");
+}
+
+// Files of 2 GiB and more (sparse, so they cost no disk) are refused
+// before they are read, also one whose size cut to 32 bits reads as the
+// directory marker -2.
+TEST(ZipCreate, FilesOf2GiBAndMoreAreRefused) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"src/small", "small"}, {"src/huge", ""}, {"src/cut", ""}});
+    fs::resize_file(scratch / "src/huge", std::uintmax_t{1} << 31);
+    fs::resize_file(scratch / "src/cut", (std::uintmax_t{1} << 32) - 2);
+    const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
+    for (const char16_t* line : {u"src/huge >> 2GB 以上のファイルは格納できない。\n",
+                                 u"src/cut >> 2GB 以上のファイルは格納できない。\n"}) {
+        EXPECT_NE(run.error_text.find(line), WideString::npos) << utf8_of(run.error_text);
+    }
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    ASSERT_EQ(layout.records.size(), 1u);
+    EXPECT_EQ(layout.records[0].name, "src/small");
+}
+
+#if !defined(_WIN32)
+// How many times this process has path open (either thread).
+int openings_of(const fs::path& path) {
+    int count = 0;
+    for (const auto& item : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(item.path(), error) == path) ++count;
+    }
+    return count;
+}
+
+// A named pipe stands in for a file that changes between the Deflate pass
+// and the second reading of a stored entry: each opening reads what the
+// writer sends that time. Same bytes are stored; other bytes, or more, are
+// refused with a line and leave no entry behind.
+TEST(ZipCreate, SourceThatChangesBeforeItsStoredCopyIsLeftOut) {
+    const struct {
+        ByteString first, second;
+        bool stored;
+    } rows[] = {{"xyz", "xyz", true}, {"xyz", "xyw", false}, {"xyz", "xyzw", false}, {"xyz", "", false}};
+    for (const auto& row : rows) {
+        ScratchDirectory scratch;
+        ASSERT_EQ(std::system(("mkfifo " + (scratch / "pipe").string()).c_str()), 0);
+        std::atomic<int> opened{0};
+        std::thread writer([&] {
+            const fs::path pipe = scratch / "pipe";
+            for (const ByteString& bytes : {row.first, row.second}) {
+                std::ofstream out(pipe, std::ios::binary);  // waits for a reader
+                ++opened;
+                // Each reading sees only its own bytes: they go once the
+                // reader's end is there, and the next opening waits until
+                // it is closed again.
+                while (openings_of(pipe) < 2) std::this_thread::yield();
+                out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+                out.close();
+                while (openings_of(pipe) > 0) std::this_thread::yield();
+            }
+        });
+        create_job();
+        SourceList<ZipEntry> list{ZipEntry(u"pipe")};
+        SourceInput input;
+        encode_archive(input, list, wide_of(scratch / "out.zip"));
+        // A driver that did not read twice leaves the writer waiting.
+        if (opened < 2) read_file(scratch / "pipe");
+        writer.join();
+
+        const Layout layout = layout_of(read_file(scratch / "out.zip"));
+        expect_sound(layout);
+        EXPECT_EQ(layout.records.size(), row.stored ? 1u : 0u) << row.second;
+        const WideString line = u"pipe >> 読み込み中に変化したので格納しない。\n";
+        EXPECT_EQ(job_state().error_text, row.stored ? u"" : line);
+    }
+}
+#endif
+
+// The archive path decides how the job ends: a full device fails the
+// writes, and a path below a file cannot be opened at all. Either way the
+// line that says so reaches the user: the job's error lines go to the
+// error report, which the final box names.
+TEST(ZipCreate, ArchiveThatCannotBeWrittenIsReported) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"a.txt", text_of(3000)}, {"file", ""}});
+    struct Row {
+        fs::path archive;
+        std::vector<BoxAnswer> answers;
+        WideString error;
+    };
+    std::vector<Row> rows = {{scratch / "file" / "x.zip", {}, u"エラー: \nencode: file is not open.\n"}};
+#if !defined(_WIN32)
+    rows.push_back({"/dev/full", {BoxAnswer::yes}, u"/dev/full >> 書き込み失敗。\n"});
+#endif
+    for (const Row& row : rows) {
+        const EncodeRun run = zip_encode({scratch / "a.txt"}, row.archive, default_options(OPT_UTF8), row.answers);
+        EXPECT_EQ(run.error_text, row.error);
+        ASSERT_FALSE(run.boxes.empty());
+        const std::string report = row.archive.filename().string() + "_enc_err_report.txt";
+        EXPECT_NE(run.boxes.back().text.find(wide_of(utf8_path(report))), WideString::npos) << row.archive;
+        EXPECT_NE(read_file(scratch / report).find(utf8_of(row.error)), std::string::npos) << row.archive;
+    }
+}
+
+}  // namespace
