@@ -10,7 +10,8 @@ CrcTable<Register>::CrcTable(Register polynomial, Register initial) : value(init
     for (unsigned i = 0; i < 256; ++i) {
         Register b = static_cast<Register>(i);
         for (int step = 0; step < 8; ++step) {
-            b = (b & 1) ? static_cast<Register>(polynomial ^ (b >> 1)) : static_cast<Register>(b >> 1);
+            b = (b & 1) ? static_cast<Register>(polynomial ^ (b >> 1))
+                        : static_cast<Register>(b >> 1);
         }
         table_[i] = b;
     }

@@ -23,7 +23,8 @@ inline constexpr std::uint32_t CRC32_INITIAL = 0xFFFFFFFF;
 
 template <class Register>
 class CrcTable {
-    static_assert(std::is_same_v<Register, std::uint16_t> || std::is_same_v<Register, std::uint32_t>);
+    static_assert(std::is_same_v<Register, std::uint16_t> ||
+                  std::is_same_v<Register, std::uint32_t>);
 
 public:
     // The parameters of the register width's archive CRC (table above).

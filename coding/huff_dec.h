@@ -67,7 +67,7 @@ public:
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
         const auto peek = static_cast<std::uint32_t>(input.future_bits(width_));
         const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
-                                                              : peek & low_mask(fast_bits_);
+                                                               : peek & low_mask(fast_bits_);
         const Fast fast = fast_[row];
         if (fast.length != 0) return consume(input, fast.length, fast.symbol);
         const Entry& entry = search(key_of(peek));
@@ -153,8 +153,8 @@ private:
     std::vector<Entry> entries_;  // in key order
     int width_ = 0;
     int fast_bits_ = 0;
-    std::vector<Fast> fast_;      // indexed by the first fast_bits_ bits as read
-    int zero_bit_symbol_ = -1;    // the symbol of a zero-bit single-symbol code
+    std::vector<Fast> fast_;    // indexed by the first fast_bits_ bits as read
+    int zero_bit_symbol_ = -1;  // the symbol of a zero-bit single-symbol code
 };
 
 }  // namespace coding

@@ -54,8 +54,9 @@ public:
         const int length = blen.lengths[static_cast<std::size_t>(symbol)];
         if (length == 0) throw "encode: symbol has no code.";
         if (zero_bits_) return;
-        output.n_bit_put(static_cast<std::uint32_t>(patterns.patterns[static_cast<std::size_t>(symbol)]),
-                         length);
+        output.n_bit_put(
+            static_cast<std::uint32_t>(patterns.patterns[static_cast<std::size_t>(symbol)]),
+            length);
     }
 
     BLenTable blen;

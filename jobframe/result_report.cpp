@@ -72,6 +72,12 @@ void append_archive_error(const WideString& archive_path, const char* message) {
     job.error_text += u"エラー: " + archive_path + u"\n  " + text + u"\n";
 }
 
+void append_creation_error(const char* message) {
+    JobState& job = job_state();
+    const WideString text = message != nullptr ? code_page_cstr_to_wide(message, 0) : WideString();
+    job.error_text += u"エラー: \n" + text + u"\n";
+}
+
 WideString report_file_name(bool has_errors, bool avoid_existing) {
     const JobState& job = job_state();
     WideString base;

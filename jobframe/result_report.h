@@ -14,6 +14,11 @@ void start_report(const WideString& header);
 // line of the job. A null text counts as empty.
 void append_archive_error(const WideString& archive_path, const char* message);
 
+// Records a narrow text thrown by the creation driver as an error line of
+// the job; the header above the lines names the archive. A null text counts
+// as empty.
+void append_creation_error(const char* message);
+
 // Ends the job: writes the report file when reporting is on or errors fit
 // the dialog limit, and shows the final box ("終了" or "エラー").
 void finish_job();

@@ -2,12 +2,13 @@
 // exactly as a one-byte-at-a-time reader would: values, end of data (-1),
 // look-ahead beyond the end (zero bits), byte boundaries and the count of
 // bytes consumed, also across the boundaries of its internal read blocks.
+#include "bit_in_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "bit_in_stream.h"
 #include "coding_set.h"
 #include "coding_test_files.h"
 
@@ -19,7 +20,8 @@ namespace {
 // The two libraries' sets fix the order and the CRC engine.
 static_assert(std::is_same_v<coding::LzhCoding::BitInStream, BitInStream<BitOrder::MSB_FIRST>>);
 static_assert(std::is_same_v<coding::ZipCoding::HuffDec, coding::HuffDec<BitOrder::LSB_FIRST>>);
-static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream, coding::FileDecOutStream<coding::CrcTable16>>);
+static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream,
+                             coding::FileDecOutStream<coding::CrcTable16>>);
 static_assert(std::is_same_v<coding::ZipCoding::CrcTable, coding::CrcTable32>);
 
 // The reader as the format describes it: a position counted in bits from the
@@ -76,9 +78,7 @@ private:
 
 template <class T>
 class BitInStreamTest : public ::testing::Test {};
-using Orders = ::testing::Types<std::integral_constant<BitOrder, BitOrder::MSB_FIRST>,
-                                std::integral_constant<BitOrder, BitOrder::LSB_FIRST>>;
-TYPED_TEST_SUITE(BitInStreamTest, Orders);
+TYPED_TEST_SUITE(BitInStreamTest, BothOrders);
 
 TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
     constexpr BitOrder order = TypeParam::value;

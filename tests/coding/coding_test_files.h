@@ -1,4 +1,4 @@
-// Input files for the coding tests: bytes written to a file in the test's
+// Shared pieces of the coding tests. Input files: bytes written to a file in the test's
 // working directory and opened for reading, named after the running test so
 // that test processes running side by side never share one.
 #pragma once
@@ -9,7 +9,15 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
+
+#include "bit_order.h"
+
+// Typed tests run once per bit order; TypeParam::value is the order.
+using BothOrders =
+    ::testing::Types<std::integral_constant<coding::BitOrder, coding::BitOrder::MSB_FIRST>,
+                     std::integral_constant<coding::BitOrder, coding::BitOrder::LSB_FIRST>>;
 
 class InputFile {
 public:

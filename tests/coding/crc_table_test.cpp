@@ -2,12 +2,12 @@
 // CRC-32, the initial register of an empty input, agreement with a
 // bit-at-a-time computation on random data, and that other parameters can
 // be given.
+#include "crc_table.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
-
-#include "crc_table.h"
 
 using coding::CrcTable;
 using coding::CrcTable16;
@@ -22,7 +22,8 @@ auto crc_of(Crc crc, const std::string& text) {
 }
 
 // The reflected CRC one bit at a time, straight from its definition.
-std::uint32_t bitwise_crc(std::uint32_t polynomial, std::uint32_t initial, const std::vector<std::uint8_t>& data) {
+std::uint32_t bitwise_crc(std::uint32_t polynomial, std::uint32_t initial,
+                          const std::vector<std::uint8_t>& data) {
     std::uint32_t reg = initial;
     for (const std::uint8_t byte : data) {
         reg ^= byte;

@@ -2,13 +2,14 @@
 // reports finished exactly when the expected size is reached (and still
 // writes that byte), sizes beyond 2 GiB are not cut short, a missing output
 // is refused with its text, and a failed write is told.
+#include "file_dec_out_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "coding_test_files.h"
 #include "crc_table.h"
-#include "file_dec_out_stream.h"
 
 using coding::CrcTable16;
 using coding::CrcTable32;

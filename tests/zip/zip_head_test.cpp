@@ -1,0 +1,293 @@
+// Proves the ZIP records: the writers put every field at its offset (the
+// bytes are compared with the layout written out by hand), the reader takes
+// them back, bit 11 and the options decide how a name is decoded, the three
+// record kinds are told apart and anything else is refused, a record cut by
+// the end of the input keeps its defaults, the field guards throw, and DOS
+// stamps keep their fields (a year wraps modulo 128).
+#include <gtest/gtest.h>
+
+#include "zip_head_dec.h"
+#include "zip_test_support.h"
+
+namespace {
+
+using namespace ziptest;
+
+ByteString bytes(std::initializer_list<int> values) {
+    ByteString out;
+    for (const int v : values) out.push_back(static_cast<char>(v));
+    return out;
+}
+
+class ZipHeadTest : public ::testing::Test {
+protected:
+    void SetUp() override { fresh_job(&options); }
+    void TearDown() override { restore_locale(); }
+
+    // Reads records from bytes, as the extraction walk does.
+    std::vector<ZipHeaderReader> read_all(const ByteString& archive, std::size_t count, std::size_t skip_bits = 0) {
+        const fs::path path = scratch / "records.bin";
+        write_file(path, archive);
+        std::FILE* file = platform::open_file(wide_of(path), "rb");
+        EXPECT_NE(file, nullptr);
+        std::vector<ZipHeaderReader> records;
+        {
+            ZipBitInStream input(file);
+            if (skip_bits > 0) input.n_bit_get(static_cast<int>(skip_bits));
+            for (std::size_t i = 0; i < count; ++i) {
+                records.emplace_back();
+                records.back().read(input);
+            }
+        }
+        std::fclose(file);
+        return records;
+    }
+    ZipHeaderReader read_one(const ByteString& archive) { return read_all(archive, 1).front(); }
+
+    ScratchDirectory scratch;
+    ArchiveOptions options = [] {
+        ArchiveOptions o;
+        init_archive_options(o);
+        return o;
+    }();
+};
+
+ZipEntry sample_entry() {
+    ZipEntry entry;
+    entry.method = ZIP_METHOD_DEFLATE;
+    entry.version_needed = 20;
+    entry.compressed_size = 0x1234;
+    entry.uncompressed_size = 0x56789A;
+    entry.crc = 0xCAFEF00D;
+    entry.year = 2021;
+    entry.month = 7;
+    entry.day = 15;
+    entry.hour = 12;
+    entry.minute = 34;
+    entry.second = 57;  // stored as 56
+    entry.path = u"d/a.txt";
+    return entry;
+}
+
+// ---- writers -----------------------------------------------------------
+
+TEST_F(ZipHeadTest, WritersPutEveryFieldAtItsOffset) {
+    ZipEntry entry = sample_entry();
+    ByteString local;
+    local_header_put(entry, local);
+    // 2021-07-15 12:34:56: date (41 << 9) | (7 << 5) | 15 = 0x52EF,
+    // time (12 << 11) | (34 << 5) | 28 = 0x645C.
+    const ByteString fixed_local = bytes({0x50, 0x4B, 0x03, 0x04, 20, 0, 0, 0, 8, 0, 0x5C, 0x64, 0xEF, 0x52,
+                                          0x0D, 0xF0, 0xFE, 0xCA, 0x34, 0x12, 0, 0, 0x9A, 0x78, 0x56, 0, 7, 0, 0, 0});
+    EXPECT_EQ(local, fixed_local + "d/a.txt");
+    EXPECT_EQ(entry.stored_name, "d/a.txt");
+
+    entry.signature = ZIP_CENTRAL_SIGNATURE;
+    ByteString central;
+    central_header_put(entry, 0x01020304, central);
+    const ByteString fixed_central = bytes({0x50, 0x4B, 0x01, 0x02, 20, 0}) + fixed_local.substr(4, 26) +
+                                     bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x03, 0x02, 0x01});
+    EXPECT_EQ(central, fixed_central + "d/a.txt");
+
+    ByteString end;
+    end_record_put(0x10003, 0x55, 0x66778899, end);
+    EXPECT_EQ(end, bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 3, 0, 3, 0, 0x55, 0, 0, 0, 0x99, 0x88, 0x77, 0x66, 0, 0}));
+}
+
+TEST_F(ZipHeadTest, WritersRefuseARecordOfTheOtherKind) {
+    ZipEntry entry = sample_entry();
+    ByteString out;
+    entry.signature = ZIP_CENTRAL_SIGNATURE;
+    EXPECT_THROW(local_header_put(entry, out), const char*);
+    entry.signature = ZIP_LOCAL_SIGNATURE;
+    try {
+        central_header_put(entry, 0, out);
+        FAIL() << "no throw";
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "program error.");
+    }
+    EXPECT_TRUE(out.empty());
+}
+
+// A name the options store as UTF-8 gets bit 11, in both headers, and the
+// reader decodes it back because of that bit alone.
+TEST_F(ZipHeadTest, Utf8NamesCarryBit11BothWays) {
+    options.flags = OPT_UTF8;
+    ZipEntry entry = sample_entry();
+    entry.path = u"表/日本語.txt";
+    ByteString archive;
+    local_header_put(entry, archive);
+    EXPECT_EQ(entry.stored_name, "\xE8\xA1\xA8/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt");
+    EXPECT_EQ(static_cast<std::uint8_t>(archive[7]), 0x08);  // flags high byte
+    entry.signature = ZIP_CENTRAL_SIGNATURE;
+    ByteString central;
+    central_header_put(entry, 0, central);
+    EXPECT_EQ(static_cast<std::uint8_t>(central[9]), 0x08);
+
+    options.flags = 0;
+    const ZipHeaderReader header = read_one(archive);
+    EXPECT_EQ(header.flags, ZIP_FLAG_UTF8);
+    EXPECT_EQ(header.name, u"表/日本語.txt");
+}
+
+// ---- reader ------------------------------------------------------------
+
+TEST_F(ZipHeadTest, ReaderTakesTheLocalHeaderFields) {
+    ZipEntry entry = sample_entry();
+    entry.flags = 0x0006;
+    ByteString archive;
+    local_header_put(entry, archive);
+    archive += "EXTRA";  // beyond the header: not read
+    const ZipHeaderReader header = read_one(archive);
+    EXPECT_EQ(header.signature, ZIP_LOCAL_SIGNATURE);
+    EXPECT_EQ(header.version_needed, 20);
+    EXPECT_EQ(header.flags, 0x0006u);
+    EXPECT_EQ(header.method, ZIP_METHOD_DEFLATE);
+    EXPECT_EQ(header.crc, 0xCAFEF00Du);
+    EXPECT_EQ(header.compressed_size, 0x1234);
+    EXPECT_EQ(header.uncompressed_size, 0x56789A);
+    EXPECT_EQ(header.year, 2021);
+    EXPECT_EQ(header.month, 7);
+    EXPECT_EQ(header.day, 15);
+    EXPECT_EQ(header.hour, 12);
+    EXPECT_EQ(header.minute, 34);
+    EXPECT_EQ(header.second, 56);
+    EXPECT_EQ(header.name, u"d/a.txt");
+    EXPECT_EQ(header.header_bytes.size(), 37u);
+}
+
+// Sizes are the unsigned 32-bit fields: 4 GiB - 1 is not -1.
+TEST_F(ZipHeadTest, SizesAreUnsigned) {
+    Member member("big", "");
+    member.compressed_size = 0xFFFFFFFF;
+    member.uncompressed_size = 0x80000000;
+    const ZipHeaderReader header = read_one(zip_of({member}, false));
+    EXPECT_EQ(header.compressed_size, 0xFFFFFFFFLL);
+    EXPECT_EQ(header.uncompressed_size, 0x80000000LL);
+}
+
+// Names without bit 11 follow the options: a code page, or UTF-8 by choice.
+TEST_F(ZipHeadTest, NamesWithoutBit11FollowTheOptions) {
+    const ByteString cp932 = "\x83\x5C\x81\x5B\x83\x58/\x95\x5C.txt";  // ソース/表.txt
+    options.flags = OPT_CODEPAGE_SET;
+    options.code_page = 932;
+    fresh_job(&options);
+    EXPECT_EQ(read_one(zip_of({Member(cp932, "x")}, false)).name, u"ソース/表.txt");
+
+    options.flags = OPT_UTF8;
+    options.code_page = 0;
+    fresh_job(&options);
+    EXPECT_EQ(read_one(zip_of({Member("\xE8\xA1\xA8.txt", "x")}, false)).name, u"表.txt");
+}
+
+TEST_F(ZipHeadTest, RecordKindsAreToldApart) {
+    ByteString archive = zip_of({Member("a.txt", "hello", ZIP_METHOD_STORED)});
+    // local header, its 5 bytes, central header, end record, then a byte
+    // that shows where the reading stopped.
+    archive += "Z";
+    const fs::path path = scratch / "kinds.zip";
+    write_file(path, archive);
+    std::FILE* file = platform::open_file(wide_of(path), "rb");
+    ASSERT_NE(file, nullptr);
+    {
+        ZipBitInStream input(file);
+        ZipHeaderReader header;
+        header.read(input);
+        EXPECT_EQ(header.signature, ZIP_LOCAL_SIGNATURE);
+        for (int i = 0; i < 5; ++i) input.byte_get();
+        header.read(input);
+        EXPECT_EQ(header.signature, ZIP_CENTRAL_SIGNATURE);
+        EXPECT_EQ(header.header_bytes.size(), 46u + 5u);
+        EXPECT_TRUE(header.name.empty());
+        header.read(input);
+        EXPECT_EQ(header.signature, ZIP_END_SIGNATURE);
+        EXPECT_EQ(header.header_bytes.size(), 22u);
+        EXPECT_EQ(input.byte_get(), 'Z');
+        header.read(input);
+        EXPECT_EQ(header.signature, -1);
+    }
+    std::fclose(file);
+}
+
+TEST_F(ZipHeadTest, UnknownSignaturesAreRefused) {
+    const std::vector<std::pair<const char*, ByteString>> cases = {
+        {"a self-extracting program", ByteString("MZ\x90\x00\x03\x00\x00\x00", 8)},
+        {"a data descriptor", bytes({0x50, 0x4B, 0x07, 0x08, 0, 0, 0, 0})},
+        {"a near miss", bytes({0x50, 0x4B, 0x03, 0x05, 0, 0, 0, 0})},
+    };
+    for (const auto& [what, archive] : cases) {
+        try {
+            read_one(archive);
+            ADD_FAILURE() << what << ": no throw";
+        } catch (const char* message) {
+            EXPECT_STREQ(message, "Outside of the support range.") << what;
+        }
+    }
+}
+
+// A header cut by the end of the input keeps the defaults of what it lacks.
+TEST_F(ZipHeadTest, CutRecordsKeepTheirDefaults) {
+    const ByteString archive = zip_of({Member("good.txt", "x")}, false);
+
+    EXPECT_EQ(read_one("").signature, -1);
+    EXPECT_EQ(read_one(archive.substr(0, 3)).signature, -1);
+
+    const ZipHeaderReader fixed_cut = read_one(archive.substr(0, 20));
+    EXPECT_EQ(fixed_cut.signature, ZIP_LOCAL_SIGNATURE);
+    EXPECT_EQ(fixed_cut.method, 0);
+    EXPECT_EQ(fixed_cut.compressed_size, -1);
+    EXPECT_EQ(fixed_cut.year, 1900);
+    EXPECT_TRUE(fixed_cut.name.empty());
+
+    const ZipHeaderReader name_cut = read_one(archive.substr(0, 33));
+    EXPECT_EQ(name_cut.method, ZIP_METHOD_DEFLATE);
+    EXPECT_EQ(name_cut.uncompressed_size, 1);
+    EXPECT_TRUE(name_cut.name.empty());
+}
+
+// After Deflate data the next header starts at the next byte boundary.
+TEST_F(ZipHeadTest, HeadersStartAtAByteBoundary) {
+    const ByteString archive = ByteString(1, '\x07') + zip_of({Member("n.txt", "x")}, false);
+    const std::vector<ZipHeaderReader> records = read_all(archive, 1, 3);
+    EXPECT_EQ(records.front().signature, ZIP_LOCAL_SIGNATURE);
+    EXPECT_EQ(records.front().name, u"n.txt");
+}
+
+TEST_F(ZipHeadTest, FieldGuardsThrow) {
+    ZipHeaderReader header;
+    header.header_bytes = bytes({1, 2, 3, 4, 5});
+    EXPECT_EQ(header.int_get(1, 4), 0x05040302u);
+    EXPECT_EQ(header.str_get(3, 2), bytes({4, 5}));
+    EXPECT_EQ(header.str_get(5, 0), "");
+    const auto text_of = [](auto call) -> std::string {
+        try {
+            call();
+        } catch (const char* message) {
+            return message;
+        }
+        return "";
+    };
+    EXPECT_EQ(text_of([&] { header.int_get(2, 4); }), "int_get: header format is illegal.");
+    EXPECT_EQ(text_of([&] { header.int_get(6, 1); }), "int_get: header format is illegal.");
+    EXPECT_EQ(text_of([&] { header.str_get(4, 2); }), "str_get: header format is illegal.");
+    EXPECT_EQ(text_of([&] { header.str_get(static_cast<std::size_t>(-1), 2); }), "str_get: header format is illegal.");
+}
+
+// ---- DOS stamps ------------------------------------------------------------
+
+TEST(DosTime, FieldsSurviveTheStamp) {
+    const DosTime time{2107, 12, 31, 23, 59, 58};
+    const std::uint32_t stamp = dos_stamp_of(time);
+    EXPECT_EQ(stamp, 0xFF9FBF7Du);
+    const DosTime back = dos_time_of(stamp);
+    EXPECT_EQ(back.year, 2107);
+    EXPECT_EQ(back.month, 12);
+    EXPECT_EQ(back.day, 31);
+    EXPECT_EQ(back.hour, 23);
+    EXPECT_EQ(back.minute, 59);
+    EXPECT_EQ(back.second, 58);
+    EXPECT_EQ(dos_time_of(dos_stamp_of({1980, 1, 1, 0, 0, 1})).second, 0);  // two-second steps
+    EXPECT_EQ(dos_time_of(dos_stamp_of({1979, 6, 1, 0, 0, 0})).year, 2107);  // 7 bits after 1980
+}
+
+}  // namespace

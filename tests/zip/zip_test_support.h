@@ -1,0 +1,295 @@
+// Helpers of the ZIP tests: paths of the source tree and of the build's peer
+// data (also under Wine), a scratch directory that is current while a test
+// runs, a bit writer for hand-made Deflate streams, and a writer of whole
+// archives from members given field by field.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "coding_set.h"
+#include "dec_window.h"
+#include "deflate_dec.h"
+#include "dos_time.h"
+#include "job_setup.h"
+#include "job_state.h"
+#include "member_output.h"
+#include "platform.h"
+#include "text_types.h"
+#include "zip_entry.h"
+#include "zip_head_enc.h"
+
+namespace ziptest {
+
+namespace fs = std::filesystem;
+
+// A directory of the source tree or the build tree. The Windows test
+// programs run under Wine, where the host's file system is drive Z:.
+inline fs::path host_path(const char* unix_path) {
+#if defined(_WIN32)
+    return fs::path(std::string("Z:") + unix_path);
+#else
+    return fs::path(unix_path);
+#endif
+}
+inline fs::path source_path(const std::string& relative) {
+    return host_path(TSUCHI_SOURCE_DIR) / fs::path(std::u8string(relative.begin(), relative.end()));
+}
+// What make_peer_data.py wrote at build time.
+inline fs::path peer_data_path(const std::string& relative) {
+    return host_path(TSUCHI_BINARY_DIR) / "tests" / "zip-peer-data" /
+           fs::path(std::u8string(relative.begin(), relative.end()));
+}
+
+inline fs::path path_of(const WideString& text) { return fs::path(std::u16string(text)); }
+inline WideString wide_of(const fs::path& path) { return path.generic_u16string(); }
+inline fs::path utf8_path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+inline ByteString read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return ByteString(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void write_file(const fs::path& path, const ByteString& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The rows of a tab-separated file, "#" lines left out; empty when the
+// file cannot be read.
+inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
+    std::vector<std::vector<std::string>> rows;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+            fields.push_back(line.substr(start, tab - start));
+        }
+        fields.push_back(line.substr(start));
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+inline std::uint32_t crc32_of(const ByteString& bytes) {
+    coding::CrcTable32 crc;
+    for (const char c : bytes) crc.update(static_cast<std::uint8_t>(c));
+    return crc.value ^ 0xFFFFFFFFu;
+}
+
+// A fresh empty directory under the system's temporary directory, made the
+// current directory; the previous one is current again afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        const fs::path base = fs::temp_directory_path();
+        for (int serial = 0;; ++serial) {
+            root_ = base / ("zip_test_" + std::to_string(serial));
+            std::error_code error;
+            if (fs::create_directory(root_, error)) break;
+        }
+        platform::current_directory(previous_);
+        EXPECT_TRUE(platform::set_current_directory(wide_of(root_)));
+    }
+    ~ScratchDirectory() {
+        platform::set_current_directory(previous_);
+        std::error_code error;
+        fs::remove_all(root_, error);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const fs::path& root() const { return root_; }
+    fs::path operator/(const std::string& relative) const { return root_ / utf8_path(relative); }
+
+private:
+    fs::path root_;
+    WideString previous_;
+};
+
+// The job state a driver sees inside an export: set up from options (the
+// defaults when none) in the current directory.
+inline void fresh_job(ArchiveOptions* options = nullptr) {
+    restore_locale();
+    job_state() = JobState{};
+    job_state().extract_mode = true;
+    setup_job(options);
+}
+
+// ---- hand-made Deflate streams ------------------------------------------
+
+// Writes Deflate bits least significant first; Huffman codes go out from
+// their first (top) bit, as the format sends them.
+class DeflateWriter {
+public:
+    DeflateWriter() : out_(bytes_) {}
+
+    DeflateWriter& bits(std::uint32_t value, int count) {
+        out_.n_bit_put(value, count);
+        return *this;
+    }
+    DeflateWriter& code(std::uint32_t code, int length) {
+        out_.n_bit_put(coding::reverse_bits(code, length), length);
+        return *this;
+    }
+    // Block header: BFINAL, then BTYPE.
+    DeflateWriter& header(bool final, int type) { return bits(final ? 1 : 0, 1).bits(static_cast<std::uint32_t>(type), 2); }
+
+    // Symbols of the fixed code.
+    DeflateWriter& fixed_symbol(int symbol) {
+        if (symbol < 144) return code(0x30 + static_cast<std::uint32_t>(symbol), 8);
+        if (symbol < 256) return code(0x190 + static_cast<std::uint32_t>(symbol - 144), 9);
+        if (symbol < 280) return code(static_cast<std::uint32_t>(symbol - 256), 7);
+        return code(0xC0 + static_cast<std::uint32_t>(symbol - 280), 8);
+    }
+    DeflateWriter& fixed_literals(const ByteString& text) {
+        for (const char c : text) fixed_symbol(static_cast<std::uint8_t>(c));
+        return *this;
+    }
+    // A match in the fixed code, for lengths 3 to 10 and distances 1 to 4,
+    // which need no extra bits.
+    DeflateWriter& fixed_short_match(int length, int distance) {
+        return fixed_symbol(254 + length).code(static_cast<std::uint32_t>(distance - 1), 5);
+    }
+    // A whole stored block: header, then the bytes from the next boundary.
+    DeflateWriter& stored_block(bool final, const ByteString& data) {
+        header(final, 0);
+        out_.flush();  // pads to the byte boundary
+        const std::uint32_t length = static_cast<std::uint32_t>(data.size());
+        for (const std::uint32_t value : {length & 0xFF, length >> 8, ~length & 0xFF, (~length >> 8) & 0xFF}) {
+            bytes_.push_back(static_cast<std::uint8_t>(value));
+        }
+        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        return *this;
+    }
+
+    ByteString finish() {
+        out_.flush();
+        return ByteString(bytes_.begin(), bytes_.end());
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    coding::ZipCoding::BitOutStream out_;
+};
+
+// One final fixed block holding data as literals: the simplest sound
+// Deflate data for any content.
+inline ByteString deflate_literals(const ByteString& data) {
+    return DeflateWriter().header(true, 1).fixed_literals(data).fixed_symbol(256).finish();
+}
+
+// What decoding one raw stream gave: the bytes written, the thrown text
+// (empty when none), and the byte that followed the stream in the input
+// (NEXT_BYTE is put after the stream unless the input is to end with it;
+// reading it back shows that the decoder took exactly the stream).
+struct Inflated {
+    ByteString output;
+    std::string error;
+    int next_byte = -2;
+};
+constexpr int NEXT_BYTE = 0xA5;
+
+// Decodes stream as the data of an entry of the given uncompressed size
+// through DeflateDec and DecWindow, as the extraction driver does, with
+// files in directory.
+inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const fs::path& directory,
+                              bool next_byte = true) {
+    const fs::path input_path = directory / "stream.bin";
+    const fs::path output_path = directory / "output.bin";
+    write_file(input_path, next_byte ? stream + static_cast<char>(NEXT_BYTE) : stream);
+    Inflated result;
+    std::FILE* input_file = platform::open_file(wide_of(input_path), "rb");
+    EXPECT_NE(input_file, nullptr);
+    {
+        ZipBitInStream input(input_file);
+        MemberOutput output;
+        EXPECT_TRUE(output.open(wide_of(output_path)));
+        try {
+            DeflateDec decoder(input);
+            DecWindow window;
+            ZipFileDecOutStream out(output.file(), size);
+            window.decode_entry(decoder, out);
+            result.next_byte = input.byte_get();
+        } catch (const char* message) {
+            result.error = message;
+        }
+    }
+    std::fclose(input_file);
+    result.output = read_file(output_path);
+    return result;
+}
+
+// ---- whole archives -------------------------------------------------------
+
+struct Member {
+    Member(ByteString member_name, ByteString member_content, std::int32_t member_method = ZIP_METHOD_DEFLATE)
+        : name(std::move(member_name)), content(std::move(member_content)), method(member_method) {}
+
+    ByteString name;
+    ByteString content;  // the uncompressed bytes
+    std::int32_t method = ZIP_METHOD_DEFLATE;
+    std::uint32_t flags = 0;
+    DosTime time{2021, 7, 15, 12, 34, 56};
+    // What is stored after the header; by default content as literals
+    // (Deflate) or as it is (stored).
+    std::optional<ByteString> data;
+    // Header fields that differ from what content and data give.
+    std::optional<std::uint32_t> crc;
+    std::optional<std::uint32_t> compressed_size;
+    std::optional<std::uint32_t> uncompressed_size;
+};
+
+inline Member directory_member(const ByteString& name) {
+    return Member(name, "", ZIP_METHOD_STORED);
+}
+
+// Local headers and data of every member; then, unless central is false,
+// the central directory and the end record.
+inline ByteString zip_of(const std::vector<Member>& members, bool central = true) {
+    ByteString archive;
+    ByteString directory;
+    for (const Member& member : members) {
+        const ByteString data =
+            member.data ? *member.data : member.method == ZIP_METHOD_DEFLATE ? deflate_literals(member.content) : member.content;
+        ZipEntry entry;
+        entry.method = member.method;
+        entry.version_needed = 20;
+        entry.flags = member.flags;
+        entry.compressed_size = static_cast<std::int32_t>(member.compressed_size.value_or(static_cast<std::uint32_t>(data.size())));
+        entry.uncompressed_size =
+            static_cast<std::int32_t>(member.uncompressed_size.value_or(static_cast<std::uint32_t>(member.content.size())));
+        entry.year = member.time.year;
+        entry.month = member.time.month;
+        entry.day = member.time.day;
+        entry.hour = member.time.hour;
+        entry.minute = member.time.minute;
+        entry.second = member.time.second;
+        entry.crc = member.crc.value_or(crc32_of(member.content));
+        entry.stored_name = member.name;  // as given: no name conversion
+        const auto offset = static_cast<std::uint32_t>(archive.size());
+        local_header_put(entry, archive);
+        archive += data;
+        entry.signature = ZIP_CENTRAL_SIGNATURE;
+        central_header_put(entry, offset, directory);
+    }
+    if (central) {
+        const auto offset = static_cast<std::uint32_t>(archive.size());
+        archive += directory;
+        end_record_put(static_cast<std::uint32_t>(members.size()), static_cast<std::uint32_t>(directory.size()),
+                       offset, archive);
+    }
+    return archive;
+}
+
+}  // namespace ziptest

@@ -1,0 +1,249 @@
+#include "deflate_block_enc.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "deflate_tables.h"
+
+namespace {
+
+using HuffEnc = coding::ZipCoding::HuffEnc;
+
+// ---- code lengths ----------------------------------------------------------
+
+constexpr int LITERAL_LENGTH_LIMIT = 15;
+constexpr int CODE_LENGTH_LIMIT = 7;
+constexpr int END_OF_BLOCK = 256;
+
+// The order in which the lengths of the code-length code are sent: the
+// symbols most blocks use come first, so that the trailing zeros can be
+// left out.
+constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+// One symbol of the code-length alphabet and the value of its extra bits:
+// 0 to 15 a length; 16 repeats the previous length 3 to 6 times (2 extra
+// bits); 17 gives 3 to 10 zeros (3 extra bits), 18 gives 11 to 138 zeros
+// (7 extra bits).
+struct LengthSymbol {
+    std::uint8_t symbol;
+    std::uint8_t extra;
+};
+
+constexpr int code_length_extra_bits(int symbol) {
+    return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0;
+}
+
+// Run-length codes one list of code lengths. Runs stay within the list, so
+// the decoder, which reads the two lists as separate sequences, never sees
+// a repeat that crosses from one into the other.
+void run_length_code(std::span<const std::int8_t> lengths, std::vector<LengthSymbol>& out) {
+    std::size_t i = 0;
+    while (i < lengths.size()) {
+        const int c = lengths[i];
+        std::size_t end = i + 1;
+        while (end < lengths.size() && lengths[end] == c) ++end;
+        int n = static_cast<int>(end - i);
+        i = end;
+        if (c != 0) {
+            out.push_back({static_cast<std::uint8_t>(c), 0});
+            for (int r = n - 1; r > 0;) {
+                if (r > 2) {
+                    out.push_back({16, static_cast<std::uint8_t>(std::min(r, 6) - 3)});
+                    r -= 6;
+                } else {
+                    for (; r > 0; --r) out.push_back({static_cast<std::uint8_t>(c), 0});
+                }
+            }
+        } else {
+            while (n > 0) {
+                if (n <= 2) {
+                    for (; n > 0; --n) out.push_back({0, 0});
+                } else if (n > 10) {
+                    out.push_back({18, static_cast<std::uint8_t>(std::min(n, 138) - 11)});
+                    n -= 138;
+                } else {
+                    out.push_back({17, static_cast<std::uint8_t>(n - 3)});
+                    n -= 10;
+                }
+            }
+        }
+    }
+}
+
+// Gathers fields in a 64-bit word and hands them to the bit stream 32 bits
+// at a time; the stream sees the same bits as with one call per field.
+// Fields are at most 28 bits (a 15-bit code and 13 extra bits).
+class FieldWriter {
+public:
+    explicit FieldWriter(DeflateBlockEnc::BitOutStream& output) : output_(output) {}
+    void put(std::uint32_t value, int n) {
+        pending_ |= std::uint64_t{value} << held_;
+        held_ += n;
+        if (held_ >= 32) {
+            output_.n_bit_put(static_cast<std::uint32_t>(pending_), 32);
+            pending_ >>= 32;
+            held_ -= 32;
+        }
+    }
+    void code(const HuffEnc& code, int symbol) {
+        const auto index = static_cast<std::size_t>(symbol);
+        put(static_cast<std::uint32_t>(code.patterns.patterns[index]), code.blen.lengths[index]);
+    }
+    void flush() {
+        output_.n_bit_put(static_cast<std::uint32_t>(pending_), held_);
+        pending_ = 0;
+        held_ = 0;
+    }
+
+private:
+    DeflateBlockEnc::BitOutStream& output_;
+    std::uint64_t pending_ = 0;
+    int held_ = 0;  // below 32 between calls
+};
+
+int length_of(const HuffEnc& code, int symbol) {
+    const auto& lengths = code.blen.lengths;
+    return static_cast<std::size_t>(symbol) < lengths.size()
+               ? lengths[static_cast<std::size_t>(symbol)]
+               : 0;
+}
+
+}  // namespace
+
+DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entries)
+    : output_(output), limit_(buffer_entries - 2) {
+    if (buffer_entries < 3) throw "DeflateBlockEnc: out of range.";
+    entries_.reserve(static_cast<std::size_t>(buffer_entries));
+}
+
+void DeflateBlockEnc::literal_put(int byte) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    if (byte < 0 || byte > 255) throw "literal_put: out of range.";
+    entries_.push_back(static_cast<std::uint16_t>(byte));
+    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+}
+
+void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
+        throw "match_len_put: out of range.";
+    }
+    entries_.push_back(static_cast<std::uint16_t>(symbol));
+    entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
+    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+}
+
+void DeflateBlockEnc::finish() {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    finished_ = true;
+    write_block(1);
+}
+
+// Block layout (RFC 1951, 3.2.7), fields least significant bit first, codes
+// first bit first:
+//   BFINAL 1 bit | BTYPE 2 bits (2) | HLIT 5 | HDIST 5 | HCLEN 4
+//   | (HCLEN + 4) x 3 bits: code-length code lengths in CODE_LENGTH_ORDER
+//   | literal/length lengths, then distance lengths, run-length coded
+//   | the data | end-of-block code
+void DeflateBlockEnc::write_block(int final_flag) {
+    // Symbol counts. The end-of-block code is counted once; each list ends
+    // at its highest counted symbol (the distance list is empty in a block
+    // without matches).
+    // The length and distance codes (RFC 1951, 3.2.5) with their lookups
+    // from a length or distance to code and extra bits.
+    const LengthCodeTable length_table;
+    const DistanceCodeTable distance_table;
+
+    std::array<std::int32_t, 286> literal_counts{};
+    std::array<std::int32_t, 30> distance_counts{};
+    literal_counts[END_OF_BLOCK] = 1;
+    int literal_top = END_OF_BLOCK;
+    int distance_top = -1;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const int entry = entries_[i];
+        if (entry < 256) {
+            ++literal_counts[static_cast<std::size_t>(entry)];
+            continue;
+        }
+        const DeflateCodeRow length = length_table.row(entry - 257);
+        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
+        ++literal_counts[static_cast<std::size_t>(length.code)];
+        ++distance_counts[static_cast<std::size_t>(distance.code)];
+        literal_top = std::max<int>(literal_top, length.code);
+        distance_top = std::max<int>(distance_top, distance.code);
+    }
+
+    const HuffEnc literal_code(
+        std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
+        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc distance_code(
+        std::span(distance_counts.data(), static_cast<std::size_t>(distance_top + 1)),
+        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const auto& literal_lengths = literal_code.blen.lengths;
+    const auto& distance_lengths = distance_code.blen.lengths;
+
+    std::vector<LengthSymbol> symbols;
+    symbols.reserve(literal_lengths.size() + distance_lengths.size());
+    run_length_code(literal_lengths, symbols);
+    run_length_code(distance_lengths, symbols);
+
+    std::array<std::int32_t, 19> symbol_counts{};
+    int symbol_top = 0;
+    for (const LengthSymbol& s : symbols) {
+        ++symbol_counts[s.symbol];
+        symbol_top = std::max<int>(symbol_top, s.symbol);
+    }
+    const HuffEnc length_code(
+        std::span(symbol_counts.data(), static_cast<std::size_t>(symbol_top) + 1),
+        CODE_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+
+    // The code-length code lengths are sent up to the last non-zero one in
+    // CODE_LENGTH_ORDER, at least four of them.
+    int sent = 18;
+    while (sent > 3 &&
+           length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(sent)]) == 0) {
+        --sent;
+    }
+    const int sent_count = sent + 1;
+
+    // Every code written below belongs to a counted symbol and so has a
+    // length of at least 1.
+    FieldWriter out(output_);
+    out.put(static_cast<std::uint32_t>(final_flag), 1);
+    out.put(2, 2);
+    out.put(static_cast<std::uint32_t>(literal_lengths.size() - 257), 5);
+    out.put(static_cast<std::uint32_t>(distance_lengths.size() - 1), 5);
+    out.put(static_cast<std::uint32_t>(sent_count - 4), 4);
+    for (int k = 0; k < sent_count; ++k) {
+        out.put(static_cast<std::uint32_t>(
+                    length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])),
+                3);
+    }
+    for (const LengthSymbol& s : symbols) {
+        out.code(length_code, s.symbol);
+        out.put(s.extra, code_length_extra_bits(s.symbol));
+    }
+
+    // The data. Fields go out least significant bit first, so a match's
+    // extra bits simply follow its code.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const int entry = entries_[i];
+        if (entry < 256) {
+            out.code(literal_code, entry);
+            continue;
+        }
+        const DeflateCodeRow length = length_table.row(entry - 257);
+        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
+        out.code(literal_code, length.code);
+        out.put(static_cast<std::uint32_t>(length.extra_value), length.extra_bits);
+        out.code(distance_code, distance.code);
+        out.put(static_cast<std::uint32_t>(distance.extra_value), distance.extra_bits);
+    }
+    out.code(literal_code, END_OF_BLOCK);
+    out.flush();
+
+    entries_.clear();
+    ++blocks_;
+}

@@ -1,0 +1,65 @@
+// DeflateBlockEnc: collects the literals and matches of the Deflate encoder
+// and writes them as dynamic Huffman blocks (RFC 1951, BTYPE 2).
+//
+// Every block gets its own literal/length and distance codes, built from
+// the block's symbol counts with lengths of at most 15 bits, and a
+// code-length code of at most 7 bits that describes them. Fixed-Huffman and
+// stored blocks are never written. A block is written as soon as more than
+// limit entries (literals count one entry, matches two) are buffered, and
+// finish writes the final block with what is left; that block may hold only
+// the end-of-block code.
+//
+// A code with a single used symbol gets the one-bit code 0, as Deflate
+// requires: a block without matches still describes one distance code of
+// length 1, and a block of only the end-of-block code gives that code one
+// bit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "coding_set.h"
+
+class DeflateBlockEnc {
+public:
+    using BitOutStream = coding::ZipCoding::BitOutStream;
+
+    // The entry buffer the encoder uses: 32768 entries, so a non-final block
+    // holds 32767 or 32768 of them.
+    static constexpr std::int32_t BUFFER_ENTRIES = 32768;
+
+    // output: the bit stream of the entry, not owned; the caller flushes it
+    // after finish. buffer_entries (at least 3; tests use small buffers to
+    // reach block boundaries cheaply): a block is written when more than
+    // buffer_entries - 2 entries are buffered. Otherwise "DeflateBlockEnc:
+    // out of range." is thrown.
+    DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entries);
+
+    DeflateBlockEnc(const DeflateBlockEnc&) = delete;
+    DeflateBlockEnc& operator=(const DeflateBlockEnc&) = delete;
+
+    // One literal byte (0 to 255, otherwise "literal_put: out of range.").
+    void literal_put(int byte);
+    // One match: symbol = 257 + length (260 to 516), and distance minus 1
+    // (0 to 32767); otherwise "match_len_put: out of range.". Deflate cannot
+    // express lengths above 258: a block holding one throws "out of range."
+    // when it is written.
+    void match_len_put(int symbol, int distance_minus_1);
+    // Writes the final block from the entries left, also when there are
+    // none, so that every stream ends with a final block. Afterwards every
+    // call throws "DeflateBlockEnc: program error.": data after the final
+    // block would be lost, a second final block would corrupt the stream.
+    void finish();
+
+    // Blocks written so far (the final one included once finish has run).
+    std::int32_t blocks_written() const { return blocks_; }
+
+private:
+    void write_block(int final_flag);
+
+    BitOutStream& output_;
+    std::int32_t limit_;
+    std::vector<std::uint16_t> entries_;
+    std::int32_t blocks_ = 0;
+    bool finished_ = false;
+};

@@ -1,0 +1,181 @@
+#include "deflate_dec.h"
+
+#include <array>
+#include <span>
+
+namespace {
+
+constexpr const char* FINISHED_EARLY = "It finished on the way.";
+constexpr const char* BAD_BLOCK_TYPE = "Outside of the support range.(illegal data.)";
+
+// The order in which a dynamic block lists the code lengths of the
+// code-length alphabet: the ones most often used first, so that HCLEN can
+// cut off the rarely used tail.
+constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
+                                                   11, 4, 12, 3, 13, 2, 14, 1, 15};
+// Code-length symbols 0 to 15 are lengths; 16 repeats the previous length 3
+// to 6 times (2 extra bits), 17 gives 3 to 10 zeros (3 bits), 18 gives 11 to
+// 138 zeros (7 bits).
+constexpr int REPEAT_PREVIOUS = 16;
+constexpr int REPEAT_ZERO_SHORT = 17;
+// Code-length codes are sent as 3-bit lengths.
+constexpr int CODE_LENGTH_LIMIT = 7;
+
+coding::BLenTable table_of(std::span<const int> lengths) { return coding::BLenTable(lengths); }
+
+}  // namespace
+
+DeflateDec::DeflateDec(ZipBitInStream& input) : input_(input) { block_header_get(); }
+
+int DeflateDec::bits_get(int n) {
+    const int value = input_.n_bit_get(n);
+    if (value < 0) throw FINISHED_EARLY;
+    return value;
+}
+
+// ---- block headers -------------------------------------------------------
+
+// Every block starts with BFINAL (1 bit) and BTYPE (2 bits).
+void DeflateDec::block_header_get() {
+    final_ = input_.bit_get();
+    type_ = input_.n_bit_get(2);
+    if (final_ < 0 || type_ < 0) throw BAD_BLOCK_TYPE;
+    switch (type_) {
+        case 0: stored_header_get(); break;
+        case 1: fixed_tables_make(); break;
+        case 2: dynamic_tables_get(); break;
+        default: throw BAD_BLOCK_TYPE;
+    }
+}
+
+// A stored block: the rest of the current byte is skipped, then
+//   +0  LEN   2 bytes, little-endian: bytes of data that follow
+//   +2  NLEN  2 bytes: the one's complement of LEN
+//   +4  LEN bytes of data
+void DeflateDec::stored_header_get() {
+    std::array<int, 4> bytes{};
+    for (int& byte : bytes) {
+        byte = input_.byte_get();
+        if (byte < 0) throw FINISHED_EARLY;
+    }
+    if ((~bytes[2] & 0xFF) != bytes[0] || (~bytes[3] & 0xFF) != bytes[1]) throw "illegal data.";
+    stored_left_ = bytes[0] | (bytes[1] << 8);
+}
+
+// The fixed code: literal/length lengths 8 (0-143), 9 (144-255), 7
+// (256-279), 8 (280-287); distance lengths 5 for all 32 codes. Codes 30 and
+// 31 are part of the code, so that reading one is reported instead of
+// decoding as a neighbour.
+void DeflateDec::fixed_tables_make() {
+    std::array<int, LITERAL_CODES> literal{};
+    for (int symbol = 0; symbol < LITERAL_CODES; ++symbol) {
+        literal[static_cast<std::size_t>(symbol)] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+    }
+    std::array<int, DISTANCE_CODES> distance{};
+    distance.fill(5);
+    literal_decoder_.emplace(table_of(literal), coding::SingleCode::ONE_BIT);
+    distance_decoder_.emplace(table_of(distance), coding::SingleCode::ONE_BIT);
+}
+
+// A dynamic block:
+//   HLIT   5 bits: literal/length lengths - 257 (257 to 288)
+//   HDIST  5 bits: distance lengths - 1 (1 to 32)
+//   HCLEN  4 bits: code-length code lengths - 4 (4 to 19)
+//   HCLEN x 3 bits: code-length code lengths, in CODE_LENGTH_ORDER
+//   HLIT + HDIST code lengths, coded with the code-length code
+// The HLIT + HDIST lengths are one sequence: a repeat may run from the last
+// literal/length lengths into the first distance lengths (zopfli writes
+// such repeats), so they are read as one and split afterwards.
+void DeflateDec::dynamic_tables_get() {
+    const int literal_count = bits_get(5) + 257;
+    const int distance_count = bits_get(5) + 1;
+    const int code_length_count = bits_get(4) + 4;
+
+    std::array<int, CODE_LENGTH_ORDER.size()> code_length_lengths{};
+    for (int i = 0; i < code_length_count; ++i) {
+        code_length_lengths[static_cast<std::size_t>(CODE_LENGTH_ORDER[static_cast<std::size_t>(i)])] = bits_get(3);
+    }
+    const ZipHuffDec code_length_decoder(coding::BLenTable(code_length_lengths, CODE_LENGTH_LIMIT),
+                                         coding::SingleCode::ONE_BIT);
+
+    const std::size_t total = static_cast<std::size_t>(literal_count + distance_count);
+    std::vector<int> lengths;
+    lengths.reserve(total);
+    while (lengths.size() < total) {
+        const int symbol = code_length_decoder.decode(input_);
+        if (symbol < 0) throw FINISHED_EARLY;
+        if (symbol < REPEAT_PREVIOUS) {
+            lengths.push_back(symbol);
+            continue;
+        }
+        int value = 0;
+        std::size_t repeat;
+        if (symbol == REPEAT_PREVIOUS) {
+            if (lengths.empty()) throw "DeflateDec: a code length repeat with no length before it.(illegal data.)";
+            value = lengths.back();
+            repeat = 3 + static_cast<std::size_t>(bits_get(2));
+        } else if (symbol == REPEAT_ZERO_SHORT) {
+            repeat = 3 + static_cast<std::size_t>(bits_get(3));
+        } else {
+            repeat = 11 + static_cast<std::size_t>(bits_get(7));
+        }
+        if (lengths.size() + repeat > total) throw "DeflateDec: code lengths run past HLIT + HDIST.(illegal data.)";
+        lengths.insert(lengths.end(), repeat, value);
+    }
+
+    const std::span<const int> all(lengths);
+    literal_decoder_.emplace(table_of(all.first(static_cast<std::size_t>(literal_count))),
+                             coding::SingleCode::ONE_BIT);
+    const std::span<const int> distance = all.subspan(static_cast<std::size_t>(literal_count));
+    bool any_distance = false;
+    for (const int length : distance) any_distance = any_distance || length != 0;
+    distance_decoder_.reset();
+    if (any_distance) distance_decoder_.emplace(table_of(distance), coding::SingleCode::ONE_BIT);
+}
+
+// ---- symbols -------------------------------------------------------------
+
+bool DeflateDec::block_end() {
+    literal_decoder_.reset();
+    distance_decoder_.reset();
+    if (final_ == 1) {
+        final_ = -1;
+        return false;
+    }
+    block_header_get();
+    return true;
+}
+
+int DeflateDec::symbol_get() {
+    while (final_ != -1) {
+        if (type_ == 0) {
+            if (stored_left_ > 0) {
+                --stored_left_;
+                const int byte = input_.byte_get();
+                if (byte < 0) throw FINISHED_EARLY;
+                return byte;
+            }
+        } else {
+            const int symbol = literal_decoder_->decode(input_);
+            if (symbol < 0) throw FINISHED_EARLY;
+            if (symbol < END_OF_BLOCK) return symbol;
+            if (symbol > END_OF_BLOCK) {
+                if (symbol > LengthCodeTable::LAST_CODE) throw "out of range.";
+                const DeflateCode& code = length_table_.code(symbol);
+                return MATCH_BASE + code.base + bits_get(code.extra_bits);
+            }
+        }
+        if (!block_end()) return -1;
+    }
+    return -1;
+}
+
+int DeflateDec::distance_get() {
+    if (final_ == -1) return -1;
+    if (!distance_decoder_) throw "distance_get: a match in a block without distance codes.(illegal data.)";
+    const int symbol = distance_decoder_->decode(input_);
+    if (symbol < 0) throw FINISHED_EARLY;
+    if (symbol >= DistanceCodeTable::CODE_COUNT) throw "out of range.";
+    const DeflateCode& code = distance_table_.code(symbol);
+    return code.base + bits_get(code.extra_bits);
+}

@@ -1,0 +1,70 @@
+// DeflateDec: reads a Deflate stream (RFC 1951) block by block and hands
+// out its symbols one at a time: literal bytes, and matches as a length
+// followed by a distance. DecWindow (dec_window.h) turns them into bytes.
+//
+// The decoder reads from the archive's own bit stream and consumes exactly
+// the compressed data of one entry, so the next local header starts at the
+// byte boundary after the final block; nothing computes byte positions.
+//
+// Every fault of the data is a thrown text; the input ending anywhere
+// inside a block is "It finished on the way.", so a truncated stream always
+// ends the entry with an error and never loops.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "coding_set.h"
+#include "deflate_tables.h"
+
+using ZipBitInStream = coding::ZipCoding::BitInStream;
+using ZipHuffDec = coding::ZipCoding::HuffDec;
+
+class DeflateDec {
+public:
+    // Literal/length symbols: 0 to 255 literal bytes, 256 end of block, 257
+    // to 285 length codes; 286 and 287 exist in the fixed code but are
+    // never valid data.
+    static constexpr int END_OF_BLOCK = 256;
+    static constexpr int LITERAL_CODES = 288;
+    static constexpr int DISTANCE_CODES = 32;  // 30 and 31 are never valid data
+    // What symbol_get returns for a match: MATCH_BASE + length.
+    static constexpr int MATCH_BASE = 257;
+
+    // Reads the header of the first block at once, so that a bad first
+    // block fails here.
+    explicit DeflateDec(ZipBitInStream& input);
+
+    // 0 to 255 for a literal byte, MATCH_BASE + length (3 to 258) for a
+    // match, whose distance distance_get then reads; -1 once the final block
+    // has ended. End-of-block codes never come out: the next block's header
+    // is read in their place.
+    int symbol_get();
+
+    // The distance of the match just returned, minus 1 (0 to 32767); -1 when
+    // the stream is over.
+    int distance_get();
+
+private:
+    void block_header_get();
+    void fixed_tables_make();
+    void dynamic_tables_get();
+    void stored_header_get();
+    // One end of block: -1 after the final block, otherwise the next block
+    // is set up.
+    bool block_end();
+    int bits_get(int n);
+
+    LengthCodeTable length_table_;
+    DistanceCodeTable distance_table_;
+    ZipBitInStream& input_;
+    // Rebuilt for every Huffman block; empty for stored blocks. A dynamic
+    // block that uses no distance codes at all (RFC 1951 allows a single
+    // distance length of 0 for such a block) has no distance decoder.
+    std::optional<ZipHuffDec> literal_decoder_;
+    std::optional<ZipHuffDec> distance_decoder_;
+    std::int32_t stored_left_ = -1;
+    int final_ = 0;  // BFINAL of the current block; -1 once the stream is over
+    int type_ = 0;   // BTYPE: 0 stored, 1 fixed, 2 dynamic
+};

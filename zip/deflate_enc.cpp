@@ -1,0 +1,170 @@
+#include "deflate_enc.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "deflate_enc_constants.h"
+
+using namespace deflate_enc;
+
+namespace {
+
+// Bytes past the buffer's end that the eight-byte loads may touch: a match
+// is measured at most up to position + 256 <= 65536, and a load there
+// reads seven more bytes. Their contents never count (see match_length).
+constexpr std::size_t LOAD_TAIL = 8;
+
+// Buckets of each hash chain. Collisions cost time, never matches.
+constexpr int HASH_BITS = 16;
+constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
+
+std::uint64_t load64(const std::uint8_t* bytes) {
+    std::uint64_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// Multiplicative hashes of the next 3 and 4 bytes: the product's top bits
+// depend on all the bytes.
+std::uint32_t hash3(const std::uint8_t* bytes) {
+    const std::uint32_t key =
+        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
+}
+
+std::uint32_t hash4(const std::uint8_t* bytes) {
+    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 |
+                              std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
+}
+
+// The length of the common prefix of here and there, at most limit (3 to
+// 256). Bytes beyond limit may be read but never make the result longer.
+int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
+    int length = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        while (length < limit) {
+            const std::uint64_t diff = load64(here + length) ^ load64(there + length);
+            if (diff != 0) {
+                // In a little-endian load the first byte is the lowest, so
+                // the lowest set bit marks the first byte that differs.
+                length += std::countr_zero(diff) / 8;
+                return std::min(length, limit);
+            }
+            length += 8;
+        }
+        return limit;
+    } else {
+        while (length < limit && here[length] == there[length]) ++length;
+        return length;
+    }
+}
+
+}  // namespace
+
+DeflateEnc::DeflateEnc()
+    : buffer_(BUFFER_SIZE + LOAD_TAIL, 0),
+      chain4_(BUFFER_SIZE, -1),
+      head4_(HASH_SIZE, -1),
+      chain3_(BUFFER_SIZE, -1),
+      head3_(HASH_SIZE, -1) {}
+
+void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
+    crc = coding::CrcTable32();
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    for (auto* table : {&chain4_, &head4_, &chain3_, &head3_})
+        std::fill(table->begin(), table->end(), -1);
+    position_ = 0;
+
+    DeflateSource input(source, byte_limit, crc);
+    end_ = input.fill(buffer_.data(), BUFFER_SIZE);
+
+    while (position_ < end_) {
+        const Match match = find_match(position_);
+        if (match.length >= SHORTEST_MATCH) {
+            writer.match_len_put(257 + match.length, match.distance - 1);
+            position_ += match.length;
+        } else {
+            writer.literal_put(buffer_[static_cast<std::size_t>(position_)]);
+            ++position_;
+        }
+        // A match starts below the slide point and is at most 256 long, so
+        // it ends at or below 65536; the one slide it may cross comes after
+        // its last byte, as it would byte by byte.
+        if (position_ >= SLIDE_POINT) slide(input);
+    }
+
+    bytes_read_ = input.bytes_read();
+    read_failed_ = input.read_failed();
+    over_limit_ = input.over_limit();
+}
+
+DeflateEnc::Match DeflateEnc::find_match(int p) {
+    const std::uint8_t* buffer = buffer_.data();
+    const std::uint8_t* here = buffer + p;
+    // Near the end of the data the hashes take in bytes beyond it; that only
+    // affects chains that no later search with room for a match walks.
+    std::int32_t candidate4 = head4_[hash4(here)];
+    chain4_[static_cast<std::size_t>(p)] = candidate4;
+    head4_[hash4(here)] = p;
+    std::int32_t candidate3 = head3_[hash3(here)];
+    chain3_[static_cast<std::size_t>(p)] = candidate3;
+    head3_[hash3(here)] = p;
+
+    const int limit = std::min(LONGEST_MATCH, end_ - p);
+    if (limit < SHORTEST_MATCH) return {0, 0};
+    const int low = std::max(p - WINDOW, 0);
+
+    // The longest match of 4 bytes or more; only a strictly longer match
+    // replaces the best, so a candidate can win only if it also matches
+    // the byte at index best.
+    if (limit > SHORTEST_MATCH) {
+        int best = SHORTEST_MATCH;
+        int best_candidate = -1;
+        for (; candidate4 >= low; candidate4 = chain4_[static_cast<std::size_t>(candidate4)]) {
+            const std::uint8_t* there = buffer + candidate4;
+            if (there[best] != here[best]) continue;
+            const int length = match_length(here, there, limit);
+            if (length > best) {
+                best = length;
+                best_candidate = candidate4;
+                if (length == limit) break;  // no candidate can be longer
+            }
+        }
+        if (best_candidate >= 0) return {best, p - best_candidate};
+    }
+
+    // No candidate shares 4 bytes (or there is room for 3 only): every
+    // candidate that shares 3 gives the same length, and the nearest wins.
+    for (; candidate3 >= low; candidate3 = chain3_[static_cast<std::size_t>(candidate3)]) {
+        const std::uint8_t* there = buffer + candidate3;
+        if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
+            return {SHORTEST_MATCH, p - candidate3};
+        }
+    }
+    return {0, 0};
+}
+
+void DeflateEnc::slide(DeflateSource& input) {
+    std::uint8_t* buffer = buffer_.data();
+    std::memmove(buffer, buffer + SLIDE_DISTANCE, BUFFER_SIZE - SLIDE_DISTANCE);
+    // Chain entries from 32768 up keep their old values: they are rewritten
+    // when their positions are entered again, and no chain leads to them
+    // before that.
+    auto moved = [](std::int32_t entry) {
+        return entry >= SLIDE_DISTANCE ? entry - SLIDE_DISTANCE : -1;
+    };
+    for (auto* chain : {&chain4_, &chain3_}) {
+        for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
+            (*chain)[static_cast<std::size_t>(i)] =
+                moved((*chain)[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
+        }
+    }
+    for (auto* head : {&head4_, &head3_}) {
+        for (std::int32_t& entry : *head) entry = moved(entry);
+    }
+    position_ -= SLIDE_DISTANCE;
+    end_ = std::max(end_ - SLIDE_DISTANCE, 0);
+    end_ += input.fill(buffer + end_, BUFFER_SIZE - end_);
+}

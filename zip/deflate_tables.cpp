@@ -1,0 +1,58 @@
+#include "deflate_tables.h"
+
+// ---- lengths -------------------------------------------------------------
+
+// Codes 257 to 264 stand for the lengths 3 to 10 by themselves; from 265
+// on, each group of four codes has one extra bit more than the group before
+// (1 to 5), and each code covers 2^extra lengths. Code 285 is the exception:
+// length 258 alone, with no extra bits, although 284 could also express it.
+LengthCodeTable::LengthCodeTable() {
+    std::int32_t base = MIN_LENGTH;
+    for (int symbol = FIRST_CODE; symbol < LAST_CODE; ++symbol) {
+        const std::int32_t extra = symbol < 265 ? 0 : (symbol - 261) / 4;
+        codes_[static_cast<std::size_t>(symbol - FIRST_CODE)] = {extra, base};
+        for (std::int32_t value = 0; value < (std::int32_t{1} << extra); ++value) {
+            lookup_.push_back({symbol, extra, value});
+        }
+        base += std::int32_t{1} << extra;
+    }
+    codes_[LAST_CODE - FIRST_CODE] = {0, MAX_LENGTH};
+    if (lookup_.size() != MAX_LENGTH - MIN_LENGTH + 1) throw "program error";
+    lookup_.back() = {LAST_CODE, 0, 0};
+}
+
+DeflateCodeRow LengthCodeTable::row(int length) const {
+    if (length < MIN_LENGTH || length > MAX_LENGTH) throw "out of range.";
+    return lookup_[static_cast<std::size_t>(length - MIN_LENGTH)];
+}
+
+// ---- distances -----------------------------------------------------------
+
+// Codes 0 to 3 stand for the distances 1 to 4; from code 4 on, each pair of
+// codes has one extra bit more than the pair before (1 to 13).
+DistanceCodeTable::DistanceCodeTable() {
+    std::int32_t base = 0;  // distance - 1
+    for (int symbol = 0; symbol < CODE_COUNT; ++symbol) {
+        const std::int32_t extra = symbol < 4 ? 0 : symbol / 2 - 1;
+        codes_[static_cast<std::size_t>(symbol)] = {extra, base};
+        if (symbol < 16) {
+            for (std::int32_t value = 0; value < (std::int32_t{1} << extra); ++value) {
+                near_.push_back({symbol, extra, value});
+            }
+        } else {
+            for (std::int32_t step = 0; step < (std::int32_t{1} << (extra - 7)); ++step) {
+                far_.push_back({symbol, extra, 0});
+            }
+        }
+        base += std::int32_t{1} << extra;
+    }
+    if (near_.size() != 256) throw "program error";
+}
+
+DeflateCodeRow DistanceCodeTable::row(int distance) const {
+    if (distance < 1 || distance > MAX_DISTANCE) throw "out of range.";
+    if (distance <= 256) return near_[static_cast<std::size_t>(distance - 1)];
+    DeflateCodeRow row = far_[static_cast<std::size_t>((distance - 1) / 128 - 2)];
+    row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;
+    return row;
+}

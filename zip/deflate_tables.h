@@ -1,0 +1,76 @@
+// LengthCodeTable, DistanceCodeTable: the length and distance codes of
+// Deflate (RFC 1951, 3.2.5), in both directions.
+//
+// A match length of 3 to 258 is sent as a length code (literal/length
+// symbol 257 to 285) followed by extra bits; a distance of 1 to 32768 as a
+// distance code (0 to 29) followed by extra bits. The decoder goes from code
+// to base and extra-bit count; the encoder goes from a length or distance
+// to code, extra-bit count and extra value through the lookups, which are
+// computed from the same base table so that the two directions agree.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// One code of either table: the count of extra bits that follow it and the
+// smallest value it stands for (a length, or a distance minus 1).
+struct DeflateCode {
+    std::int32_t extra_bits;
+    std::int32_t base;
+};
+
+// One lookup row for the encoder: the code that carries a value, its extra
+// bit count and the extra value to send.
+struct DeflateCodeRow {
+    std::int32_t code;
+    std::int32_t extra_bits;
+    std::int32_t extra_value;
+};
+
+class LengthCodeTable {
+public:
+    static constexpr int FIRST_CODE = 257;
+    static constexpr int LAST_CODE = 285;
+    static constexpr int MIN_LENGTH = 3;
+    static constexpr int MAX_LENGTH = 258;
+
+    // Builds the codes and the lookup; throws "program error" if the lookup
+    // does not come out with one row per length.
+    LengthCodeTable();
+
+    // The code for literal/length symbol 257 to 285.
+    const DeflateCode& code(int symbol) const { return codes_[static_cast<std::size_t>(symbol - FIRST_CODE)]; }
+    // Code, extra bits and extra value of a length from 3 to 258; any other
+    // length throws "out of range.".
+    DeflateCodeRow row(int length) const;
+
+private:
+    std::array<DeflateCode, LAST_CODE - FIRST_CODE + 1> codes_;
+    std::vector<DeflateCodeRow> lookup_;  // index = length - 3
+};
+
+class DistanceCodeTable {
+public:
+    static constexpr int CODE_COUNT = 30;
+    static constexpr int MAX_DISTANCE = 32768;
+
+    // Builds the codes and both lookups; throws "program error" if the
+    // first lookup does not come out with one row per distance 1 to 256.
+    DistanceCodeTable();
+
+    // The code for distance symbol 0 to 29; base is the distance minus 1.
+    const DeflateCode& code(int symbol) const { return codes_[static_cast<std::size_t>(symbol)]; }
+    // Code, extra bits and extra value of a distance from 1 to 32768; any
+    // other distance throws "out of range.".
+    DeflateCodeRow row(int distance) const;
+
+private:
+    std::array<DeflateCode, CODE_COUNT> codes_;
+    // Distances 1 to 256 (codes 0 to 15), indexed by distance - 1.
+    std::vector<DeflateCodeRow> near_;
+    // Distances 257 to 32768 (codes 16 to 29), indexed by (distance - 1) / 128
+    // - 2: every code from 16 on covers a whole number of 128-wide steps.
+    // Their extra value is not kept: row() takes it from the distance.
+    std::vector<DeflateCodeRow> far_;
+};

@@ -1,0 +1,20 @@
+#include "dos_time.h"
+
+std::uint32_t dos_stamp_of(const DosTime& time) {
+    const auto field = [](int value, int bits, int shift) {
+        return (static_cast<std::uint32_t>(value) & ((std::uint32_t{1} << bits) - 1)) << shift;
+    };
+    return field(time.year - 1980, 7, 25) | field(time.month, 4, 21) | field(time.day, 5, 16) |
+           field(time.hour, 5, 11) | field(time.minute, 6, 5) | field(time.second / 2, 5, 0);
+}
+
+DosTime dos_time_of(std::uint32_t stamp) {
+    DosTime time;
+    time.year = static_cast<int>(stamp >> 25) + 1980;
+    time.month = static_cast<int>((stamp >> 21) & 0x0F);
+    time.day = static_cast<int>((stamp >> 16) & 0x1F);
+    time.hour = static_cast<int>((stamp >> 11) & 0x1F);
+    time.minute = static_cast<int>((stamp >> 5) & 0x3F);
+    time.second = static_cast<int>(stamp & 0x1F) * 2;
+    return time;
+}
