@@ -102,6 +102,12 @@ bool is_dot_component(const WideString& name, std::size_t begin, std::size_t end
 // becomes "../"), and components such as ".. " that Windows reads as "..".
 // A dot component followed by a separator loses the separator, a last dot
 // component its last character, both to the replacement character.
+//
+// Any other component that ends in a dot or a blank loses that character
+// too: Windows strips such endings in some calls and not in others, so the
+// directory made and the file opened in it could differ, and Explorer
+// cannot delete what is left ("a/../../b" gives "a/.._../b" above, whose
+// ".._.." would be such a component).
 int neutralize_dot_components(WideString& name) {
     int fixes = 0;
     std::size_t begin = 0;
@@ -116,6 +122,9 @@ int neutralize_dot_components(WideString& name) {
             if (!at_end) {
                 continue;  // the component now runs on past the replaced separator
             }
+        } else if (i > begin && (name[i - 1] == u'.' || name[i - 1] == u' ')) {
+            name[i - 1] = replacement_char;
+            ++fixes;
         }
         begin = i + 1;
     }

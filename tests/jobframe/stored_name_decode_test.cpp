@@ -127,7 +127,7 @@ TEST_F(DECODE_SUITE, NamesCannotLeaveTheDestination) {
     const Case cases[] = {
         {"../x", 0, u".._x"},
         {"..\\x", 0, u".._x"},
-        {"a/../../b", 0, u"a/.._../b"},
+        {"a/../../b", 0, u"a/.._._/b"},
         {"/abs", 0, u"_abs"},
         {"\\\\server\\share", 0, u"_\\server\\share"},
         {"C:\\Windows\\x", 0, u"C_\\Windows\\x"},
@@ -143,6 +143,11 @@ TEST_F(DECODE_SUITE, NamesCannotLeaveTheDestination) {
         {".. /x", 0, u".. _x"},
         {"a/. ./b", 0, u"a/. ._b"},
         {"a/.. ", 0, u"a/.._"},
+        // ... and never keeps them, where the directory made and the file
+        // opened could differ.
+        {"dir./x.", 0, u"dir_/x_"},
+        {"dir /x ", 0, u"dir_/x_"},
+        {"../../x", 0, u".._._/x"},
         // Separators made from 0xFF are checked like any other.
         {bytes_of({0x2E, 0x2E, 0xFF, 0x78}), HINT_FF_SEPARATOR, u".._x"},
         {bytes_of({0x2E, 0x2E}), HINT_FF_SEPARATOR, u"._"},
