@@ -330,7 +330,7 @@ def destination_path(ws):
 
 def check_nothing_extracted(ws, context):
     if files_in(os.path.join(ws, "out")):
-        raise Failure("files were extracted without nomi.dll")
+        raise Failure("files were extracted although a library failed to load")
 
 
 SCENARIOS = [
@@ -380,11 +380,23 @@ SCENARIOS = [
                              finished_extracting(destination_path(ws))],
         check=check_extracted("tree", folder=os.path.join("dest", "new", "sub"))),
     Scenario(
-        "nomi.dll missing", cwd="out", missing=("nomi.dll",),
+        "nomi.dll missing: a ZIP job", cwd="out", missing=("nomi.dll",),
         setup=with_fixture("zip-python/tree-deflated.zip", "tree.zip"),
         args=lambda ws, archive: [win(archive)],
         boxes=lambda ws, c: [ok_box(ERROR, "DLLのロードに失敗。")],
         check=check_nothing_extracted),
+    Scenario(
+        "nomi.dll missing: a.lzh and b.zip dropped together", cwd="out", missing=("nomi.dll",),
+        setup=mixed_setup,
+        args=lambda ws, archives: [win(a) for a in archives],
+        boxes=lambda ws, c: [ok_box(ERROR, "DLLのロードに失敗。")],
+        check=check_nothing_extracted),
+    Scenario(
+        "nomi.dll missing: an LZH job still runs", cwd="out", missing=("nomi.dll",),
+        setup=with_fixture("jlha/tree-l2.lzh", "tree.lzh"),
+        args=lambda ws, archive: [win(archive)],
+        boxes=lambda ws, c: [finished_extracting(os.path.join(ws, "out"))],
+        check=check_extracted("tree")),
     Scenario(
         "a shortcut to a folder counts as the folder", setup=shortcut_to_tree,
         args=lambda ws, c: [win(os.path.join(ws, "tree.lnk")), "/zip"],
