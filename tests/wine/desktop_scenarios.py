@@ -265,6 +265,20 @@ def extraction(name, lang, source, archive_name, trees):
         check=check_extracted(*trees))
 
 
+def overwrite(answer, source, archive_name, question, key, check):
+    """Extracts an archive whose first member, alpha.txt, is already there.
+    Yes ends normally; No and Cancel leave an error line, which goes to a
+    report file."""
+    final = (lambda ws: finished_extracting(os.path.join(ws, "out"))) if answer == "Yes" else \
+        (lambda ws: finished_with_error_report(ws, archive_name))
+    return Scenario(
+        "overwrite question answered " + answer, cwd="out",
+        setup=with_fixture(source, archive_name, {"alpha.txt": b"old"}),
+        args=lambda ws, archive: [win(archive)],
+        boxes=lambda ws, c: [Box(OVERWRITE, question, "yes_no_cancel", key), final(ws)],
+        check=check)
+
+
 def lzh_done_zip_not_yet(ws, context):
     """While kanna's result box is up, nomi has not run."""
     out = os.path.join(ws, "out")
@@ -350,27 +364,10 @@ SCENARIOS = [
         boxes=lambda ws, c: [finished_extracting(os.path.join(ws, "out"), check=lzh_done_zip_not_yet),
                              finished_extracting(os.path.join(ws, "out"))],
         check=check_extracted("tree", "jp")),
-    Scenario(
-        "overwrite question answered No", cwd="out",
-        setup=with_fixture("jlha/tree-l2.lzh", "tree.lzh", {"alpha.txt": b"old"}),
-        args=lambda ws, archive: [win(archive)],
-        boxes=lambda ws, c: [Box(OVERWRITE, LZH_OVERWRITE, "yes_no_cancel", "n"),
-                             finished_with_error_report(ws, "tree.lzh")],
-        check=overwrite_no_check),
-    Scenario(
-        "overwrite question answered Yes", cwd="out",
-        setup=with_fixture("zip-python/tree-deflated.zip", "tree.zip", {"alpha.txt": b"old"}),
-        args=lambda ws, archive: [win(archive)],
-        boxes=lambda ws, c: [Box(OVERWRITE, ZIP_OVERWRITE, "yes_no_cancel", "y"),
-                             finished_extracting(os.path.join(ws, "out"))],
-        check=check_extracted("tree")),
-    Scenario(
-        "overwrite question answered Cancel", cwd="out",
-        setup=with_fixture("zip-python/tree-deflated.zip", "tree.zip", {"alpha.txt": b"old"}),
-        args=lambda ws, archive: [win(archive)],
-        boxes=lambda ws, c: [Box(OVERWRITE, ZIP_OVERWRITE, "yes_no_cancel", "Escape"),
-                             finished_with_error_report(ws, "tree.zip")],
-        check=overwrite_cancel_check),
+    overwrite("No", "jlha/tree-l2.lzh", "tree.lzh", LZH_OVERWRITE, "n", overwrite_no_check),
+    overwrite("Yes", "zip-python/tree-deflated.zip", "tree.zip", ZIP_OVERWRITE, "y", check_extracted("tree")),
+    overwrite("Cancel", "zip-python/tree-deflated.zip", "tree.zip", ZIP_OVERWRITE, "Escape",
+              overwrite_cancel_check),
     Scenario(
         "/D: with a new destination directory", cwd="out",
         setup=with_fixture("zip-python/tree-deflated.zip", "tree.zip"),
