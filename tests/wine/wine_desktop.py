@@ -45,6 +45,19 @@ class Failure(Exception):
     pass
 
 
+def poll_until(found, timeout, failure):
+    """Calls found() every POLL seconds until it returns something true,
+    and returns that; raises Failure(failure) after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = found()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure(failure)
+        time.sleep(POLL)
+
+
 def win(path):
     """The Windows form of a path on Wine's Z: drive, as a drop gives it."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -170,29 +183,25 @@ class Desktop:
     def answer(self, title, key, screenshot=None):
         """Finds the box's X window by its title, optionally photographs
         it, sends it the key and waits until it has closed."""
-        deadline = time.monotonic() + BOX_TIMEOUT
-        windows = self.x_windows(title)
-        while not windows:
-            if time.monotonic() > deadline:
-                raise Failure("no X window titled %r" % title)
-            time.sleep(POLL)
-            windows = self.x_windows(title)
-        window = windows[-1]
+        window = poll_until(lambda: self.x_windows(title), BOX_TIMEOUT, "no X window titled %r" % title)[-1]
         if screenshot:
             take_screenshot(self, window, screenshot)
         self.press(window, key)
         # A box closes as soon as it takes its answer; one still up after a
         # few seconds missed the key (a synthetic event can be lost while
         # the window is still taking focus), and gets it once more.
-        resend = time.monotonic() + 5
-        deadline = time.monotonic() + BOX_TIMEOUT
-        while window in self.x_windows(title):
-            if resend is not None and time.monotonic() > resend:
+        resend_at = time.monotonic() + 5
+        resent = False
+
+        def closed():
+            nonlocal resent
+            if window not in self.x_windows(title):
+                return True
+            if not resent and time.monotonic() > resend_at:
                 self.press(window, key)
-                resend = None
-            if time.monotonic() > deadline:
-                raise Failure("box %r did not close after it was answered" % title)
-            time.sleep(POLL)
+                resent = True
+            return False
+        poll_until(closed, BOX_TIMEOUT, "box %r did not close after it was answered" % title)
 
     def press(self, window, key):
         # No window manager runs: focus the window directly.
@@ -282,14 +291,12 @@ def run_scenario(desktop, scenario, ws, artifacts):
                 expected.check(ws, context)
             shot = os.path.join(artifacts, "messagebox-ja.png") if expected.screenshot else None
             desktop.answer(expected.title, expected.key, shot)
-        deadline = time.monotonic() + EXIT_TIMEOUT
-        while program.poll() is None:
+        def ended():
             unexpected = desktop.boxes(scenario.lang)
             if unexpected:
                 raise Failure("unexpected box %r: %r" % unexpected[0][:2])
-            if time.monotonic() > deadline:
-                raise Failure("the program did not end")
-            time.sleep(POLL)
+            return program.poll() is not None
+        poll_until(ended, EXIT_TIMEOUT, "the program did not end")
         if program.returncode != 0:
             raise Failure("exit code %d" % program.returncode)
         scenario.check(ws, context)
@@ -303,14 +310,10 @@ def run_scenario(desktop, scenario, ws, artifacts):
 
 
 def wait_for_box(desktop, lang, program, title):
-    deadline = time.monotonic() + BOX_TIMEOUT
-    while True:
+    """The first box on the screen, once one is up."""
+    def up():
         seen = desktop.boxes(lang)
-        if seen:
-            return seen[0]
-        if program.poll() is not None:
+        if not seen and program.poll() is not None:
             raise Failure("the program ended (code %d) before the box %r" % (program.returncode, title))
-        if time.monotonic() > deadline:
-            raise Failure("the box %r did not come up" % title)
-        time.sleep(POLL)
-
+        return seen
+    return poll_until(up, BOX_TIMEOUT, "the box %r did not come up" % title)[0]
