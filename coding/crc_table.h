@@ -44,6 +44,12 @@ public:
         return value;
     }
 
+    // The register as archives store the check value: CRC-32 complemented,
+    // CRC-16 as it is.
+    Register stored_value() const {
+        return sizeof(Register) == 4 ? static_cast<Register>(~value) : value;
+    }
+
     Register value;
 
 private:

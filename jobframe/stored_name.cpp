@@ -1,6 +1,8 @@
 // Stored-name conversion in both directions (see stored_name.h).
 #include "stored_name.h"
 
+#include <utility>
+
 #include "archive_options.h"
 #include "job_state.h"
 #include "library_traits.h"
@@ -161,14 +163,39 @@ bool is_ascii_name(const ByteString& bytes, bool ff) {
     return true;
 }
 
+// Directory records separate their components with 0xFF (U+FFFF in the
+// UTF-16LE record): that is the format, whatever the system's code page.
+// With /FF the name conversion turns them into the user's separator
+// character; without it they become "/" here, before the conversion sees
+// them. "/" is neither a trail byte of any double-byte code page nor part
+// of a UTF-8 sequence, so no character changes.
+ByteString directory_record_separators(ByteString bytes, bool utf16) {
+    if (utf16) {
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            if (bytes[i] == '\xFF' && bytes[i + 1] == '\xFF') {
+                bytes[i] = '/';
+                bytes[i + 1] = '\0';
+            }
+        }
+    } else {
+        for (char& b : bytes) {
+            if (b == '\xFF') b = '/';
+        }
+    }
+    return bytes;
+}
+
 }  // namespace
 
-void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) {
+void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, std::int32_t code_page) {
     JobState& job = job_state();
     const ArchiveOptions options = options_snapshot(job);
     const std::uint32_t flags = options.flags;
     const bool use_std = use_std_converters(flags);
     name.clear();
+    if ((hint & HINT_DIRECTORY_RECORD) != 0 && (flags & OPT_FF_SEPARATOR) == 0) {
+        bytes = directory_record_separators(std::move(bytes), (hint & HINT_UTF16LE) != 0);
+    }
 
     // The archive's own marks (a Unicode name record, a code-page record)
     // decide the form; otherwise the options and the ZIP UTF-8 bit do, and
@@ -265,9 +292,9 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint) 
     if (!converted) {
         if (cp_hint || options.locale_name_ref == nullptr) {
             // 0 is the ANSI code page.
-            const std::int32_t code_page = cp_hint ? job.header_code_page : options.code_page;
-            code_page_to_wide(bytes, name, code_page, true);
-            label = u"cp " + int_to_wide(code_page);
+            const std::int32_t used = cp_hint ? code_page : options.code_page;
+            code_page_to_wide(bytes, name, used, true);
+            label = u"cp " + int_to_wide(used);
         } else if (job.locale_object != nullptr) {
             locale_bytes_to_wide(bytes, name, true, job.locale_object);
             label = u"(locale_t)";

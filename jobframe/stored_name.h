@@ -17,7 +17,11 @@ enum : std::uint32_t {
     HINT_UTF8 = 0x8,            // the archive marks the name as UTF-8 (ZIP bit 11)
     HINT_FF_SEPARATOR = 0x100,  // separators are 0xFF (U+FFFF in UTF-16): LZH directories
     HINT_UTF16LE = 0x200,       // the bytes are UTF-16LE (LZH Unicode name records)
-    HINT_CODE_PAGE = 0x400,     // the bytes are in header_code_page (LZH code-page record)
+    HINT_CODE_PAGE = 0x400,     // the bytes are in the archive's code page (LZH code-page record)
+    // An LZH directory record: 0xFF (U+FFFF with HINT_UTF16LE) separates its
+    // components whatever the code page; without /FF they become "/" before
+    // the bytes are converted.
+    HINT_DIRECTORY_RECORD = 0x1000,
 };
 
 // Mode bits from the writers to encode_stored_name.
@@ -30,8 +34,8 @@ enum : std::uint32_t {
 // Stored bytes to a wide name that is safe to create below the current
 // directory: never empty, at most name_length_limit units, no absolute path,
 // no "." or ".." component, no character the file systems reject. The name
-// is replaced.
-void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint);
+// is replaced. code_page: the archive's code page, used with HINT_CODE_PAGE.
+void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, std::int32_t code_page = 0);
 
 // A wide name to stored bytes, appended to bytes. The form chosen is left in
 // job_state().name_result_flags (NAME_* bits) and, when the code-page record

@@ -2,16 +2,15 @@
 #include "archive_exports.h"
 #include "create_frame.h"
 #include "extract_frame.h"
-#include "input_file.h"
+#include "archive_files.h"
 #include "lzh_create.h"
 #include "lzh_extract.h"
-#include "output_file.h"
 
 // Extracts every archive of paths into the current directory, one driver
 // call per archive; the library shows the result itself.
 ARCHIVE_DECODE_SIGNATURE(LZHDecode) {
-    return run_extract_job<lzh::OutputFile>(count, paths, options,
-                                            [](lzh::OutputFile& output, const WideString& archive_path) {
+    return run_extract_job<OutputFile>(count, paths, options,
+                                            [](OutputFile& output, const WideString& archive_path) {
                                                 lzh::decode(output, archive_path);
                                             });
 }
@@ -19,9 +18,9 @@ ARCHIVE_DECODE_SIGNATURE(LZHDecode) {
 // Stores the dropped files and directories in one LZH archive: the given
 // one, or one named after the first path with ".lzh" appended.
 ARCHIVE_ENCODE_SIGNATURE(LZHEncode) {
-    return run_create_job<lzh::LZHEntry, lzh::InputFile>(
+    return run_create_job<lzh::LZHEntry, InputFile>(
         count, paths, archive_path, options, u".lzh",
-        [](lzh::InputFile& input, SourceList<lzh::LZHEntry>& list, const WideString& archive) {
+        [](InputFile& input, SourceList<lzh::LZHEntry>& list, const WideString& archive) {
             lzh::encode(input, list, archive);
         });
 }

@@ -25,7 +25,7 @@
 
 #include <cstdio>
 
-#include "input_file.h"
+#include "archive_files.h"
 #include "lzh_entry.h"
 #include "source_list.h"
 #include "text_types.h"

@@ -1,20 +1,76 @@
-// The LZH extraction driver: extracts one archive into the current
-// directory, entry by entry, in archive order.
+// LZH extraction: the member source that walks an archive's entries, the
+// method table and the traits with which the extraction driver
+// (extract_driver.h) serves the LZH library.
 #pragma once
 
-#include "output_file.h"
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive_files.h"
+#include "extract_member.h"
+#include "lzh_coding.h"
+#include "lzh_head_dec.h"
 #include "text_types.h"
 
 namespace lzh {
 
-// Extracts the archive at archive_path. Each entry's directories are
-// created, an existing file is overwritten only when the user agrees, the
-// data is decoded through output (opened and closed per entry) and checked
-// against its CRC-16, and the file gets the stored time. Problems with one
-// entry become lines of the job's error_text; the user's Cancel ends the
-// archive. A missing archive and broken headers or compressed data are
-// thrown as text ("decode: file is not found." and the texts of the header
-// reader and the decoder).
+using Member = ExtractMember<std::string>;
+using MemberDecoder = void (*)(BitInStream& input, FileDecOutStream& out);
+
+// The decoder of a method ("-lh5-"); null for a method this library does
+// not read. "-lhd-" (a directory) reads as stored data.
+MemberDecoder decoder_for(const std::string& method);
+
+// A name's stored forms in the order they are decoded, with the report
+// label of each: the level-0/1 name field, the Unicode records as found,
+// then (once the header is whole) the 0x01 and 0x02 records where no
+// Unicode record replaced them, in the record's code page when it has one.
+std::vector<NamePart> name_parts(const LZHHeadDec& head);
+
+// The entries of one archive, front to back.
+class MemberSource {
+public:
+    explicit MemberSource(std::FILE* archive) : reader_(archive) {}
+
+    bool next(Member& member);
+    void skip();
+    // An empty entry reads nothing, whatever its method. Whatever of the
+    // entry's data the decoder left unread (padding, or all of it) is
+    // skipped, so that the next header is read where the compressed size
+    // puts it.
+    void decode(MemberDecoder decoder, FileDecOutStream& out);
+
+private:
+    void skip_bytes(std::int64_t count);
+
+    BitInStream reader_;
+    LZHHeadDec head_;
+    std::int64_t data_start_ = 0;
+};
+
+struct Archive {
+    using Source = MemberSource;
+    using Member = lzh::Member;
+    using Decoder = MemberDecoder;
+    using FileDecOutStream = lzh::FileDecOutStream;
+    static Decoder decoder_for(const std::string& method) { return lzh::decoder_for(method); }
+    static WideString method_text(const std::string& method);
+
+    static constexpr bool SPLIT_NAME = true;
+    static constexpr bool UNSUPPORTED_METHOD_ENDS_ARCHIVE = false;
+    static constexpr bool TRAILING_SEPARATOR_IS_DIRECTORY = false;
+    static constexpr bool WRITE_FAILURE_ENDS_ARCHIVE = false;
+    static constexpr const char* WRITE_FAILURE_TEXT = "";
+    static constexpr const char16_t* NAME_FAILED_LINE = u"内部ファイル名の取得に失敗 >>スキップ!\n";
+    static constexpr const char16_t* OVERWRITE_QUESTION =
+        u"\n既に存在するが上書きする？、[いいえ]で スキップ、[キャンセル]で 中止。";
+    static constexpr const char16_t* SKIP_REPORT_LINE = u"   >> スキップ！\n";
+};
+
+// Extracts the archive at archive_path into the current directory through
+// output (opened and closed per entry).
 void decode(OutputFile& output, const WideString& archive_path);
 
 }  // namespace lzh

@@ -1,5 +1,5 @@
 // LZHHeadDec: reads one LZH entry header, of level 0, 1 or 2, from the
-// archive's bit stream and turns it into fields and wide names.
+// archive's bit stream into a plain record of its fields and stored names.
 //
 // An archive is a sequence of entries, each a header followed by the entry's
 // data, ended by a single zero byte. All integers are little-endian.
@@ -52,7 +52,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "date_record.h"
+#include "header_bytes.h"
 #include "lzh_coding.h"
 #include "text_types.h"
 
@@ -93,6 +96,15 @@ enum : int {
 // in memory.
 constexpr std::int64_t LEVEL1_EXTENDED_LIMIT = 1 << 20;
 
+// A Unicode name record (0x44 or 0x45) with data, in the order found.
+struct UnicodeNameRecord {
+    bool directory = false;  // 0x45
+    ByteString bytes;        // UTF-16LE
+};
+
+// One entry header as stored. The names stay the bytes of their fields and
+// records; how they become a path is the member source's concern
+// (lzh_member_source.h).
 class LZHHeadDec {
 public:
     // Reads one header and leaves the stream at the first byte of the
@@ -102,56 +114,50 @@ public:
     // illegal." (a truncated header), "LZHHeadDec: this file level is out of
     // support range.", "LZHHeadDec: header format is illegal." (lengths
     // that contradict each other) and "LZHHeadDec: extended header is
-    // illegal.".
-    explicit LZHHeadDec(BitInStream& input);
-
-    // The n-byte (0 to 4) little-endian integer at offset of the bytes read;
-    // a 4-byte value with bit 31 set comes out negative.
-    int int_get(std::size_t offset, int n) const;
-    // The n bytes at offset of the bytes read.
-    ByteString str_get(std::size_t offset, std::size_t n) const;
+    // illegal."; the record then holds the names read before the damage.
+    void read(BitInStream& input);
 
     // Bytes of entry data that follow the header: the compressed size,
     // less the extended headers at level 1, which that size also counts.
     std::int64_t data_size() const;
 
-    ByteString narrow_name;       // 0x01 record
-    ByteString narrow_directory;  // 0x02 record
-    ByteString raw;               // every header byte read so far
+    coding::HeaderBytes raw;  // every header byte read so far
     std::string method;
-    bool unicode_name = false;
-    bool unicode_directory = false;
-    bool has_code_page = false;
-    std::int32_t code_page = 0;
     std::int32_t level = -1;
     // The size fields, read as unsigned 32-bit values (entries of 2 GiB to
     // 4 GiB exist); -1 until read.
     std::int64_t compressed_size = -1;
     std::int64_t original_size = -1;
     // Local modification time.
-    std::int32_t year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    DateRecord time;
     // Level 2: the stored seconds since 1970, exact where the local fields
     // are ambiguous (the hour repeated when daylight saving ends); -1 for an
     // MS-DOS stamp.
     std::int64_t stored_time = -1;
     std::uint16_t data_crc = 0;
-    WideString name;
-    WideString directory;
     std::int32_t os_id = 0;
     // Level 1: bytes of the extended headers that follow the base header.
     std::int64_t extended_size = 0;
 
-private:
-    int byte_get();
-    // Reads until count bytes are held; false when the data ends first.
-    bool fill_to(std::size_t count);
-    void read_level01();
-    void read_level2();
-    void read_extended(std::size_t size_field, std::size_t limit, bool counted);
-    void decode_names();
-    void split_name();
+    // Names as stored. name_field: the name of a level-0/1 base header
+    // (empty when the field is). narrow_name, narrow_directory: the last
+    // 0x01 and 0x02 records. unicode_records: the 0x44 and 0x45 records
+    // that hold data. code_page: the 0x46 record.
+    ByteString name_field;
+    ByteString narrow_name;
+    ByteString narrow_directory;
+    std::vector<UnicodeNameRecord> unicode_records;
+    bool has_code_page = false;
+    std::int32_t code_page = 0;
+    // True once the whole header was read.
+    bool complete = false;
 
-    BitInStream& input_;
+private:
+    int int_get(std::size_t offset, int n) const;
+    bool fill_to(BitInStream& input, std::size_t count);
+    void read_level01(BitInStream& input);
+    void read_level2(BitInStream& input);
+    void read_extended(BitInStream& input, std::size_t size_field, std::size_t limit, bool counted);
 };
 
 }  // namespace lzh

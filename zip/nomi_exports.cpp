@@ -2,19 +2,18 @@
 #include "archive_exports.h"
 #include "create_frame.h"
 #include "extract_frame.h"
-#include "member_output.h"
-#include "source_input.h"
+#include "archive_files.h"
 #include "zip_create.h"
 #include "zip_extract.h"
 
 // Extracts every archive in paths into the current directory.
 ARCHIVE_DECODE_SIGNATURE(ZIPDecode) {
-    return run_extract_job<MemberOutput>(count, paths, options, decode_archive);
+    return run_extract_job<OutputFile>(count, paths, options, decode_archive);
 }
 
 // Writes one archive of the files and directories in paths: archive_path,
 // or when that is null or empty a name derived from the first path with
 // ".zip" appended.
 ARCHIVE_ENCODE_SIGNATURE(ZIPEncode) {
-    return run_create_job<ZipEntry, SourceInput>(count, paths, archive_path, options, u".zip", encode_archive);
+    return run_create_job<ZipEntry, InputFile>(count, paths, archive_path, options, u".zip", encode_archive);
 }

@@ -74,7 +74,7 @@ enum class Reread { same, open_failed, read_failed, changed };
 // that changed in between be left out instead of stored under headers
 // that do not describe it. data already holds at least size bytes (the
 // compressed form was not shorter), so no memory is added.
-Reread reread_source(SourceInput& input, const WideString& path, std::int64_t size, std::uint32_t crc,
+Reread reread_source(InputFile& input, const WideString& path, std::int64_t size, std::uint32_t crc,
                      std::vector<std::uint8_t>& data) {
     if (!input.open(path)) return Reread::open_failed;
     data.resize(static_cast<std::size_t>(size));
@@ -102,7 +102,7 @@ public:
         emit(entry, nullptr, 0);
     }
 
-    void store_file(SourceInput& input, ZipEntry& entry) {
+    void store_file(InputFile& input, ZipEntry& entry) {
         platform::FileStatus status;
         if (platform::file_status(entry.path, status) != platform::StatResult::ok) {
             entry_error(entry, OPEN_FAILED);
@@ -216,11 +216,11 @@ private:
 
 }  // namespace
 
-void encode_archive(SourceInput& input, SourceList<ZipEntry>& list, const WideString& archive_path) {
+void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path) {
     encode_archive_within(ZipCreateLimits{}, input, list, archive_path);
 }
 
-void encode_archive_within(const ZipCreateLimits& limits, SourceInput& input, SourceList<ZipEntry>& list,
+void encode_archive_within(const ZipCreateLimits& limits, InputFile& input, SourceList<ZipEntry>& list,
                            const WideString& archive_path) {
     if (list.empty()) return;
     ArchiveOutput output(archive_path);

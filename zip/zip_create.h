@@ -23,7 +23,7 @@
 
 #include <cstdint>
 
-#include "source_input.h"
+#include "archive_files.h"
 #include "source_list.h"
 #include "text_types.h"
 #include "zip_entry.h"
@@ -52,8 +52,8 @@ struct ZipCreateLimits {
 // input: a new, not yet opened input object. An empty list writes nothing,
 // not even an empty archive. Throws "encode: file is not open." when the
 // archive cannot be opened, before anything is written.
-void encode_archive(SourceInput& input, SourceList<ZipEntry>& list, const WideString& archive_path);
+void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path);
 
 // The same within other bounds (the tests reach them with small files).
-void encode_archive_within(const ZipCreateLimits& limits, SourceInput& input, SourceList<ZipEntry>& list,
+void encode_archive_within(const ZipCreateLimits& limits, InputFile& input, SourceList<ZipEntry>& list,
                            const WideString& archive_path);

@@ -1,5 +1,5 @@
 // ZipHeaderReader: reads one record of a ZIP archive, front to back, from
-// the archive's bit stream.
+// the archive's bit stream, into a plain record of its fields.
 //
 // The extraction walk reads local headers one after another and stops at
 // the first record of any other kind; so of the central directory header
@@ -31,7 +31,9 @@
 
 #include <cstdint>
 
+#include "date_record.h"
 #include "deflate_dec.h"
+#include "header_bytes.h"
 #include "text_types.h"
 
 class ZipHeaderReader {
@@ -45,24 +47,23 @@ public:
     // The little-endian unsigned value of width (1 to 4) bytes of the
     // header bytes read so far; throws "int_get: header format is
     // illegal." for bytes beyond them.
-    std::uint32_t int_get(std::size_t offset, std::size_t width) const;
+    std::uint32_t int_get(std::size_t offset, std::size_t width) const { return raw.int_get(offset, width); }
     // length bytes of the header read so far; throws "str_get: header
     // format is illegal." for bytes beyond them.
-    ByteString str_get(std::size_t offset, std::size_t length) const;
+    ByteString str_get(std::size_t offset, std::size_t length) const { return raw.str_get(offset, length); }
 
-    ByteString header_bytes;  // every byte of the record read so far
+    coding::HeaderBytes raw;  // every byte of the record read so far
     std::int64_t signature = -1;
     std::int32_t method = 0;
     std::int32_t version_needed = 0;
-    std::uint32_t flags = 0;
+    std::uint32_t flags = 0;  // bit 11 (ZIP_FLAG_UTF8): the name is UTF-8
     // The 32-bit fields as unsigned values; -1 until read.
     std::int64_t compressed_size = -1;
     std::int64_t uncompressed_size = -1;
-    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    DateRecord time;
     std::uint32_t crc = 0;
-    WideString name;
-
-private:
-    // Reads until size bytes are in hand; false when the input ends first.
-    bool fill(ZipBitInStream& input, std::size_t size);
+    // The stored name of a local header; has_name is false when the header
+    // was cut before its end.
+    ByteString stored_name;
+    bool has_name = false;
 };

@@ -1,6 +1,6 @@
 #include "zip_head_enc.h"
 
-#include "dos_time.h"
+#include "date_record.h"
 #include "job_state.h"
 #include "stored_name.h"
 

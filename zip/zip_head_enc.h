@@ -7,7 +7,7 @@
 //   +4   2  version needed to extract      20 files, 10 directories
 //   +6   2  general purpose flags          0x0800 when the name is UTF-8
 //   +8   2  compression method             0 stored, 8 Deflate
-//   +10  2  modification time, DOS format  } one 32-bit stamp (dos_time.h)
+//   +10  2  modification time, DOS format  } one 32-bit stamp (date_record.h)
 //   +12  2  modification date, DOS format  }
 //   +14  4  CRC-32 of the uncompressed data
 //   +18  4  compressed size

@@ -27,9 +27,10 @@ protected:
     }
 
     // Sets up an extraction job with these options and decodes.
-    WideString decode(const ByteString& bytes, std::uint32_t hint) {
+    // archive_code_page: what an LZH code-page record (HINT_CODE_PAGE) says.
+    WideString decode(const ByteString& bytes, std::uint32_t hint, std::int32_t archive_code_page = 932) {
         WideString name = u"previous content";
-        decode_stored_name(bytes, name, hint);
+        decode_stored_name(bytes, name, hint, archive_code_page);
         return name;
     }
     void begin(std::uint32_t flags, std::int32_t code_page = 0) {
@@ -99,7 +100,6 @@ TEST_F(DECODE_SUITE, EveryFormGivesTheStoredName) {
         SCOPED_TRACE(c.what);
         reset_job_state();
         begin(c.flags, c.code_page);
-        job_state().header_code_page = 932;  // as the LZH reader sets it from a 0x46 record
         EXPECT_EQ(decode(c.bytes, c.hint), c.name);
     }
 }
@@ -226,7 +226,6 @@ TEST_F(DECODE_SUITE, ReportShowsBytesFormAndFixes) {
         SCOPED_TRACE(testing::PrintToString(c.report));
         reset_job_state();
         begin(c.flags | OPT_REPORT, c.code_page);
-        job_state().header_code_page = 932;
         decode(c.bytes, c.hint);
         EXPECT_EQ(job_state().report_text, c.report);
     }

@@ -13,7 +13,6 @@
 namespace {
 
 using namespace lzh_test;
-using lzh::LZHHeadDec;
 
 // Headers read one after another from the bytes of an archive.
 class HeaderStream {
@@ -37,7 +36,7 @@ private:
 std::string thrown_reading(const ByteString& bytes) {
     HeaderStream stream(bytes);
     try {
-        LZHHeadDec head(stream.reader());
+        ReadHead head(stream.reader());
     } catch (const char* text) {
         return text;
     }
@@ -74,14 +73,14 @@ TEST_F(LzhHeadDec, Level0FieldsAndTheStreamAtTheData) {
     const ByteString header =
         level0_header("-lh5-", 3, 10, dos_stamp(2021, 7, 15, 12, 34, 56), "DIR\\FILE.TXT", 0xBEEF);
     HeaderStream stream(header + "xyz" + bytes_of({0}));
-    const LZHHeadDec head(stream.reader());
+    const ReadHead head(stream.reader());
     EXPECT_EQ(head.level, 0);
     EXPECT_EQ(head.method, "-lh5-");
     EXPECT_EQ(head.compressed_size, 3);
     EXPECT_EQ(head.original_size, 10);
     EXPECT_EQ(head.data_size(), 3);
     EXPECT_EQ(head.data_crc, 0xBEEF);
-    EXPECT_EQ((std::vector<int>{head.year, head.month, head.day, head.hour, head.minute, head.second}),
+    EXPECT_EQ((std::vector<int>{head.time.year, head.time.month, head.time.day, head.time.hour, head.time.minute, head.time.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(head.stored_time, -1);
     // Only "/" splits in the reader; the driver makes directories of "\".
@@ -97,7 +96,7 @@ TEST_F(LzhHeadDec, Level1ExtendedHeadersCountInTheCompressedSize) {
         level1_header("-lh0-", 4, 4, dos_stamp(2020, 1, 20, 8, 9, 10), "leaf.txt", 0x1234,
                       {{0x00, le(0, 2)}, {0x02, "docs\xFFguide\xFF"}, {0x50, "ignored"}});
     HeaderStream stream(header + "DATA" + bytes_of({0}));
-    const LZHHeadDec head(stream.reader());
+    const ReadHead head(stream.reader());
     EXPECT_EQ(head.level, 1);
     EXPECT_EQ(head.os_id, 'M');
     EXPECT_EQ(head.extended_size, 5 + 14 + 10);
@@ -105,7 +104,7 @@ TEST_F(LzhHeadDec, Level1ExtendedHeadersCountInTheCompressedSize) {
     EXPECT_EQ(head.data_size(), 4);
     EXPECT_EQ(head.directory, u"docs/guide/");
     EXPECT_EQ(head.name, u"leaf.txt");
-    EXPECT_EQ(head.second, 10);
+    EXPECT_EQ(head.time.second, 10);
     EXPECT_EQ(stream.reader().byte_get(), 'D');
 }
 
@@ -132,7 +131,7 @@ TEST_F(LzhHeadDec, Level2NamesAndDirectories) {
     for (const Case& c : cases) {
         reset_job();
         HeaderStream stream(level2_header("-lh0-", 0, 0, 1626352496, 0, c.records) + bytes_of({0}));
-        const LZHHeadDec head(stream.reader());
+        const ReadHead head(stream.reader());
         EXPECT_EQ(head.level, 2) << c.what;
         EXPECT_EQ(head.directory, c.directory) << c.what;
         EXPECT_EQ(head.name, c.name) << c.what;
@@ -142,9 +141,9 @@ TEST_F(LzhHeadDec, Level2NamesAndDirectories) {
 
 TEST_F(LzhHeadDec, Level2TimeIsSecondsSince1970) {
     HeaderStream stream(level2_header("-lh5-", 7, 9, 1626352496, 0xCAFE, {{0x01, "t"}}));
-    const LZHHeadDec head(stream.reader());
+    const ReadHead head(stream.reader());
     EXPECT_EQ(head.stored_time, 1626352496);
-    EXPECT_EQ((std::vector<int>{head.year, head.month, head.day, head.hour, head.minute, head.second}),
+    EXPECT_EQ((std::vector<int>{head.time.year, head.time.month, head.time.day, head.time.hour, head.time.minute, head.time.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(head.data_crc, 0xCAFE);
     EXPECT_EQ(head.os_id, 'M');
@@ -155,10 +154,9 @@ TEST_F(LzhHeadDec, CodePageRecordsOfTwoAndFourBytes) {
         reset_job();
         HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0,
                                           {{0x01, SJIS_NIHONGO + ".txt"}, {0x02, SJIS_SOURCE + "\xFF"}, {0x46, value}}));
-        const LZHHeadDec head(stream.reader());
+        const ReadHead head(stream.reader());
         EXPECT_TRUE(head.has_code_page);
         EXPECT_EQ(head.code_page, 932);
-        EXPECT_EQ(job_state().header_code_page, 932);
         EXPECT_EQ(head.name, u"日本語.txt");
         EXPECT_EQ(head.directory, u"ソース/");
     }
@@ -170,9 +168,9 @@ TEST_F(LzhHeadDec, FFSeparatorOptionAppliesToNameFieldsToo) {
     start_job(OPT_FF_SEPARATOR | OPT_CODEPAGE_SET, 932);
     HeaderStream stream(level0_header("-lh0-", 0, 0, 0, SJIS_SOURCE + "\xFF" + SJIS_HYOU + ".txt", 0) +
                         level2_header("-lh0-", 0, 0, 0, 0, {{0x01, "a.txt"}, {0x02, SJIS_SOURCE + "\xFF" "b\xFF"}}));
-    const LZHHeadDec level0(stream.reader());
+    const ReadHead level0(stream.reader());
     EXPECT_EQ(level0.name, u"ソース\\表.txt");
-    const LZHHeadDec level2(stream.reader());
+    const ReadHead level2(stream.reader());
     EXPECT_EQ(level2.directory, u"ソース\\b\\");
     EXPECT_EQ(level2.name, u"a.txt");
 }
@@ -180,7 +178,7 @@ TEST_F(LzhHeadDec, FFSeparatorOptionAppliesToNameFieldsToo) {
 TEST_F(LzhHeadDec, ReportNamesTheRecordsThatGaveTheNames) {
     start_job(OPT_REPORT);
     HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0, {{0x01, "a.txt"}, {0x02, "d\xFF"}, {0x46, le(932, 2)}}));
-    const LZHHeadDec head(stream.reader());
+    const ReadHead head(stream.reader());
     const WideString& report = job_state().report_text;
     EXPECT_NE(report.find(u"H01: cp932: 61,2E,74,78,74\n └"), WideString::npos) << utf8(report);
     EXPECT_NE(report.find(u" └H02(dir): cp932: 64,2F\n"), WideString::npos) << utf8(report);
@@ -189,7 +187,7 @@ TEST_F(LzhHeadDec, ReportNamesTheRecordsThatGaveTheNames) {
 TEST_F(LzhHeadDec, EndMarkAndEndOfDataMeanNoHeader) {
     for (const ByteString& bytes : {bytes_of({0}), ByteString(), bytes_of({0, 1, 2, 3})}) {
         HeaderStream stream(bytes);
-        const LZHHeadDec head(stream.reader());
+        const ReadHead head(stream.reader());
         EXPECT_EQ(head.level, -1);
     }
 }
@@ -242,9 +240,9 @@ TEST_F(LzhHeadDec, ALevel2HeaderCutShortReadsOnAs0xFF) {
     header[0] = '\xFF';
     header[1] = '\xFF';
     HeaderStream stream(header + "data");
-    const LZHHeadDec head(stream.reader());
+    const ReadHead head(stream.reader());
     EXPECT_EQ(head.name, u"good.txt");
-    EXPECT_EQ(head.raw.size(), 65535u);
+    EXPECT_EQ(head.raw.bytes.size(), 65535u);
     EXPECT_EQ(stream.reader().byte_get(), -1);
 }
 

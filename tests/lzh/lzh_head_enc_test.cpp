@@ -179,9 +179,9 @@ TEST_F(LzhHeadEnc, ALengthThatWouldStartWithAZeroByteGetsOneMore) {
     std::FILE* file = platform::open_file(scratch.archive("a.lzh", h + header_of(next)), "rb");
     {
         lzh::BitInStream reader(file);
-        const lzh::LZHHeadDec first(reader);
+        const ReadHead first(reader);
         EXPECT_EQ(first.name, WideString(222, u'n'));
-        const lzh::LZHHeadDec second(reader);
+        const ReadHead second(reader);
         EXPECT_EQ(second.name, u"next.txt");
     }
     std::fclose(file);
@@ -228,7 +228,7 @@ TEST_F(LzhHeadEnc, TheReaderGetsTheNamesBack) {
                 Scratch scratch("lzhenc");
                 std::FILE* file = platform::open_file(scratch.archive("a.lzh", h), "rb");
                 lzh::BitInStream reader(file);
-                const lzh::LZHHeadDec head(reader);
+                const ReadHead head(reader);
                 std::fclose(file);
                 const bool representable = c.flags != 0 || (name == u"a.txt" && directory != u"ソース/サブ/");
                 if (!representable) continue;  // no stored form for the cp1252 system

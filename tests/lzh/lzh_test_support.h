@@ -23,8 +23,11 @@
 
 #include "job_setup.h"
 #include "job_state.h"
+#include "member_path.h"
 #include "lzh_coding.h"
 #include "lzh_entry.h"
+#include "lzh_extract.h"
+#include "lzh_head_dec.h"
 #include "lzh_head_enc.h"
 #include "platform.h"
 #include "text_convert.h"
@@ -391,6 +394,19 @@ inline std::vector<Token> literals(const std::string& text) {
 }
 
 // ---- the job and the file system -------------------------------------------------
+
+// A header read as the member source reads it, with its names decoded as
+// the extraction driver decodes them.
+struct ReadHead : lzh::LZHHeadDec {
+    explicit ReadHead(lzh::BitInStream& input) {
+        read(input);
+        const MemberPath path = decode_member_path(lzh::name_parts(*this), true);
+        name = path.name;
+        directory = path.directory;
+    }
+    WideString name;
+    WideString directory;
+};
 
 // Forgets everything a previous test left in the library's job state.
 inline void reset_job() {

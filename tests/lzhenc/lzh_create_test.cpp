@@ -17,7 +17,7 @@
 
 #include "archive_exports.h"
 #include "archive_options.h"
-#include "input_file.h"
+#include "archive_files.h"
 #include "lh5_enc.h"
 #include "lzh_create.h"
 #include "lzhenc_support.h"
@@ -85,7 +85,7 @@ protected:
     WideString drive(const std::vector<WideString>& paths, WideString archive,
                      std::function<void(const WideString&)> before_open) {
         SourceList<lzh::LZHEntry> list = walked(paths, archive);
-        lzh::InputFile input;
+        InputFile input;
         input.before_open = std::move(before_open);
         lzh::encode(input, list, archive);
         return job_state().error_text;
@@ -320,7 +320,7 @@ TEST_F(LzhCreate, WriteErrorsNameTheArchive) {
     WideString name = read_only;
     SourceList<lzh::LZHEntry> list = walked({dropped}, name);
     std::FILE* stream = platform::open_file(read_only, "rb");
-    lzh::InputFile input;
+    InputFile input;
     EXPECT_FALSE(lzh::write_archive(input, list, stream, read_only));
     std::fclose(stream);
     // The driver leaves the current directory where the records took it.

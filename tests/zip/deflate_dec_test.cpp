@@ -327,7 +327,7 @@ TEST_F(DeflateDecTest, TruncationAnywhereIsAnError) {
         std::string error;
         {
             ZipBitInStream input(file);
-            MemberOutput output;
+            OutputFile output;
             ASSERT_TRUE(output.open(wide_of(scratch / "cut.out")));
             try {
                 DeflateDec decoder(input);

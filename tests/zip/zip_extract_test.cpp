@@ -25,8 +25,8 @@ constexpr const char16_t* OVERWRITE_QUESTION = u"\n既に存在するが上書�
 // 2021-07-15 12:34:56 and 2020-01-20 08:09:10 read as UTC.
 constexpr std::int64_t SUMMER_UTC = 1626352496;
 constexpr std::int64_t WINTER_UTC = 1579507750;
-constexpr DosTime SUMMER_STAMP{2021, 7, 15, 12, 34, 56};
-constexpr DosTime WINTER_STAMP{2020, 1, 20, 8, 9, 10};
+constexpr DateRecord SUMMER_STAMP{2021, 7, 15, 12, 34, 56};
+constexpr DateRecord WINTER_STAMP{2020, 1, 20, 8, 9, 10};
 
 std::int64_t mtime_of(const fs::path& path) {
     platform::FileStatus status;

@@ -18,10 +18,10 @@
 #include "coding_set.h"
 #include "dec_window.h"
 #include "deflate_dec.h"
-#include "dos_time.h"
+#include "date_record.h"
 #include "job_setup.h"
 #include "job_state.h"
-#include "member_output.h"
+#include "archive_files.h"
 #include "platform.h"
 #include "text_types.h"
 #include "zip_entry.h"
@@ -213,7 +213,7 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
     EXPECT_NE(input_file, nullptr);
     {
         ZipBitInStream input(input_file);
-        MemberOutput output;
+        OutputFile output;
         EXPECT_TRUE(output.open(wide_of(output_path)));
         try {
             DeflateDec decoder(input);
@@ -240,7 +240,7 @@ struct Member {
     ByteString content;  // the uncompressed bytes
     std::int32_t method = ZIP_METHOD_DEFLATE;
     std::uint32_t flags = 0;
-    DosTime time{2021, 7, 15, 12, 34, 56};
+    DateRecord time{2021, 7, 15, 12, 34, 56};
     // What is stored after the header; by default content as literals
     // (Deflate) or as it is (stored).
     std::optional<ByteString> data;

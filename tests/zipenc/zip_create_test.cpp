@@ -137,7 +137,7 @@ TEST(ZipCreate, SourceThatCannotBeOpenedIsLeftOut) {
     create_job();
     SourceList<ZipEntry> list{ZipEntry(u"a.txt"), ZipEntry(u"b.txt"), ZipEntry(u"c.txt")};
     fs::remove(scratch / "b.txt");
-    SourceInput input;
+    InputFile input;
     encode_archive(input, list, wide_of(scratch / "out.zip"));
     EXPECT_EQ(job_state().error_text, u"b.txt >> open 失敗。\n");
     const Layout layout = layout_of(read_file(scratch / "out.zip"));
@@ -162,7 +162,7 @@ TEST(ZipCreate, SourceInAFolderThatIsGoneIsNotReadElsewhere) {
     build_file_list<ZipEntry>(3, pointers, list, archive);
     ASSERT_EQ(list.size(), 3u);
     fs::remove_all(scratch / "y");
-    SourceInput input;
+    InputFile input;
     encode_archive(input, list, archive);
     EXPECT_EQ(job_state().error_text, u"a.txt >> open 失敗。\nb.txt >> open 失敗。\n");
     const Layout layout = layout_of(read_file(scratch / "out.zip"));
@@ -181,7 +181,7 @@ TEST(ZipCreate, EntriesBeyondTheBoundsAreLeftOutWithALine) {
     auto run = [&](const ZipCreateLimits& limits) {
         create_job();
         SourceList<ZipEntry> list{ZipEntry(u"ten"), ZipEntry(u"eleven"), ZipEntry(u"dir")};
-        SourceInput input;
+        InputFile input;
         encode_archive_within(limits, input, list, wide_of(scratch / "out.zip"));
         return read_file(scratch / "out.zip");
     };
@@ -260,7 +260,7 @@ TEST(ZipCreate, SourceThatChangesBeforeItsStoredCopyIsLeftOut) {
         });
         create_job();
         SourceList<ZipEntry> list{ZipEntry(u"pipe")};
-        SourceInput input;
+        InputFile input;
         encode_archive(input, list, wide_of(scratch / "out.zip"));
         // A driver that did not read twice leaves the writer waiting.
         if (opened < 2) read_file(scratch / "pipe");

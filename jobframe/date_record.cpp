@@ -1,6 +1,7 @@
-#include "dos_time.h"
+// MS-DOS stamps of broken-down times (see date_record.h).
+#include "date_record.h"
 
-std::uint32_t dos_stamp_of(const DosTime& time) {
+std::uint32_t dos_stamp_of(const DateRecord& time) {
     const auto field = [](int value, int bits, int shift) {
         return (static_cast<std::uint32_t>(value) & ((std::uint32_t{1} << bits) - 1)) << shift;
     };
@@ -8,8 +9,8 @@ std::uint32_t dos_stamp_of(const DosTime& time) {
            field(time.hour, 5, 11) | field(time.minute, 6, 5) | field(time.second / 2, 5, 0);
 }
 
-DosTime dos_time_of(std::uint32_t stamp) {
-    DosTime time;
+DateRecord dos_time_of(std::uint32_t stamp) {
+    DateRecord time;
     time.year = static_cast<int>(stamp >> 25) + 1980;
     time.month = static_cast<int>((stamp >> 21) & 0x0F);
     time.day = static_cast<int>((stamp >> 16) & 0x1F);

@@ -1,30 +1,34 @@
-// MS-DOS date and time stamps, as ZIP headers keep the modification time.
+// DateRecord: a modification time broken down into local wall-clock fields,
+// as the headers of both formats keep it and as the entries to be written
+// carry it; and the MS-DOS stamp that stores it in 32 bits.
 //
-// One 32-bit value; the time is its low half, the date its high half:
+// The stamp's time is its low half, the date its high half:
 //   bits 25-31  year - 1980 (0 to 127, so 1980 to 2107)
 //   bits 21-24  month (1 to 12)
 //   bits 16-20  day (1 to 31)
 //   bits 11-15  hour
 //   bits  5-10  minute
 //   bits  0- 4  second / 2 (two-second steps)
-// The fields are local wall-clock time; the format has no zone.
+// The format has no zone.
 #pragma once
 
 #include <cstdint>
 
-struct DosTime {
-    int year = 1980;
-    int month = 1;
+struct DateRecord {
+    int year = 1900;
+    int month = 1;  // 1 to 12
     int day = 1;
     int hour = 0;
     int minute = 0;
     int second = 0;
+
+    bool operator==(const DateRecord&) const = default;
 };
 
 // The stamp of a broken-down time. A year outside 1980 to 2107 keeps only
 // its low 7 bits after 1980 (1979 is stored as 127 and reads back as 2107);
 // an odd second is rounded down.
-std::uint32_t dos_stamp_of(const DosTime& time);
+std::uint32_t dos_stamp_of(const DateRecord& time);
 
 // The fields of a stamp, second doubled.
-DosTime dos_time_of(std::uint32_t stamp);
+DateRecord dos_time_of(std::uint32_t stamp);

@@ -1,9 +1,20 @@
-// The output stream object of an extraction (see output_file.h).
-#include "output_file.h"
+// The file objects of a job (see archive_files.h).
+#include "archive_files.h"
 
 #include "platform.h"
 
-namespace lzh {
+bool InputFile::open(const WideString& path) {
+    close();
+    if (before_open) before_open(path);
+    file_ = platform::open_file(path, "rb");
+    return file_ != nullptr;
+}
+
+void InputFile::close() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    file_ = nullptr;
+}
 
 bool OutputFile::open(const WideString& path) {
     close();
@@ -19,5 +30,3 @@ bool OutputFile::close() {
     file_ = nullptr;
     return ok;
 }
-
-}  // namespace lzh

@@ -1,0 +1,125 @@
+// The extraction driver of both libraries: extracts one archive into the
+// current directory (the job's destination), member by member, in the
+// order the library's member source hands them out.
+//
+// A library brings, in one traits type L:
+//   L::Source         its member source, made from the open archive file:
+//                       bool next(L::Member&)  the next member; false at the
+//                                              end of the archive. Damage is
+//                                              thrown as text, the member
+//                                              then holding the names read
+//                                              before it.
+//                       void skip()            passes over the member's data
+//                       void decode(L::Decoder, L::FileDecOutStream&)
+//                                              the member's data through the
+//                                              decoder into the sink
+//   L::Member         ExtractMember<method id type>
+//   L::Decoder        a member decoder: (bit stream, sink) -> void
+//   L::FileDecOutStream  the sink of its coding set (CRC engine)
+//   L::decoder_for(method)  the decoder of a method; null when unsupported
+//   L::method_text(method)  the method as the error line names it
+// and the few ways in which the two libraries have always behaved
+// differently, as constants:
+//   SPLIT_NAME        a name's directories move into the directory part:
+//                     boxes and the CRC line show the last component only
+//   UNSUPPORTED_METHOD_ENDS_ARCHIVE, TRAILING_SEPARATOR_IS_DIRECTORY,
+//   WRITE_FAILURE_ENDS_ARCHIVE (and its thrown WRITE_FAILURE_TEXT)
+//   NAME_FAILED_LINE, OVERWRITE_QUESTION, SKIP_REPORT_LINE  texts
+//
+// Per member the driver decodes the names, checks the output path, makes
+// the directories, asks before an existing file is overwritten, writes the
+// data through the decoder, checks size and CRC and sets the file time.
+// What goes wrong with one member becomes a line of the job's error text;
+// the user's Cancel ends the archive. A missing archive is thrown as
+// "decode: file is not found.".
+#pragma once
+
+#include <cstdint>
+
+#include "archive_files.h"
+#include "dir_path.h"
+#include "file_system.h"
+#include "job_state.h"
+#include "member_path.h"
+#include "platform.h"
+#include "text_types.h"
+
+// The overwrite question for an existing file: yes, no or cancel (a box
+// closed otherwise counts as cancel).
+platform::BoxAnswer ask_overwrite(const WideString& question);
+
+// Sets the member's time on the file at path, when the file is there.
+void set_member_time(const WideString& path, std::int64_t exact_time, const DateRecord& local_time);
+
+template <class L>
+void extract_archive(OutputFile& output, const WideString& archive_path) {
+    JobState& job = job_state();
+    InputFile archive;
+    if (!archive.open(archive_path)) throw "decode: file is not found.";
+    typename L::Source source(archive.file());
+    typename L::Member member;
+
+    for (;;) {
+        try {
+            if (!source.next(member)) return;
+        } catch (const char*) {
+            // The names read before the damage still appear in the report.
+            if (job.report_on) decode_member_path(member.name_parts, L::SPLIT_NAME);
+            throw;
+        }
+        const MemberPath names = decode_member_path(member.name_parts, L::SPLIT_NAME);
+        const WideString path = names.full();
+        const typename L::Decoder decoder = L::decoder_for(member.method);
+        if (decoder == nullptr && L::UNSUPPORTED_METHOD_ENDS_ARCHIVE) return;
+
+        if (!is_safe_output_path(path)) {
+            job.error_text += L::NAME_FAILED_LINE;
+            source.skip();
+            continue;
+        }
+        if (decoder == nullptr) {
+            job.error_text += path + u" >> " + L::method_text(member.method) + u", this file-type is not support.\n";
+            source.skip();
+            continue;
+        }
+        // A failure shows up when the output cannot be opened.
+        const WideString directory = output_directory_of(path);
+        if (!directory.empty()) DirPath(directory).make();
+        if (member.directory_entry || (L::TRAILING_SEPARATOR_IS_DIRECTORY && ends_with_separator(path))) {
+            source.skip();  // nothing, unless the header says otherwise
+            continue;
+        }
+
+        // A path whose status cannot be read is taken for an existing file.
+        if (path_exists(path.c_str()) != 0) {
+            const platform::BoxAnswer answer = ask_overwrite(names.name + L::OVERWRITE_QUESTION);
+            if (answer == platform::BoxAnswer::no) {
+                if (job.report_on) job.report_text += L::SKIP_REPORT_LINE;
+                job.error_text += path + u" >>スキップ！\n";
+                source.skip();
+                continue;
+            }
+            if (answer != platform::BoxAnswer::yes) {
+                if (job.report_on) job.report_text += u"   >> 中止！\n";
+                job.error_text += path + u" >>中止！\n";
+                return;
+            }
+        }
+        if (!output.open(path)) {
+            job.error_text += path + u" >>出力のオープンに失敗\n";
+            source.skip();
+            continue;
+        }
+
+        typename L::FileDecOutStream out(output.file(), member.size);
+        source.decode(decoder, out);
+        const bool closed = output.close();
+        if (out.write_failed() || !closed) {
+            if constexpr (L::WRITE_FAILURE_ENDS_ARCHIVE) throw L::WRITE_FAILURE_TEXT;
+            job.error_text += path + u" >>出力の書き込みに失敗\n";
+        } else if (out.crc.stored_value() != member.crc || out.count != member.size) {
+            job.error_text += names.name + u" >> CRC error!\n";
+        }
+        set_member_time(path, member.exact_time, member.local_time);
+    }
+}
