@@ -10,40 +10,20 @@
 // running out, a file name that is not UTF-8, and the exit code 0.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "launch_scenarios.h"
+#include "launcher_process.h"
 #include "recording_log.h"
 #include "scenario_workspace.h"
+#include "shell_command.h"
 #include "text_convert.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-std::string quoted(const fs::path& path)
-{
-    return quoted(path.string());
-}
-
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using test_common::quoted;
 
 struct ProcessResult {
     int status = -1;
@@ -53,68 +33,32 @@ struct ProcessResult {
     std::string errors;
 };
 
-// Splits the program's standard output into boxes; output_parsed is false
-// when anything else was printed.
-void parse_boxes(ProcessResult& result)
+platform::BoxKind kind_of(const std::string& buttons)
 {
-    std::istringstream lines(result.output);
-    std::string line;
-    bool in_box = false;
-    std::string title;
-    std::string text;
-    while (std::getline(lines, line)) {
-        if (!in_box) {
-            if (line.size() < 2 || line.front() != '[' || line.back() != ']') {
-                result.output_parsed = false;
-                return;
-            }
-            title = line.substr(1, line.size() - 2);
-            text.clear();
-            in_box = true;
-            continue;
-        }
-        platform::BoxKind kind;
-        if (line == "(OK)") {
-            kind = platform::BoxKind::ok;
-        } else if (line == "(Yes/No)?") {
-            kind = platform::BoxKind::yes_no;
-        } else if (line == "(Yes/No/Cancel)?") {
-            kind = platform::BoxKind::yes_no_cancel;
-        } else {
-            text += (text.empty() ? "" : "\n") + line;
-            continue;
-        }
-        result.boxes.push_back({kind, wide_from_utf8(title), wide_from_utf8(text)});
-        in_box = false;
-    }
-    result.output_parsed = result.output_parsed && !in_box;
+    return buttons == "(OK)" ? platform::BoxKind::ok
+           : buttons == "(Yes/No)?" ? platform::BoxKind::yes_no
+                                    : platform::BoxKind::yes_no_cancel;
 }
 
-// Starts the program in the work directory with the given arguments, the
-// recording log and report mode in its environment and the answer lines on
-// standard input. The locale is fixed so that the code page the launcher
-// derives from it is not Japanese.
+// Starts the copy of the program in the work directory with the given
+// arguments, the recording log and report mode in its environment and the
+// answer lines on standard input.
 ProcessResult run_launcher(const ScenarioWorkspace& workspace, const std::vector<std::string>& arguments,
                            const std::string& answer_lines, const std::string& report_mode,
                            const std::string& environment = "")
 {
-    const fs::path answers = workspace.root / "answers.txt";
-    const fs::path output = workspace.root / "stdout.txt";
-    const fs::path errors = workspace.root / "stderr.txt";
-    std::ofstream(answers, std::ios::binary) << answer_lines;
-    std::string command = "cd " + quoted(workspace.work) + " && LC_ALL=C.UTF-8 LANG=C.UTF-8 TSUCHI_RECORD_LOG=" +
-                          quoted(workspace.log) + " TSUCHI_RECORD_REPORT=" + quoted(report_mode) + " " +
-                          environment + " " + quoted(workspace.program);
-    for (const std::string& argument : arguments) {
-        command += " " + quoted(argument);
+    const test_common::LauncherRun run = test_common::run_launcher(
+        {.program = workspace.program,
+         .directory = workspace.work,
+         .arguments = arguments,
+         .answers = answer_lines,
+         .environment = "LC_ALL=C.UTF-8 LANG=C.UTF-8 TSUCHI_RECORD_LOG=" + quoted(workspace.log) +
+                        " TSUCHI_RECORD_REPORT=" + quoted(report_mode) + " " + environment,
+         .files = workspace.root});
+    ProcessResult result{run.status, {}, run.output_parsed, run.output, run.errors};
+    for (const test_common::LauncherBox& box : run.boxes) {
+        result.boxes.push_back({kind_of(box.buttons), wide_from_utf8(box.title), wide_from_utf8(box.text)});
     }
-    command += " <" + quoted(answers) + " >" + quoted(output) + " 2>" + quoted(errors);
-    ProcessResult result;
-    // 0 only when the program exited by itself with code 0.
-    result.status = std::system(command.c_str());
-    result.output = read_file(output);
-    result.errors = read_file(errors);
-    parse_boxes(result);
     return result;
 }
 

@@ -7,33 +7,19 @@
 // Each peer is run as a process; a peer that is not installed is skipped.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "archive_options.h"
 #include "lzh_test_support.h"
+#include "shell_command.h"
 
 namespace {
 
 using namespace lzh_test;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-bool installed(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command with its output in a file; the exit status, and the
-// output in text.
-int run(const std::string& command, const fs::path& log, std::string& text) {
-    const int status = std::system((command + " >" + quoted(log.string()) + " 2>&1").c_str());
-    text = read_binary(log);
-    return status;
-}
+using test_common::installed;
+using test_common::quoted;
+using test_common::run_logged;
 
 struct Content {
     bool directory;
@@ -151,10 +137,10 @@ protected:
 TEST_P(LzhPeers, LhasaTestsAndExtractsOurArchive) {
     if (!installed("lhasa")) GTEST_SKIP() << "lhasa is not installed; the peer check is skipped";
     std::string text;
-    EXPECT_EQ(run("lhasa t " + quoted(archive_path()), scratch.root() / "lhasa-t.log", text), 0) << text;
+    EXPECT_EQ(run_logged("lhasa t " + quoted(archive_path()), scratch.root() / "lhasa-t.log", text), 0) << text;
     EXPECT_EQ(text.find("CRC error"), std::string::npos) << text;
     const fs::path dir = out("lhasa");
-    EXPECT_EQ(run("cd " + quoted(dir.string()) + " && lhasa x " + quoted(archive_path()), scratch.root() / "lhasa-x.log",
+    EXPECT_EQ(run_logged("cd " + quoted(dir.string()) + " && lhasa x " + quoted(archive_path()), scratch.root() / "lhasa-x.log",
                   text),
               0)
         << text;
@@ -164,10 +150,10 @@ TEST_P(LzhPeers, LhasaTestsAndExtractsOurArchive) {
 TEST_P(LzhPeers, SevenZipTestsAndExtractsOurArchive) {
     if (!installed("7z")) GTEST_SKIP() << "7z is not installed; the peer check is skipped";
     std::string text;
-    EXPECT_EQ(run("7z t " + quoted(archive_path()), scratch.root() / "7z-t.log", text), 0) << text;
+    EXPECT_EQ(run_logged("7z t " + quoted(archive_path()), scratch.root() / "7z-t.log", text), 0) << text;
     EXPECT_NE(text.find("Everything is Ok"), std::string::npos) << text;
     const fs::path dir = out("7z");
-    EXPECT_EQ(run("7z x -o" + quoted(dir.string()) + " " + quoted(archive_path()), scratch.root() / "7z-x.log", text), 0)
+    EXPECT_EQ(run_logged("7z x -o" + quoted(dir.string()) + " " + quoted(archive_path()), scratch.root() / "7z-x.log", text), 0)
         << text;
     expect_tree(dir, "7z", true);
 }
@@ -176,10 +162,10 @@ TEST_P(LzhPeers, BsdtarListsAndExtractsOurArchive) {
     if (!installed("bsdtar")) GTEST_SKIP() << "bsdtar is not installed; the peer check is skipped";
     std::string text;
     const std::string path = archive_without_one_literal_path();
-    EXPECT_EQ(run("bsdtar -tf " + quoted(path), scratch.root() / "bsdtar-t.log", text), 0) << text;
+    EXPECT_EQ(run_logged("bsdtar -tf " + quoted(path), scratch.root() / "bsdtar-t.log", text), 0) << text;
     EXPECT_NE(text.find("docs/guide/deep/leaf.txt"), std::string::npos) << text;
     const fs::path dir = out("bsdtar");
-    EXPECT_EQ(run("bsdtar -xf " + quoted(path) + " -C " + quoted(dir.string()), scratch.root() / "bsdtar-x.log", text), 0)
+    EXPECT_EQ(run_logged("bsdtar -xf " + quoted(path) + " -C " + quoted(dir.string()), scratch.root() / "bsdtar-x.log", text), 0)
         << text;
     expect_tree(dir, "bsdtar", false);
 }

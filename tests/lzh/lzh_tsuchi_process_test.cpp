@@ -8,53 +8,14 @@
 // to a good one.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-
+#include "launcher_process.h"
 #include "lzh_test_support.h"
 
 namespace {
 
 using namespace lzh_test;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct Box {
-    std::string title;
-    std::string text;
-    std::string buttons;  // "(OK)", "(Yes/No)?", "(Yes/No/Cancel)?"
-};
-
-struct Result {
-    int status = -1;
-    std::vector<Box> boxes;
-    std::string output;
-};
-
-std::vector<Box> parse_boxes(const std::string& output) {
-    std::vector<Box> boxes;
-    std::istringstream lines(output);
-    std::string line;
-    Box box;
-    bool open = false;
-    while (std::getline(lines, line)) {
-        if (!open && line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            box = Box{line.substr(1, line.size() - 2), "", ""};
-            open = true;
-        } else if (open && (line == "(OK)" || line == "(Yes/No)?" || line == "(Yes/No/Cancel)?")) {
-            box.buttons = line;
-            boxes.push_back(box);
-            open = false;
-        } else if (open) {
-            box.text += (box.text.empty() ? "" : "\n") + line;
-        }
-    }
-    return boxes;
-}
+using test_common::LauncherRun;
 
 class LzhTsuchi : public ::testing::Test {
 protected:
@@ -62,19 +23,9 @@ protected:
 
     // Runs tsuchi in the destination with the arguments and the answer
     // lines on standard input.
-    Result run(const std::vector<std::string>& arguments, const std::string& answers = "") {
-        const fs::path input = scratch.root() / "answers.txt";
-        const fs::path output = scratch.root() / "stdout.txt";
-        std::ofstream(input, std::ios::binary) << answers;
-        std::string command = "cd " + quoted(scratch.dest().string()) + " && LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC0 " +
-                              quoted(TSUCHI_PROGRAM);
-        for (const std::string& a : arguments) command += " " + quoted(a);
-        command += " <" + quoted(input.string()) + " >" + quoted(output.string()) + " 2>&1";
-        Result result;
-        result.status = std::system(command.c_str());
-        result.output = read_binary(output);
-        result.boxes = parse_boxes(result.output);
-        return result;
+    LauncherRun run(const std::vector<std::string>& arguments, const std::string& answers = "") {
+        return test_common::run_launcher(
+            {.program = TSUCHI_PROGRAM, .directory = scratch.dest(), .arguments = arguments, .answers = answers});
     }
 
     // The path of an archive in in/, relative to the destination: a path
@@ -91,7 +42,7 @@ protected:
 
 TEST_F(LzhTsuchi, OneArchive) {
     ASSERT_TRUE(fs::exists(KANNA_LIBRARY)) << "kanna is built beside tsuchi";
-    const Result r = run({relative(scratch.fixture("jlha/tree-l2.lzh"))});
+    const LauncherRun r = run({relative(scratch.fixture("jlha/tree-l2.lzh"))});
     EXPECT_EQ(r.status, 0) << r.output;
     ASSERT_EQ(r.boxes.size(), 1u) << r.output;
     EXPECT_EQ(r.boxes[0].title, "終了");
@@ -106,7 +57,7 @@ TEST_F(LzhTsuchi, TwoArchives) {
     const WideString a = scratch.archive("a.lzh", archive_of({{.name = u"a.txt", .data = "from a"}}));
     const WideString b = scratch.archive(
         "b.LZH", archive_of({{.name = u"b.txt", .directory = u"sub/", .data = "from b"}}));
-    const Result r = run({relative(a), relative(b)});
+    const LauncherRun r = run({relative(a), relative(b)});
     EXPECT_EQ(r.status, 0) << r.output;
     ASSERT_EQ(r.boxes.size(), 1u) << r.output;
     EXPECT_EQ(r.boxes[0].title, "終了");
@@ -118,7 +69,7 @@ TEST_F(LzhTsuchi, DestinationSwitch) {
     const WideString a = scratch.archive("a.lzh", archive_of({{.name = u"a.txt", .data = "aaa"}}));
     // An existing destination becomes current without a question.
     fs::create_directory(scratch.dest() / "out");
-    Result r = run({"/D:out", relative(a)});
+    LauncherRun r = run({"/D:out", relative(a)});
     EXPECT_EQ(r.status, 0) << r.output;
     ASSERT_EQ(r.boxes.size(), 1u) << r.output;
     EXPECT_EQ(r.boxes[0].text, "展開先: " + dest() + "/out");
@@ -139,7 +90,7 @@ TEST_F(LzhTsuchi, OverwriteAnsweredOnStandardInput) {
     scratch.make_file(u"take.txt", "mine");
     const WideString a = scratch.archive(
         "a.lzh", archive_of({{.name = u"keep.txt", .data = "theirs"}, {.name = u"take.txt", .data = "theirs"}}));
-    const Result r = run({relative(a)}, "n\ny\n");
+    const LauncherRun r = run({relative(a)}, "n\ny\n");
     EXPECT_EQ(r.status, 0) << r.output;
     ASSERT_EQ(r.boxes.size(), 3u) << r.output;
     EXPECT_EQ(r.boxes[0].title, "上書き確認!?");
@@ -154,7 +105,7 @@ TEST_F(LzhTsuchi, OverwriteAnsweredOnStandardInput) {
 TEST_F(LzhTsuchi, BrokenArchiveNextToAGoodOne) {
     const WideString broken = scratch.fixture("hostile/lzh-level3.lzh");
     const WideString good = scratch.archive("good.lzh", archive_of({{.name = u"good.txt", .data = "good"}}));
-    const Result r = run({relative(broken), relative(good)});
+    const LauncherRun r = run({relative(broken), relative(good)});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(scratch.read(u"good.txt"), "good");
     ASSERT_EQ(r.boxes.size(), 1u) << r.output;

@@ -8,50 +8,14 @@
 // load before anything is extracted.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-
+#include "launcher_process.h"
 #include "zip_test_support.h"
 
 namespace {
 
 using namespace ziptest;
 
-struct Box {
-    std::string title;
-    std::string text;
-    std::string buttons;  // "(OK)", "(Yes/No)?", "(Yes/No/Cancel)?"
-};
-
-std::string quoted(const fs::path& path) {
-    std::string out = "'";
-    for (const char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// The terminal form of a box: "[title]", its text lines, a buttons line.
-std::vector<Box> boxes_of(const std::string& output) {
-    std::vector<Box> boxes;
-    std::istringstream lines(output);
-    std::string line;
-    Box box;
-    bool open = false;
-    while (std::getline(lines, line)) {
-        if (!open) {
-            EXPECT_TRUE(line.size() >= 2 && line.front() == '[' && line.back() == ']') << output;
-            box = Box{line.substr(1, line.size() - 2), "", ""};
-            open = true;
-        } else if (line == "(OK)" || line == "(Yes/No)?" || line == "(Yes/No/Cancel)?") {
-            box.buttons = line;
-            boxes.push_back(box);
-            open = false;
-        } else {
-            box.text += (box.text.empty() ? "" : "\n") + line;
-        }
-    }
-    EXPECT_FALSE(open) << output;
-    return boxes;
-}
+using Box = test_common::LauncherBox;
 
 class NomiProcess : public ::testing::Test {
 protected:
@@ -67,13 +31,11 @@ protected:
     }
 
     std::vector<Box> run(const std::vector<std::string>& arguments, const std::string& answers) {
-        write_file(scratch / "answers.txt", answers);
-        std::string command = "cd " + quoted(work) + " && LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC " + quoted(bin / "tsuchi");
-        for (const std::string& argument : arguments) command += " " + quoted(utf8_path(argument));
-        command += " <" + quoted(scratch / "answers.txt") + " >" + quoted(scratch / "stdout.txt") + " 2>" +
-                   quoted(scratch / "stderr.txt");
-        EXPECT_EQ(std::system(command.c_str()), 0) << read_file(scratch / "stderr.txt");
-        return boxes_of(read_file(scratch / "stdout.txt"));
+        const test_common::LauncherRun run = test_common::run_launcher(
+            {.program = bin / "tsuchi", .directory = work, .arguments = arguments, .answers = answers});
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.output_parsed) << run.output;
+        return run.boxes;
     }
 
     std::string work_text() const { return work.string(); }

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 
+#include "shell_command.h"
 #include "zip_create_support.h"
 
 namespace {
@@ -47,11 +48,7 @@ struct Options {
 void PrintTo(const Options& options, std::ostream* out) { *out << options.name; }
 
 #if !defined(_WIN32)
-std::string quoted(const fs::path& path) {
-    std::string out = "'";
-    for (const char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using test_common::quoted;
 
 // How a peer names what it extracts: the source names (it honours bit 11,
 // or the charset it is told), the stored bytes as they are, or what its

@@ -7,19 +7,12 @@
 // to the dropped folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "launcher_process.h"
 #include "zip_create_support.h"
 
 namespace {
 
 using namespace ziptest;
-
-std::string quoted(const fs::path& path) {
-    std::string out = "'";
-    for (const char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 std::string final_box(const fs::path& archive) {
     return "[終了]\n保存名: " + archive.string() + "\n(OK)\n";
@@ -53,18 +46,19 @@ TEST(ZipCreateProcess, TsuchiWritesTheArchiveItIsAskedFor) {
         const fs::path archive = work / row.archive;
         if (row.existing) write_file(archive, "older");
 
-        std::string command = "cd " + quoted(work.root()) + " && LC_ALL=C.UTF-8 TZ=UTC " +
-                              quoted(host_path(TSUCHI_BINARY_DIR) / "bin" / "tsuchi");
-        for (const std::string& argument : row.arguments) command += " " + quoted(utf8_path(argument));
-        command += " <" + quoted(work / "answers") + " >" + quoted(work / "stdout") + " 2>&1";
-        write_file(work / "answers", row.answers);
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        const test_common::LauncherRun run =
+            test_common::run_launcher({.program = host_path(TSUCHI_BINARY_DIR) / "bin" / "tsuchi",
+                                       .directory = work.root(),
+                                       .arguments = row.arguments,
+                                       .answers = row.answers,
+                                       .files = work.root()});
+        ASSERT_EQ(run.status, 0);
 
         std::string boxes;
         for (const char kind : row.boxes) {
             boxes += kind == 'F' ? final_box(archive) : kind == 'Q' ? FORMAT_QUESTION : overwrite_question(archive);
         }
-        EXPECT_EQ(read_file(work / "stdout"), boxes) << row.answers;
+        EXPECT_EQ(run.output, boxes) << row.answers;
         if (!row.written) {
             EXPECT_EQ(read_file(archive), "older");
             continue;
