@@ -6,44 +6,18 @@
 // descriptions that address entries beyond the tables are thrown as text.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 #include "lh5_dec.h"
-#include "lzh_test_support.h"
+#include "lzh_member_decode.h"
 #include "truncated_fill.h"
 
 namespace {
 
 using namespace lzh_test;
 
-struct Decoded {
-    std::string output;
-    std::int64_t consumed = 0;  // bytes of the data the decoder read
-    std::uint16_t crc = 0;
-};
-
-// Decodes data as one entry of expected_size bytes (files in a scratch
-// directory, as the driver uses them).
 Decoded decode(const std::string& data, std::int64_t expected_size) {
-    Scratch scratch("lh5dec");
-    const WideString in_path = scratch.archive("data.bin", data);
-    std::FILE* in = platform::open_file(in_path, "rb");
-    std::FILE* out = platform::open_file(u"out.bin", "wb");
-    Decoded result;
-    {
-        lzh::BitInStream reader(in, 7);  // small read blocks cross often
-        lzh::FileDecOutStream stream(out, expected_size);
-        lzh::LH5Dec decoder(reader);
-        lzh::LH5DecWindow window;
-        window.decode_entry(decoder, stream);
-        result.consumed = reader.byte_position();
-        result.crc = stream.crc.value;
-    }
-    std::fclose(in);
-    std::fclose(out);
-    result.output = scratch.read(u"out.bin");
-    return result;
+    return decode_member(lzh::decode_lh5, data, expected_size);
 }
 
 std::string thrown_by(const std::string& data) {
