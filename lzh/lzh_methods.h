@@ -10,6 +10,7 @@
 // (-lhd-) have no data and no row.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "lzh_coding.h"
@@ -25,6 +26,8 @@ struct LzhMethod {
 
 // The row of a method id, or null when no decoder reads it.
 const LzhMethod* find_lzh_method(std::string_view id);
+// Every row.
+std::span<const LzhMethod> lzh_methods();
 
 // The stored methods (-lh0-, -lz4-, -pm0-): the data is the member's bytes.
 void decode_stored(BitInStream& input, FileDecOutStream& out);

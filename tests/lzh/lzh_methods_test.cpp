@@ -24,7 +24,7 @@ const char* const ARCHIVES[] = {
     "jlha/tree-l0.lzh",        "jlha/tree-l1.lzh",        "jlha/tree-l2.lzh",        "jlha/tree-lh6-l0.lzh",
     "jlha/tree-lh6-l1.lzh",    "jlha/tree-lh6-l2.lzh",    "jlha/tree-lh7-l0.lzh",    "jlha/tree-lh7-l1.lzh",
     "jlha/tree-lh7-l2.lzh",    "generated/methods-lh1.lzh", "generated/methods-lzs.lzh", "generated/methods-lz5.lzh",
-    "generated/methods-lz4.lzh", "generated/methods-pm0.lzh",
+    "generated/methods-lz4.lzh", "generated/methods-pm0.lzh", "generated/methods-pm2.lzh",
 };
 
 const lzh::LzhMethod& row(const std::string& method) {
@@ -60,7 +60,7 @@ TEST(LzhMethods, EveryMemberDecodesToItsSizeAndCrc) {
         ++per_method[c.member.method];
     }
     // Each method is there, with members beyond the trivial.
-    for (const char* method : {"-lh0-", "-lh1-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-lz4-", "-pm0-"}) {
+    for (const char* method : {"-lh0-", "-lh1-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-lz4-", "-pm0-", "-pm2-"}) {
         EXPECT_GE(per_method[method], 4) << method;
     }
 }
@@ -83,12 +83,13 @@ TEST(LzhMethods, LhasaExtractsTheSameBytes) {
 #endif
 
 TEST(LzhMethods, TheTableKnowsEveryDataMethod) {
-    for (const char* id : {"-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz4-", "-lz5-", "-pm0-"}) {
+    for (const char* id :
+         {"-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz4-", "-lz5-", "-pm0-", "-pm2-"}) {
         const lzh::LzhMethod* found = lzh::find_lzh_method(id);
         ASSERT_NE(found, nullptr) << id;
         EXPECT_EQ(found->id, id);
     }
-    for (const char* id : {"-lhd-", "-lh8-", "-lh5", "", "-LH5-"}) EXPECT_EQ(lzh::find_lzh_method(id), nullptr) << id;
+    for (const char* id : {"-lhd-", "-lh8-", "-pm1-", "-lh5", "", "-LH5-"}) EXPECT_EQ(lzh::find_lzh_method(id), nullptr) << id;
 }
 
 TEST(LzhMethods, CutDataIsFilledAndEmptyMembersReadNothing) {
@@ -109,7 +110,7 @@ TEST(LzhMethods, CutDataIsFilledAndEmptyMembersReadNothing) {
         EXPECT_EQ(empty.output, "") << what;
         EXPECT_EQ(empty.consumed, 0) << what;
     }
-    EXPECT_EQ(seen.size(), 9u);
+    EXPECT_EQ(seen.size(), 10u);
 }
 
 // ---- -lh4-, -lh6-, -lh7-: the -lh5- coding with other sizes ----------------
