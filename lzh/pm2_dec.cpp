@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lzh_dec_window.h"
+#include "recent_bytes.h"
 #include "truncated_fill.h"
 
 namespace lzh {
@@ -36,26 +37,6 @@ constexpr std::int64_t FIRST_MARKS[] = {1024, 2048, 4096};
 constexpr std::int64_t LATER_MARK_STEP = 4096;
 
 struct EndOfData {};
-
-// Byte values, most recently put out first.
-class RecentBytes {
-public:
-    RecentBytes() {
-        std::size_t at = 0;
-        const std::pair<int, int> runs[] = {{0x20, 0x7F}, {0x00, 0x1F}, {0xA0, 0xDF}, {0x80, 0x9F}, {0xE0, 0xFF}};
-        for (const auto& [first, last] : runs) {
-            for (int b = first; b <= last; ++b) order_[at++] = static_cast<std::uint8_t>(b);
-        }
-    }
-    std::uint8_t at(int place) const { return order_[static_cast<std::size_t>(place)]; }
-    void use(std::uint8_t byte) {
-        const auto found = std::find(order_.begin(), order_.end(), byte);
-        std::rotate(order_.begin(), found, found + 1);
-    }
-
-private:
-    std::array<std::uint8_t, 256> order_{};
-};
 
 class Pm2Decoder {
 public:

@@ -15,7 +15,7 @@ import struct
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, "..", "..", "fixtures")
 ARCHIVES = ["jlha/tree-l0.lzh", "jlha/tree-lh6-l0.lzh", "jlha/tree-lh7-l0.lzh"] + [
-    "generated/methods-%s.lzh" % m for m in ("lh1", "lzs", "lz5", "lz4", "pm0", "pm2")]
+    "generated/methods-%s.lzh" % m for m in ("lh1", "lzs", "lz5", "lz4", "pm0", "pm1", "pm2")]
 
 
 def level0_members(archive):
