@@ -178,7 +178,7 @@ private:
         const int value = r.base + bits(r.bits);
         if (value >= produced_) {
             if (end_at_ >= 0) throw EndOfData{};
-            throw "decode_pm1: a match reaches back before the member's first byte.";
+            throw "Pm1Decoder: a match reaches back before the member's first byte.";
         }
         for (int k = 0; k < length; ++k) {
             if (emit(window_.history().back(value + 1))) return true;

@@ -77,7 +77,7 @@ private:
     int position_value(int match) {
         if (match == SHORT_POSITION_SYMBOL) return bits(SHORT_POSITION_BITS);
         if (match == LONGEST_MATCH_SYMBOL) return 0;
-        if (!positions_) throw "pm2_position_table: position table is missing.";
+        if (!positions_) throw "Pm2Decoder: position table is empty.";
         const int k = positions_->decode(input_);
         if (k < 0) throw EndOfData{};
         if (k == 0) return bits(SHORT_POSITION_BITS);
@@ -112,7 +112,7 @@ private:
         const int least = bits(3);
         uses_positions_ = count >= 10 && !(count == COMMAND_SYMBOLS && least == 0);
         if (count > COMMAND_SYMBOLS || (least == 0 && count == 0)) {
-            throw "pm2_command_table: command count is out of range.";
+            throw "Pm2Decoder: command count is out of range.";
         }
         std::vector<int> lengths(COMMAND_SYMBOLS, 0);
         SingleCode single = SingleCode::ONE_BIT;

@@ -245,4 +245,52 @@ TEST(LzhMethods, Lz5StartsFromItsPatternRing) {
     EXPECT_EQ(d.output, expected);
 }
 
+// ---- PMarc: move-to-front literals --------------------------------------------
+
+std::string thrown_by(const char* method, const std::string& data, std::int64_t size) {
+    try {
+        decode_member(row(method).decode, data, size);
+    } catch (const char* text) {
+        return text;
+    }
+    return "";
+}
+
+TEST(LzhMethods, Pm1WithoutALiteralTree) {
+    // Tree 31: every literal is class 0 (places 0-15, 4 bits, no tree
+    // bits). '!' is at place 1 of the starting list; once it has moved to
+    // the front, '#' is still at place 3. The match after the run: below
+    // 64 bytes of output its kind is one bit (0: kind 0, length 2) and its
+    // value 6 bits.
+    const std::string padding(4, '\xAA');
+    const Decoded d = decode_member(row("-pm1-").decode,
+                                    bit_string({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {1, 6}}) + padding, 4);
+    EXPECT_EQ(d.output, "!#!#");
+    // Value 2 reaches three bytes back, before the first of two.
+    EXPECT_EQ(thrown_by("-pm1-", bit_string({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {2, 6}}) + padding, 4),
+              "Pm1Decoder: a match reaches back before the member's first byte.");
+}
+
+TEST(LzhMethods, Pm2TablesBeyondTheAlphabetAreThrown) {
+    // After the unused bit: command count (5 bits), least length (3).
+    struct Case {
+        const char* what;
+        std::string data;
+        std::string error;
+    };
+    const std::string padding(8, '\0');
+    const std::vector<Case> cases = {
+        {"command count 30", bit_string({{0, 1}, {30, 5}, {2, 3}, {1, 3}}), "Pm2Decoder: command count is out of range."},
+        {"one-symbol form of count 0", bit_string({{0, 1}, {0, 5}, {0, 3}}),
+         "Pm2Decoder: command count is out of range."},
+        // Least length 7, width 4, a field of 15: length 21.
+        {"command length 21", bit_string({{0, 1}, {9, 5}, {7, 3}, {4, 3}, {15, 4}}), "BLenTable: out of range."},
+        // Commands 0-9 of length 4 (symbol 9 is a match that needs the
+        // position code), whose five lengths are all 0; then symbol 9.
+        {"no position code", bit_string({{0, 1}, {10, 5}, {4, 3}, {1, 3}, {0x3FF, 10}, {0, 15}, {9, 4}}),
+         "Pm2Decoder: position table is empty."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(thrown_by("-pm2-", c.data + padding, 100), c.error) << c.what;
+}
+
 }  // namespace
