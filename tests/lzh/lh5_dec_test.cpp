@@ -133,16 +133,6 @@ TEST(Lh5Dec, TruncatedEntryIsFilledWith0xFF) {
     EXPECT_EQ(static_cast<std::int64_t>(huge.output.size()), static_cast<std::int64_t>(good) + lzh::TRUNCATED_FILL_LIMIT);
 }
 
-// Bits written field by field: (value, width) pairs.
-std::string bit_fields(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
-    std::vector<std::uint8_t> sink;
-    {
-        lzh::BitOutStream out(sink);
-        for (const auto& [value, width] : fields) out.n_bit_put(value, width);
-    }
-    return std::string(sink.begin(), sink.end());
-}
-
 TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
     struct Case {
         const char* what;

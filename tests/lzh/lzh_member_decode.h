@@ -1,7 +1,7 @@
-// Helpers of the LZH decoder tests: one member's data decoded by a row of
-// the method table, and the members of a whole archive taken apart without
-// the library's header reader (so that the decoders are tested on their
-// own, from bytes the test finds itself).
+// Helpers of the LZH decoder tests: bit fields, one member's data decoded
+// by a row of the method table, and the members of a whole archive taken
+// apart without the library's header reader (so that the decoders are
+// tested on their own, from bytes the test finds itself).
 #pragma once
 
 #include <cstdio>
@@ -12,6 +12,17 @@
 #include "lzh_test_support.h"
 
 namespace lzh_test {
+
+// Bits written field by field, most significant first: (value, width)
+// pairs.
+inline std::string bit_fields(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
+    std::vector<std::uint8_t> sink;
+    {
+        lzh::BitOutStream out(sink);
+        for (const auto& [value, width] : fields) out.n_bit_put(value, width);
+    }
+    return std::string(sink.begin(), sink.end());
+}
 
 struct Decoded {
     std::string output;

@@ -204,20 +204,11 @@ TEST(LzhMethods, PositionTablesBeyondTheMethodAreThrown) {
 
 // ---- LArc: matches name a place of a ring with known starting contents --------
 
-std::string bit_string(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
-    std::vector<std::uint8_t> sink;
-    {
-        lzh::BitOutStream out(sink);
-        for (const auto& [value, width] : fields) out.n_bit_put(value, width);
-    }
-    return std::string(sink.begin(), sink.end());
-}
-
 TEST(LzhMethods, LzsCopiesFromRingPlaces) {
     // The first byte goes to place 2031. A match there of 2 + 3 bytes
     // overlaps its own output; place 0 still holds the starting spaces; a
     // match at 2046 runs over the end of the ring into place 0.
-    const std::string data = bit_string({{1, 1}, {'A', 8},                     // A
+    const std::string data = bit_fields({{1, 1}, {'A', 8},                     // A
                                          {0, 1}, {2031, 11}, {3, 4},           // AAAAA
                                          {0, 1}, {0, 11}, {0, 4},              // two spaces
                                          {1, 1}, {'z', 8},                     // z at 2039
@@ -264,10 +255,10 @@ TEST(LzhMethods, Pm1WithoutALiteralTree) {
     // value 6 bits.
     const std::string padding(4, '\xAA');
     const Decoded d = decode_member(row("-pm1-").decode,
-                                    bit_string({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {1, 6}}) + padding, 4);
+                                    bit_fields({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {1, 6}}) + padding, 4);
     EXPECT_EQ(d.output, "!#!#");
     // Value 2 reaches three bytes back, before the first of two.
-    EXPECT_EQ(thrown_by("-pm1-", bit_string({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {2, 6}}) + padding, 4),
+    EXPECT_EQ(thrown_by("-pm1-", bit_fields({{31, 5}, {1, 1}, {1, 2}, {1, 4}, {3, 4}, {0, 1}, {2, 6}}) + padding, 4),
               "Pm1Decoder: a match reaches back before the member's first byte.");
 }
 
@@ -280,14 +271,14 @@ TEST(LzhMethods, Pm2TablesBeyondTheAlphabetAreThrown) {
     };
     const std::string padding(8, '\0');
     const std::vector<Case> cases = {
-        {"command count 30", bit_string({{0, 1}, {30, 5}, {2, 3}, {1, 3}}), "Pm2Decoder: command count is out of range."},
-        {"one-symbol form of count 0", bit_string({{0, 1}, {0, 5}, {0, 3}}),
+        {"command count 30", bit_fields({{0, 1}, {30, 5}, {2, 3}, {1, 3}}), "Pm2Decoder: command count is out of range."},
+        {"one-symbol form of count 0", bit_fields({{0, 1}, {0, 5}, {0, 3}}),
          "Pm2Decoder: command count is out of range."},
         // Least length 7, width 4, a field of 15: length 21.
-        {"command length 21", bit_string({{0, 1}, {9, 5}, {7, 3}, {4, 3}, {15, 4}}), "BLenTable: out of range."},
+        {"command length 21", bit_fields({{0, 1}, {9, 5}, {7, 3}, {4, 3}, {15, 4}}), "BLenTable: out of range."},
         // Commands 0-9 of length 4 (symbol 9 is a match that needs the
         // position code), whose five lengths are all 0; then symbol 9.
-        {"no position code", bit_string({{0, 1}, {10, 5}, {4, 3}, {1, 3}, {0x3FF, 10}, {0, 15}, {9, 4}}),
+        {"no position code", bit_fields({{0, 1}, {10, 5}, {4, 3}, {1, 3}, {0x3FF, 10}, {0, 15}, {9, 4}}),
          "Pm2Decoder: position table is empty."},
     };
     for (const Case& c : cases) EXPECT_EQ(thrown_by("-pm2-", c.data + padding, 100), c.error) << c.what;
