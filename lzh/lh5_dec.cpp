@@ -96,15 +96,16 @@ LH5Lengths BLenLiteralDec(BitInStream& input) {
     return result;
 }
 
-LH5Lengths BLenPositionDec(BitInStream& input) {
-    std::vector<int> lengths(POSITION_SYMBOLS, 0);
+LH5Lengths BLenPositionDec(BitInStream& input, const LH5Params& params) {
+    std::vector<int> lengths(static_cast<std::size_t>(params.position_symbols), 0);
     LH5Lengths result;
-    const int count = bits(input, 4);  // at most 15, the table's size
+    const int count = bits(input, params.position_count_bits);
+    if (count > params.position_symbols) throw "BLenPositionDec: position count is out of range.";
     if (count > 0) {
         for (int i = 0; i < count; ++i) lengths[static_cast<std::size_t>(i)] = blen_get(input);
     } else {
-        const int symbol = bits(input, 4);
-        if (symbol >= POSITION_SYMBOLS) throw "BLenPositionDec: single position symbol is out of range.";
+        const int symbol = bits(input, params.position_count_bits);
+        if (symbol >= params.position_symbols) throw "BLenPositionDec: single position symbol is out of range.";
         lengths[static_cast<std::size_t>(symbol)] = 1;
         result.single = SingleCode::ZERO_BITS;
     }
@@ -114,7 +115,7 @@ LH5Lengths BLenPositionDec(BitInStream& input) {
 
 // ---- LH5Dec ------------------------------------------------------------------
 
-LH5Dec::LH5Dec(BitInStream& input) : input_(input) {
+LH5Dec::LH5Dec(BitInStream& input, const LH5Params& params) : input_(input), params_(params) {
     read_block();
 }
 
@@ -125,7 +126,7 @@ void LH5Dec::read_block() {
         remaining_ = bits(input_, 16);
         const LH5Lengths literal = BLenLiteralDec(input_);
         literal_.emplace(literal.lengths, literal.single);
-        const LH5Lengths position = BLenPositionDec(input_);
+        const LH5Lengths position = BLenPositionDec(input_, params_);
         position_.emplace(position.lengths, position.single);
     } catch (const LH5EndOfData&) {
         ended_ = true;
@@ -155,15 +156,6 @@ int LH5Dec::distance_get() {
 
 // ---- LH5DecWindow ----------------------------------------------------------------
 
-bool LH5DecWindow::emit(FileDecOutStream& out, std::uint8_t byte) {
-    const bool done = out.put(byte);
-    window_[static_cast<std::size_t>(index_)] = byte;
-    index_ = (index_ + 1) % WINDOW_SIZE;
-    // A write that fails (a full disk) ends the entry: the rest could not
-    // be kept anyway.
-    return done || out.write_failed();
-}
-
 void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
     if (out.count >= out.expected_size) return;  // an empty entry has no data to read
     for (;;) {
@@ -173,23 +165,35 @@ void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
             return;
         }
         if (c < FIRST_MATCH_SYMBOL) {
-            if (emit(out, static_cast<std::uint8_t>(c))) return;
+            if (window_.emit(out, static_cast<std::uint8_t>(c))) return;
             continue;
         }
-        const int length = c - MATCH_LENGTH_OFFSET;
         const int distance = decoder.distance_get();
         if (distance < 0) {
             fill_truncated_entry(out);
             return;
         }
-        // One byte at a time: a source that overlaps the bytes being
-        // written repeats them. Position values reach at most 16383, so the
-        // source stays inside the ring.
-        for (int k = 0; k < length; ++k) {
-            const int source = (index_ - distance - 1 + WINDOW_SIZE) % WINDOW_SIZE;
-            if (emit(out, window_[static_cast<std::size_t>(source)])) return;
-        }
+        // Position values stay below the method's dictionary size, half
+        // the ring.
+        if (window_.copy_back(out, distance + 1, c - MATCH_LENGTH_OFFSET)) return;
     }
 }
+
+// ---- the four methods ------------------------------------------------------------
+
+namespace {
+
+void decode_member(BitInStream& input, FileDecOutStream& out, const LH5Params& params) {
+    if (out.count >= out.expected_size) return;  // no data to read
+    LH5Dec decoder(input, params);
+    LH5DecWindow(params).decode_entry(decoder, out);
+}
+
+}  // namespace
+
+void decode_lh4(BitInStream& input, FileDecOutStream& out) { decode_member(input, out, LH4_PARAMS); }
+void decode_lh5(BitInStream& input, FileDecOutStream& out) { decode_member(input, out, LH5_PARAMS); }
+void decode_lh6(BitInStream& input, FileDecOutStream& out) { decode_member(input, out, LH6_PARAMS); }
+void decode_lh7(BitInStream& input, FileDecOutStream& out) { decode_member(input, out, LH7_PARAMS); }
 
 }  // namespace lzh

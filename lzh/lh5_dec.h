@@ -1,6 +1,10 @@
 // The -lh5- decoder: Huffman-coded blocks of literals and matches (LH5Dec)
-// and the 16 KiB ring window that turns matches back into bytes
-// (LH5DecWindow).
+// and the ring window that turns matches back into bytes (LH5DecWindow).
+//
+// -lh4-, -lh6- and -lh7- are the same coding with another dictionary: the
+// farthest match reaches 4, 32 or 64 KiB back instead of 8 KiB, so the
+// position code has other sizes (LH5Params). Everything else below holds
+// for all four.
 //
 // A block starts with its symbol count (16 bits) and three code
 // descriptions, read most significant bit first:
@@ -10,8 +14,10 @@
 //   literal/length code: 9-bit count n (at most 510) and n lengths coded
 //     with the code-length code (symbols 0-2 are runs of zero lengths, k >= 3
 //     the length k - 2); or n = 0 and the one symbol in 9 bits.
-//   position code: 4-bit count n and n lengths (blen_get); or n = 0 and the
-//     one symbol in 4 bits.
+//   position code: a count n of 4 bits (5 for -lh6- and -lh7-) and n
+//     lengths (blen_get); or n = 0 and the one symbol in as many bits. The
+//     method has dictionary bits + 1 position symbols (14 for -lh4-, whose
+//     tables are those of -lh5-).
 // Then count symbols: 0-255 are literal bytes, 256-509 matches of length
 // symbol - 253 (3 to 256), each followed by a position code j and j - 1
 // extra bits; the match source lies 2^(j-1) + extra + 1 bytes back (1 byte
@@ -21,28 +27,41 @@
 // length zero: its symbol costs no bits. Every LZH tool reads it so, and
 // archives of long runs depend on it.
 //
-// Counts and symbols that address entries beyond the three tables are
-// corrupt data and are thrown as text, like the errors of the Huffman
+// Counts and symbols that address entries beyond the three tables (beyond
+// the method's position symbols, too) are corrupt data and are thrown as text, like the errors of the Huffman
 // tables themselves. The end of the data is not an error: it makes
 // symbol_get return -1 from then on, and the window fills the rest of the
 // entry (see truncated_fill.h) so that its CRC check fails.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 
 #include "lzh_coding.h"
+#include "lzh_dec_window.h"
 
 namespace lzh {
 
 // Table sizes of the three alphabets.
 constexpr int CODE_LENGTH_SYMBOLS = 19;
 constexpr int LITERAL_SYMBOLS = 510;    // 256 literals, 254 match lengths
-constexpr int POSITION_SYMBOLS = 15;
 constexpr int FIRST_MATCH_SYMBOL = 256;
 constexpr int MATCH_LENGTH_OFFSET = 253;  // match length = symbol - 253
-constexpr int WINDOW_SIZE = 1 << 14;
+
+// What tells the four methods apart.
+struct LH5Params {
+    int dictionary_bits;      // the farthest match reaches 2^bits back
+    int position_symbols;     // symbols of the position code
+    int position_count_bits;  // width of its count (and one-symbol) field
+
+    // The ring holds twice the dictionary: 16 KiB for -lh5-.
+    std::int32_t window_size() const { return std::int32_t{2} << dictionary_bits; }
+};
+
+constexpr LH5Params LH4_PARAMS{12, 14, 4};
+constexpr LH5Params LH5_PARAMS{13, 14, 4};
+constexpr LH5Params LH6_PARAMS{15, 16, 5};
+constexpr LH5Params LH7_PARAMS{16, 17, 5};
 
 // Thrown inside the table readers when the data ends; LH5Dec catches it and
 // reports the end through symbol_get.
@@ -63,13 +82,13 @@ struct LH5Lengths {
 // The literal/length code of a block (510 lengths), read through the
 // code-length code that precedes it.
 LH5Lengths BLenLiteralDec(BitInStream& input);
-// The position code of a block (15 lengths).
-LH5Lengths BLenPositionDec(BitInStream& input);
+// The position code of a block (the method's position symbols).
+LH5Lengths BLenPositionDec(BitInStream& input, const LH5Params& params);
 
 class LH5Dec {
 public:
     // Reads the first block's count and tables at once.
-    explicit LH5Dec(BitInStream& input);
+    explicit LH5Dec(BitInStream& input, const LH5Params& params = LH5_PARAMS);
 
     // The next literal/length symbol (0 to 509), or -1 at the end of data.
     int symbol_get();
@@ -81,6 +100,7 @@ private:
     void read_block();
 
     BitInStream& input_;
+    LH5Params params_;
     std::int32_t remaining_ = 0;
     std::optional<HuffDec> literal_;
     std::optional<HuffDec> position_;
@@ -89,18 +109,20 @@ private:
 
 class LH5DecWindow {
 public:
+    explicit LH5DecWindow(const LH5Params& params = LH5_PARAMS) : window_(params.window_size(), RING_FILL) {}
+
     // Produces the entry's bytes into out until it has its original size,
     // the data ends (then the rest is filled) or a write fails.
     void decode_entry(LH5Dec& decoder, FileDecOutStream& out);
 
 private:
-    // Puts one byte out and into the window; true when the entry is done.
-    bool emit(FileDecOutStream& out, std::uint8_t byte);
-
-    // Zero at the start, so that a match reaching before the first byte
-    // (corrupt data) copies zeros rather than stale memory.
-    std::array<std::uint8_t, WINDOW_SIZE> window_{};
-    std::int32_t index_ = 0;
+    LzhDecWindow window_;
 };
+
+// One member of any of the four methods, for the method table.
+void decode_lh4(BitInStream& input, FileDecOutStream& out);
+void decode_lh5(BitInStream& input, FileDecOutStream& out);
+void decode_lh6(BitInStream& input, FileDecOutStream& out);
+void decode_lh7(BitInStream& input, FileDecOutStream& out);
 
 }  // namespace lzh

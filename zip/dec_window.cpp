@@ -3,11 +3,8 @@
 namespace {
 
 constexpr const char* FINISHED_EARLY = "It finished on the way.";
-constexpr std::int32_t WINDOW_MASK = DecWindow::WINDOW_SIZE - 1;
 
 }  // namespace
-
-DecWindow::DecWindow() : window_(WINDOW_SIZE, 0) {}
 
 void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
     bool complete = false;
@@ -30,9 +27,7 @@ void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
 
 bool DecWindow::byte_put(std::uint8_t byte, ZipFileDecOutStream& out) {
     if (out.put(byte)) return true;
-    window_[static_cast<std::size_t>(position_)] = byte;
-    position_ = (position_ + 1) & WINDOW_MASK;
-    ++produced_;
+    window_.put(byte);
     return false;
 }
 
@@ -40,11 +35,11 @@ bool DecWindow::symbol_put(int symbol, DeflateDec& decoder, ZipFileDecOutStream&
     if (symbol < DeflateDec::END_OF_BLOCK) return byte_put(static_cast<std::uint8_t>(symbol), out);
     const int length = symbol - DeflateDec::MATCH_BASE;
     const int distance = decoder.distance_get() + 1;
-    if (distance < 1 || distance > produced_) throw "decode_entry: a match reaches back before the entry's first byte.(illegal data.)";
+    if (distance < 1 || distance > window_.produced()) throw "decode_entry: a match reaches back before the entry's first byte.(illegal data.)";
     // The source may overlap the bytes being written (distance < length):
     // each byte is read after the one before it was stored.
     for (int i = 0; i < length; ++i) {
-        if (byte_put(window_[static_cast<std::size_t>((position_ - distance) & WINDOW_MASK)], out)) return true;
+        if (byte_put(window_.back(distance), out)) return true;
     }
     return false;
 }

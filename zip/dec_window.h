@@ -6,10 +6,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "coding_set.h"
 #include "deflate_dec.h"
+#include "history_window.h"
 
 using ZipFileDecOutStream = coding::ZipCoding::FileDecOutStream;
 
@@ -17,8 +17,6 @@ class DecWindow {
 public:
     // A power of two, at least twice the farthest distance (32768).
     static constexpr std::int32_t WINDOW_SIZE = 65536;
-
-    DecWindow();
 
     // Decodes one entry into out. Returns when the entry has its size and
     // the stream's final block ends with it. Throws "It finished on the
@@ -34,10 +32,8 @@ private:
     bool symbol_put(int symbol, DeflateDec& decoder, ZipFileDecOutStream& out);
     bool byte_put(std::uint8_t byte, ZipFileDecOutStream& out);
 
-    std::vector<std::uint8_t> window_;
-    std::int32_t position_ = 0;  // next write index, wraps at WINDOW_SIZE
-    // Bytes of this entry so far: a match may reach back only that far. The
-    // window is new per entry, so anything farther would be bytes that were
-    // never written.
-    std::int64_t produced_ = 0;
+    // A match may reach back only as far as the window's produced count:
+    // the window is new per entry, so anything farther would be bytes that
+    // were never written.
+    coding::HistoryWindow window_{WINDOW_SIZE, 0};
 };

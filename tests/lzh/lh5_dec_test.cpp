@@ -6,44 +6,18 @@
 // descriptions that address entries beyond the tables are thrown as text.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 #include "lh5_dec.h"
-#include "lzh_test_support.h"
+#include "lzh_member_decode.h"
 #include "truncated_fill.h"
 
 namespace {
 
 using namespace lzh_test;
 
-struct Decoded {
-    std::string output;
-    std::int64_t consumed = 0;  // bytes of the data the decoder read
-    std::uint16_t crc = 0;
-};
-
-// Decodes data as one entry of expected_size bytes (files in a scratch
-// directory, as the driver uses them).
 Decoded decode(const std::string& data, std::int64_t expected_size) {
-    Scratch scratch("lh5dec");
-    const WideString in_path = scratch.archive("data.bin", data);
-    std::FILE* in = platform::open_file(in_path, "rb");
-    std::FILE* out = platform::open_file(u"out.bin", "wb");
-    Decoded result;
-    {
-        lzh::BitInStream reader(in, 7);  // small read blocks cross often
-        lzh::FileDecOutStream stream(out, expected_size);
-        lzh::LH5Dec decoder(reader);
-        lzh::LH5DecWindow window;
-        window.decode_entry(decoder, stream);
-        result.consumed = reader.byte_position();
-        result.crc = stream.crc.value;
-    }
-    std::fclose(in);
-    std::fclose(out);
-    result.output = scratch.read(u"out.bin");
-    return result;
+    return decode_member(lzh::decode_lh5, data, expected_size);
 }
 
 std::string thrown_by(const std::string& data) {
@@ -115,17 +89,17 @@ TEST(Lh5Dec, MatchesCopyByteByByte) {
 }
 
 TEST(Lh5Dec, LongestDistancesReachAcrossTheRing) {
-    // 16384 random literals fill the window once; a match at value 16383
-    // (position symbol 14, 13 extra bits) copies the first of them, and one
-    // at value 8192 the bytes 8192 back.
+    // 16384 random literals fill the ring once; a match at value 8191
+    // (position symbol 13, 12 extra bits: the farthest -lh5- reaches) and
+    // one at value 4096 copy the bytes that far back.
     std::mt19937 random(7);
     std::string text(16384, '\0');
     for (char& c : text) c = static_cast<char>(random());
     std::vector<Token> tokens = literals(text);
-    tokens.push_back({256 + 5 - 3, 16383});
-    tokens.push_back({256 + 4 - 3, 8192});
-    std::string expected = text + text.substr(0, 5);
-    expected += expected.substr(expected.size() - 8193, 4);
+    tokens.push_back({256 + 5 - 3, 8191});
+    tokens.push_back({256 + 4 - 3, 4096});
+    std::string expected = text + text.substr(16384 - 8192, 5);
+    expected += expected.substr(expected.size() - 4097, 4);
     const Decoded d = decode(lh5_data({{tokens}}), static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(d.output, expected);
 }
@@ -159,16 +133,6 @@ TEST(Lh5Dec, TruncatedEntryIsFilledWith0xFF) {
     EXPECT_EQ(static_cast<std::int64_t>(huge.output.size()), static_cast<std::int64_t>(good) + lzh::TRUNCATED_FILL_LIMIT);
 }
 
-// Bits written field by field: (value, width) pairs.
-std::string bit_fields(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
-    std::vector<std::uint8_t> sink;
-    {
-        lzh::BitOutStream out(sink);
-        for (const auto& [value, width] : fields) out.n_bit_put(value, width);
-    }
-    return std::string(sink.begin(), sink.end());
-}
-
 TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
     struct Case {
         const char* what;
@@ -188,8 +152,11 @@ TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
          "BLenLiteralDec: single literal symbol is out of range."},
         {"single literal symbol 511", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {511, 9}}),
          "BLenLiteralDec: single literal symbol is out of range."},
-        {"single position symbol 15", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {65, 9}, {0, 4}, {15, 4}}),
+        // -lh5- has 14 position symbols; its 4-bit fields can say 15.
+        {"single position symbol 14", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {65, 9}, {0, 4}, {14, 4}}),
          "BLenPositionDec: single position symbol is out of range."},
+        {"position count 15", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {65, 9}, {15, 4}}),
+         "BLenPositionDec: position count is out of range."},
         {"code-length lengths all 0", bit_fields({{1, 16}, {2, 5}, {0, 3}, {0, 3}, {5, 9}}), "HuffDec: program error."},
         // 7 and then 10 one bits: length 17.
         {"code length above 16", bit_fields({{1, 16}, {1, 5}, {7, 3}, {0x3FF, 10}}),
@@ -203,18 +170,19 @@ TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
 }
 
 TEST(Lh5Dec, TheLargestTablesThatFitAreAccepted) {
-    // 510 literal lengths, the last a code; 15 position lengths; a zero
-    // run that ends exactly at entry 509.
-    Block block{{{'a'}, {509, 16383}, {'b'}}};
+    // 510 literal lengths, the last a code; 14 position lengths; a zero
+    // run that ends exactly at entry 509. The match reaches before the
+    // first byte, into the ring's starting spaces.
+    Block block{{{'a'}, {509, 8191}, {'b'}}};
     block.literal.lengths.assign(510, 0);
     block.literal.lengths['a'] = 2;
     block.literal.lengths['b'] = 2;
     block.literal.lengths[509] = 1;
-    block.position.lengths.assign(15, 0);
+    block.position.lengths.assign(14, 0);
     block.position.lengths[0] = 1;
-    block.position.lengths[14] = 1;
+    block.position.lengths[13] = 1;
     const Decoded d = decode(lh5_data({block}), 258);
-    EXPECT_EQ(d.output, std::string(1, 'a') + std::string(256, '\0') + "b");
+    EXPECT_EQ(d.output, std::string(1, 'a') + std::string(256, ' ') + "b");
 }
 
 }  // namespace

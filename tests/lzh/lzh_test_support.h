@@ -23,6 +23,7 @@
 
 #include "job_setup.h"
 #include "job_state.h"
+#include "lh5_dec.h"
 #include "member_path.h"
 #include "lzh_coding.h"
 #include "lzh_entry.h"
@@ -222,13 +223,16 @@ inline int position_symbol(int value) {
     return j;
 }
 
+// Blocks of -lh5-, or of -lh4-, -lh6-, -lh7- with their params.
 class Lh5Writer {
 public:
     using BitOut = lzh::BitOutStream;
 
+    explicit Lh5Writer(const lzh::LH5Params& params = lzh::LH5_PARAMS) : params_(params) {}
+
     void block(const Block& b) {
         std::vector<std::int32_t> literal_freq(510, 0);
-        std::vector<std::int32_t> position_freq(15, 0);
+        std::vector<std::int32_t> position_freq(static_cast<std::size_t>(params_.position_symbols), 0);
         for (const Token& t : b.tokens) {
             ++literal_freq[static_cast<std::size_t>(t.symbol)];
             if (t.symbol >= 256) ++position_freq[static_cast<std::size_t>(position_symbol(t.value))];
@@ -366,22 +370,24 @@ private:
     }
 
     void position_description(const Code& position) {
+        const int width = params_.position_count_bits;
         if (position.single >= 0) {
-            out_.n_bit_put(0, 4);
-            out_.n_bit_put(static_cast<std::uint32_t>(position.single), 4);
+            out_.n_bit_put(0, width);
+            out_.n_bit_put(static_cast<std::uint32_t>(position.single), width);
             return;
         }
         const std::vector<int> lengths = trimmed(position.lengths);
-        out_.n_bit_put(static_cast<std::uint32_t>(lengths.size()), 4);
+        out_.n_bit_put(static_cast<std::uint32_t>(lengths.size()), width);
         for (const int length : lengths) blen_put(length);
     }
 
+    lzh::LH5Params params_;
     std::vector<std::uint8_t> sink_;
     BitOut out_{sink_};
 };
 
-inline std::string lh5_data(const std::vector<Block>& blocks) {
-    Lh5Writer writer;
+inline std::string lh5_data(const std::vector<Block>& blocks, const lzh::LH5Params& params = lzh::LH5_PARAMS) {
+    Lh5Writer writer(params);
     for (const Block& b : blocks) writer.block(b);
     return writer.data();
 }
