@@ -1,7 +1,9 @@
 // Proves the length and distance code tables against RFC 1951 (3.2.5):
 // every length 3 to 258 and distance 1 to 32768 maps to the code whose base
 // and extra bits give it back, codes 285 and 29 sit where the RFC puts them,
-// and values outside the tables are refused.
+// and values outside the tables are refused; the Deflate64 tables reach
+// lengths up to 65538 through code 285 and distances up to 65536 through
+// codes 30 and 31, and agree with Deflate everywhere else.
 #include <gtest/gtest.h>
 
 #include "deflate_tables.h"
@@ -53,6 +55,44 @@ TEST(DeflateTables, ValuesOutsideTheTablesAreRefused) {
     for (const int distance : {0, 32769}) {
         EXPECT_THROW(static_cast<void>(distances.row(distance)), const char*) << distance;
     }
+}
+
+TEST(DeflateTables, Deflate64ExtendsCode285AndTheDistances) {
+    const LengthCodeTable deflate_lengths;
+    const LengthCodeTable lengths(DeflateVariant::DEFLATE64);
+    EXPECT_EQ(lengths.max_length(), 65538);
+    for (int length = 3; length <= 65538; ++length) {
+        const DeflateCodeRow row = lengths.row(length);
+        const DeflateCode& code = lengths.code(row.code);
+        ASSERT_EQ(code.extra_bits, row.extra_bits) << length;
+        ASSERT_LT(row.extra_value, 1 << row.extra_bits) << length;
+        ASSERT_EQ(code.base + row.extra_value, length) << length;
+    }
+    EXPECT_EQ(lengths.row(258).code, 284);
+    EXPECT_EQ(lengths.code(285).base, 3);
+    EXPECT_EQ(lengths.code(285).extra_bits, 16);
+    for (int symbol = 257; symbol < 285; ++symbol) {
+        EXPECT_EQ(lengths.code(symbol).base, deflate_lengths.code(symbol).base) << symbol;
+    }
+    EXPECT_THROW(static_cast<void>(lengths.row(65539)), const char*);
+
+    const DistanceCodeTable deflate_distances;
+    const DistanceCodeTable distances(DeflateVariant::DEFLATE64);
+    EXPECT_EQ(distances.code_count(), 32);
+    for (int distance = 1; distance <= 65536; ++distance) {
+        const DeflateCodeRow row = distances.row(distance);
+        const DeflateCode& code = distances.code(row.code);
+        ASSERT_EQ(code.extra_bits, row.extra_bits) << distance;
+        ASSERT_LT(row.extra_value, 1 << row.extra_bits) << distance;
+        ASSERT_EQ(code.base + row.extra_value, distance - 1) << distance;
+        if (distance <= 32768) {
+            ASSERT_EQ(row.code, deflate_distances.row(distance).code) << distance;
+        }
+    }
+    EXPECT_EQ(distances.code(30).base, 32768);
+    EXPECT_EQ(distances.code(31).base, 49152);
+    EXPECT_EQ(distances.code(31).extra_bits, 14);
+    EXPECT_THROW(static_cast<void>(distances.row(65537)), const char*);
 }
 
 }  // namespace

@@ -201,10 +201,10 @@ struct Inflated {
 constexpr int NEXT_BYTE = 0xA5;
 
 // Decodes stream as the data of an entry of the given uncompressed size
-// through DeflateDec and DecWindow, as the extraction driver does, with
-// files in directory.
+// through DeflateDec (of the given variant) and DecWindow, as the
+// extraction driver does, with files in directory.
 inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const fs::path& directory,
-                              bool next_byte = true) {
+                              bool next_byte = true, DeflateVariant variant = DeflateVariant::DEFLATE) {
     const fs::path input_path = directory / "stream.bin";
     const fs::path output_path = directory / "output.bin";
     write_file(input_path, next_byte ? stream + static_cast<char>(NEXT_BYTE) : stream);
@@ -216,7 +216,7 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
         MemberOutput output;
         EXPECT_TRUE(output.open(wide_of(output_path)));
         try {
-            DeflateDec decoder(input);
+            DeflateDec decoder(input, variant);
             DecWindow window;
             ZipFileDecOutStream out(output.file(), size);
             window.decode_entry(decoder, out);
