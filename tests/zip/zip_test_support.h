@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -79,6 +80,25 @@ inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
         rows.push_back(fields);
     }
     return rows;
+}
+
+// One file or directory of the tree payload, as its manifest lists it.
+struct PayloadEntry {
+    std::uint64_t size;
+    std::uint32_t crc;  // 0 for a directory
+    std::int64_t mtime;  // seconds since 1970 UTC
+};
+// The tree payload's manifest by path (a directory's path ends in "/").
+inline const std::map<std::string, PayloadEntry>& tree_manifest() {
+    static const std::map<std::string, PayloadEntry> manifest = [] {
+        std::map<std::string, PayloadEntry> rows;
+        for (const auto& row : read_tsv(source_path("tests/fixtures/payload/manifest-tree.tsv"))) {
+            rows[row[5]] = {std::stoull(row[1]), row[2] == "-" ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
+                            std::stoll(row[3])};
+        }
+        return rows;
+    }();
+    return manifest;
 }
 
 inline std::uint32_t crc32_of(const ByteString& bytes) {
