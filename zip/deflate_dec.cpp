@@ -23,9 +23,32 @@ constexpr int CODE_LENGTH_LIMIT = 7;
 
 coding::BLenTable table_of(std::span<const int> lengths) { return coding::BLenTable(lengths); }
 
+// Whether a set of code lengths fills the whole code space: the codes of
+// length n take 2^-n of it each. A literal/length code that leaves room
+// unused is refused, as bits in that room decode to no symbol; the one
+// exception is a single code of one bit (a block that holds only its
+// end code, as encoders write for an empty last block). Distance codes may
+// be incomplete: RFC 1951 allows a single distance code, and a block
+// without matches needs none. Over-full codes fail when the decoder is
+// built.
+bool literal_code_complete(std::span<const int> lengths) {
+    constexpr std::int64_t FULL = std::int64_t{1} << 15;
+    std::int64_t used = 0;
+    int count = 0;
+    for (const int length : lengths) {
+        if (length <= 0) continue;
+        used += FULL >> length;
+        ++count;
+    }
+    return used >= FULL || (count == 1 && used == FULL / 2);
+}
+
 }  // namespace
 
-DeflateDec::DeflateDec(ZipBitInStream& input) : input_(input) { block_header_get(); }
+DeflateDec::DeflateDec(ZipBitInStream& input, DeflateVariant variant)
+    : length_table_(variant), distance_table_(variant), input_(input) {
+    block_header_get();
+}
 
 int DeflateDec::bits_get(int n) {
     const int value = input_.n_bit_get(n);
@@ -78,8 +101,9 @@ void DeflateDec::fixed_tables_make() {
 }
 
 // A dynamic block:
-//   HLIT   5 bits: literal/length lengths - 257 (257 to 288)
-//   HDIST  5 bits: distance lengths - 1 (1 to 32)
+//   HLIT   5 bits: literal/length lengths - 257 (257 to 286; 287 and 288
+//          would give codes to the symbols that are never valid data)
+//   HDIST  5 bits: distance lengths - 1 (1 to 30; Deflate64 1 to 32)
 //   HCLEN  4 bits: code-length code lengths - 4 (4 to 19)
 //   HCLEN x 3 bits: code-length code lengths, in CODE_LENGTH_ORDER
 //   HLIT + HDIST code lengths, coded with the code-length code
@@ -90,6 +114,8 @@ void DeflateDec::dynamic_tables_get() {
     const int literal_count = bits_get(5) + 257;
     const int distance_count = bits_get(5) + 1;
     const int code_length_count = bits_get(4) + 4;
+    if (literal_count > DECLARED_LITERAL_CODES) throw "DeflateDec: HLIT is above 286 codes.(illegal data.)";
+    if (distance_count > distance_table_.code_count()) throw "DeflateDec: HDIST is above 30 codes.(illegal data.)";
 
     std::array<int, CODE_LENGTH_ORDER.size()> code_length_lengths{};
     for (int i = 0; i < code_length_count; ++i) {
@@ -124,8 +150,9 @@ void DeflateDec::dynamic_tables_get() {
     }
 
     const std::span<const int> all(lengths);
-    literal_decoder_.emplace(table_of(all.first(static_cast<std::size_t>(literal_count))),
-                             coding::SingleCode::ONE_BIT);
+    const std::span<const int> literal = all.first(static_cast<std::size_t>(literal_count));
+    if (!literal_code_complete(literal)) throw "DeflateDec: the literal/length code is incomplete.(illegal data.)";
+    literal_decoder_.emplace(table_of(literal), coding::SingleCode::ONE_BIT);
     const std::span<const int> distance = all.subspan(static_cast<std::size_t>(literal_count));
     bool any_distance = false;
     for (const int length : distance) any_distance = any_distance || length != 0;
@@ -175,7 +202,7 @@ int DeflateDec::distance_get() {
     if (!distance_decoder_) throw "distance_get: a match in a block without distance codes.(illegal data.)";
     const int symbol = distance_decoder_->decode(input_);
     if (symbol < 0) throw FINISHED_EARLY;
-    if (symbol >= DistanceCodeTable::CODE_COUNT) throw "out of range.";
+    if (symbol >= distance_table_.code_count()) throw "out of range.";
     const DeflateCode& code = distance_table_.code(symbol);
     return code.base + bits_get(code.extra_bits);
 }

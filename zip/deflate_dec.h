@@ -9,6 +9,10 @@
 // Every fault of the data is a thrown text; the input ending anywhere
 // inside a block is "It finished on the way.", so a truncated stream always
 // ends the entry with an error and never loops.
+//
+// The same decoder reads Deflate64 (ZIP method 9) when given that variant:
+// only the length and distance tables differ (deflate_tables.h); its
+// matches reach back up to 65536 bytes and run up to 65538 long.
 #pragma once
 
 #include <cstdint>
@@ -28,22 +32,26 @@ public:
     // never valid data.
     static constexpr int END_OF_BLOCK = 256;
     static constexpr int LITERAL_CODES = 288;
-    static constexpr int DISTANCE_CODES = 32;  // 30 and 31 are never valid data
+    // Codes a dynamic block may declare: 286 literal/length codes; 30
+    // distance codes (32 in Deflate64, where 30 and 31 are used).
+    static constexpr int DECLARED_LITERAL_CODES = 286;
+    static constexpr int DISTANCE_CODES = 32;  // 30 and 31 are valid data only in Deflate64
     // What symbol_get returns for a match: MATCH_BASE + length.
     static constexpr int MATCH_BASE = 257;
 
     // Reads the header of the first block at once, so that a bad first
     // block fails here.
-    explicit DeflateDec(ZipBitInStream& input);
+    explicit DeflateDec(ZipBitInStream& input, DeflateVariant variant = DeflateVariant::DEFLATE);
 
-    // 0 to 255 for a literal byte, MATCH_BASE + length (3 to 258) for a
+    // 0 to 255 for a literal byte, MATCH_BASE + length (3 to 258, in
+    // Deflate64 to 65538) for a
     // match, whose distance distance_get then reads; -1 once the final block
     // has ended. End-of-block codes never come out: the next block's header
     // is read in their place.
     int symbol_get();
 
-    // The distance of the match just returned, minus 1 (0 to 32767); -1 when
-    // the stream is over.
+    // The distance of the match just returned, minus 1 (0 to 32767, in
+    // Deflate64 to 65535); -1 when the stream is over.
     int distance_get();
 
 private:

@@ -5,8 +5,10 @@
 // Codes 257 to 264 stand for the lengths 3 to 10 by themselves; from 265
 // on, each group of four codes has one extra bit more than the group before
 // (1 to 5), and each code covers 2^extra lengths. Code 285 is the exception:
-// length 258 alone, with no extra bits, although 284 could also express it.
-LengthCodeTable::LengthCodeTable() {
+// length 258 alone, with no extra bits, although 284 could also express it;
+// in Deflate64 it is the long-match code, 3 plus a 16-bit extra value.
+LengthCodeTable::LengthCodeTable(DeflateVariant variant)
+    : max_length_(variant == DeflateVariant::DEFLATE64 ? MAX_LENGTH_64 : MAX_LENGTH) {
     std::int32_t base = MIN_LENGTH;
     for (int symbol = FIRST_CODE; symbol < LAST_CODE; ++symbol) {
         const std::int32_t extra = symbol < 265 ? 0 : (symbol - 261) / 4;
@@ -16,23 +18,32 @@ LengthCodeTable::LengthCodeTable() {
         }
         base += std::int32_t{1} << extra;
     }
-    codes_[LAST_CODE - FIRST_CODE] = {0, MAX_LENGTH};
     if (lookup_.size() != MAX_LENGTH - MIN_LENGTH + 1) throw "program error";
-    lookup_.back() = {LAST_CODE, 0, 0};
+    if (variant == DeflateVariant::DEFLATE64) {
+        codes_[LAST_CODE - FIRST_CODE] = {16, MIN_LENGTH};
+    } else {
+        codes_[LAST_CODE - FIRST_CODE] = {0, MAX_LENGTH};
+        lookup_.back() = {LAST_CODE, 0, 0};
+    }
 }
 
 DeflateCodeRow LengthCodeTable::row(int length) const {
-    if (length < MIN_LENGTH || length > MAX_LENGTH) throw "out of range.";
+    if (length < MIN_LENGTH || length > max_length_) throw "out of range.";
+    // Deflate64 sends what code 284 cannot reach with the long-match code.
+    if (length > MAX_LENGTH) return {LAST_CODE, 16, length - MIN_LENGTH};
     return lookup_[static_cast<std::size_t>(length - MIN_LENGTH)];
 }
 
 // ---- distances -----------------------------------------------------------
 
 // Codes 0 to 3 stand for the distances 1 to 4; from code 4 on, each pair of
-// codes has one extra bit more than the pair before (1 to 13).
-DistanceCodeTable::DistanceCodeTable() {
+// codes has one extra bit more than the pair before (1 to 13, and 14 for
+// Deflate64's codes 30 and 31).
+DistanceCodeTable::DistanceCodeTable(DeflateVariant variant)
+    : code_count_(variant == DeflateVariant::DEFLATE64 ? CODE_COUNT_64 : CODE_COUNT),
+      max_distance_(variant == DeflateVariant::DEFLATE64 ? MAX_DISTANCE_64 : MAX_DISTANCE) {
     std::int32_t base = 0;  // distance - 1
-    for (int symbol = 0; symbol < CODE_COUNT; ++symbol) {
+    for (int symbol = 0; symbol < code_count_; ++symbol) {
         const std::int32_t extra = symbol < 4 ? 0 : symbol / 2 - 1;
         codes_[static_cast<std::size_t>(symbol)] = {extra, base};
         if (symbol < 16) {
@@ -50,7 +61,7 @@ DistanceCodeTable::DistanceCodeTable() {
 }
 
 DeflateCodeRow DistanceCodeTable::row(int distance) const {
-    if (distance < 1 || distance > MAX_DISTANCE) throw "out of range.";
+    if (distance < 1 || distance > max_distance_) throw "out of range.";
     if (distance <= 256) return near_[static_cast<std::size_t>(distance - 1)];
     DeflateCodeRow row = far_[static_cast<std::size_t>((distance - 1) / 128 - 2)];
     row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;

@@ -2,9 +2,11 @@
 // stored, fixed and dynamic blocks and their sequence in one window; code
 // lengths read as one HLIT + HDIST sequence (a repeat may cross into the
 // distance lengths, none may run past them or come first); the empty
-// stream of an empty file; matches cut by the entry's size; and that every
-// fault of the data, truncation at any point included, ends in a thrown
-// text instead of a wrong result or a hang.
+// stream of an empty file; matches cut by the entry's size; the limits a
+// dynamic block header must keep (HLIT, HDIST, a complete literal/length
+// code); the Deflate64 codes; and that every fault of the data, truncation
+// at any point included, ends in a thrown text instead of a wrong result or
+// a hang.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -269,6 +271,126 @@ TEST_F(DeflateDecTest, SingleDistanceCodeTakesOneBit) {
     EXPECT_EQ(result.error, "");
     EXPECT_EQ(result.output, "aaaaaaaaaa");
     EXPECT_EQ(result.next_byte, NEXT_BYTE);
+}
+
+// ---- header limits -----------------------------------------------------------
+
+// A dynamic block may declare at most 286 literal/length and 30 distance
+// codes, and its literal/length code must fill the code space (a single
+// one-bit code excepted); the distance code may be incomplete. Each block
+// holds "ab" when it is accepted.
+TEST_F(DeflateDecTest, DynamicHeaderLimits) {
+    struct Case {
+        const char* what;
+        int literal_count;
+        int distance_count;
+        std::vector<int> literal_lengths;  // for 'a', 'b' and 256
+        const char* error;
+    };
+    const char* const HLIT_ERROR = "DeflateDec: HLIT is above 286 codes.(illegal data.)";
+    const char* const HDIST_ERROR = "DeflateDec: HDIST is above 30 codes.(illegal data.)";
+    const char* const INCOMPLETE = "DeflateDec: the literal/length code is incomplete.(illegal data.)";
+    const std::vector<Case> cases = {
+        {"286 and 30 codes", 286, 30, {1, 2, 2}, ""},
+        {"287 literal/length codes", 287, 1, {1, 2, 2}, HLIT_ERROR},
+        {"288 literal/length codes", 288, 1, {1, 2, 2}, HLIT_ERROR},
+        {"31 distance codes", 257, 31, {1, 2, 2}, HDIST_ERROR},
+        {"32 distance codes", 257, 32, {1, 2, 2}, HDIST_ERROR},
+        {"three codes of two bits", 257, 1, {2, 2, 2}, INCOMPLETE},
+        {"a one-bit and a two-bit code", 257, 1, {1, 0, 2}, INCOMPLETE},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> lengths(static_cast<std::size_t>(c.literal_count) + static_cast<std::size_t>(c.distance_count), 0);
+        lengths['a'] = c.literal_lengths[0];
+        lengths['b'] = c.literal_lengths[1];
+        lengths[256] = c.literal_lengths[2];
+        lengths[static_cast<std::size_t>(c.literal_count)] = 1;  // one distance code
+        std::vector<std::pair<int, int>> sequence;
+        for (const int length : lengths) sequence.push_back({length, 0});
+        DeflateWriter writer;
+        DynamicBlock(c.literal_count, c.distance_count, sequence).header_put(writer, true);
+        const std::vector<std::uint32_t> codes = codes_of(std::vector<int>(lengths.begin(), lengths.begin() + c.literal_count));
+        for (const int symbol : {int{'a'}, int{'b'}, 256}) {
+            const auto index = static_cast<std::size_t>(symbol);
+            if (lengths[index] != 0) writer.code(codes[index], lengths[index]);
+        }
+        const Inflated result = inflate(writer.bits(0, 16).finish(), 2, false);
+        EXPECT_EQ(result.error, c.error) << c.what;
+        if (*c.error == '\0') {
+            EXPECT_EQ(result.output, "ab") << c.what;
+        }
+    }
+}
+
+// A block with only its end code, as a single one-bit code: what an
+// encoder writes for a last block left empty.
+TEST_F(DeflateDecTest, SingleEndCodeOfOneBitIsAccepted) {
+    std::vector<std::pair<int, int>> sequence = {{18, 138 - 11}, {18, 118 - 11}, {1, 0}, {0, 0}};
+    DeflateWriter writer;
+    writer.stored_block(false, "xy");
+    DynamicBlock(257, 1, sequence).header_put(writer, true);
+    writer.bits(0, 1);  // the end code
+    const Inflated result = inflate(writer.finish(), 2);
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.output, "xy");
+    EXPECT_EQ(result.next_byte, NEXT_BYTE);
+}
+
+// ---- Deflate64 ------------------------------------------------------------------
+
+// In Deflate64 length code 285 carries 16 extra bits (3 to 65538) and the
+// distance codes 30 and 31 exist (14 extra bits, up to 65536). The same
+// fixed-code bits read as Deflate are length 258 and then a distance code
+// out of range.
+TEST_F(DeflateDecTest, Deflate64LongMatchesAndFarDistances) {
+    // 65536 bytes of history in two stored blocks, every byte different
+    // from its neighbours within 251.
+    ByteString history;
+    for (int i = 0; i < 65536; ++i) history.push_back(static_cast<char>(i % 251));
+    DeflateWriter writer;
+    writer.stored_block(false, history.substr(0, 40000)).stored_block(false, history.substr(40000));
+    writer.header(true, 1);
+    // A match of 3 + 1000 at distance 65536: code 285 + 1000, code 31 + (65535 - 49152).
+    writer.fixed_symbol(285).bits(1000, 16).code(31, 5).bits(65535 - 49152, 14);
+    // A match of 5000 at distance 32769: code 285 + 4997, code 30 + 0.
+    writer.fixed_symbol(285).bits(5000 - 3, 16).code(30, 5).bits(0, 14);
+    writer.fixed_symbol(256);
+    const ByteString stream = writer.finish();
+
+    ByteString expected = history;
+    for (int i = 0; i < 1003; ++i) expected.push_back(expected[expected.size() - 65536]);
+    for (int i = 0; i < 5000; ++i) expected.push_back(expected[expected.size() - 32769]);
+    const Inflated result =
+        inflate_entry(stream, static_cast<std::int64_t>(expected.size()), scratch.root(), true, DeflateVariant::DEFLATE64);
+    EXPECT_EQ(result.error, "");
+    EXPECT_TRUE(result.output == expected) << result.output.size() << " bytes";
+    EXPECT_EQ(result.next_byte, NEXT_BYTE);
+
+    // Read as Deflate, 285 is 258 without extra bits, so the extra bits
+    // are read as codes: the stream does not decode.
+    EXPECT_NE(inflate(stream, static_cast<std::int64_t>(expected.size())).error, "");
+    // Distance code 30 alone is out of range in Deflate.
+    const ByteString far =
+        DeflateWriter().stored_block(false, "abc").header(true, 1).fixed_symbol(257).code(30, 5).bits(0, 30).finish();
+    EXPECT_EQ(inflate(far, 70000, false).error, "out of range.");
+    // Deflate64 still has no length codes 286 and 287.
+    EXPECT_EQ(inflate_entry(DeflateWriter().header(true, 1).fixed_literals("a").fixed_symbol(286).bits(0, 16).finish(), 9,
+                            scratch.root(), false, DeflateVariant::DEFLATE64).error,
+              "out of range.");
+}
+
+// A dynamic Deflate64 block may declare 32 distance codes.
+TEST_F(DeflateDecTest, Deflate64DeclaresThirtyTwoDistanceCodes) {
+    std::vector<std::pair<int, int>> sequence;
+    std::vector<int> lengths(257 + 32, 0);
+    lengths['a'] = 1;
+    lengths[256] = 1;
+    lengths[257 + 31] = 1;
+    for (const int length : lengths) sequence.push_back({length, 0});
+    DeflateWriter writer;
+    DynamicBlock(257, 32, sequence).header_put(writer, true);
+    writer.code(0, 1).code(1, 1).bits(0, 16);  // 'a', end of block
+    EXPECT_EQ(inflate_entry(writer.finish(), 1, scratch.root(), false, DeflateVariant::DEFLATE64).output, "a");
 }
 
 // ---- damaged data -----------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -79,6 +80,25 @@ inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
         rows.push_back(fields);
     }
     return rows;
+}
+
+// One file or directory of the tree payload, as its manifest lists it.
+struct PayloadEntry {
+    std::uint64_t size;
+    std::uint32_t crc;  // 0 for a directory
+    std::int64_t mtime;  // seconds since 1970 UTC
+};
+// The tree payload's manifest by path (a directory's path ends in "/").
+inline const std::map<std::string, PayloadEntry>& tree_manifest() {
+    static const std::map<std::string, PayloadEntry> manifest = [] {
+        std::map<std::string, PayloadEntry> rows;
+        for (const auto& row : read_tsv(source_path("tests/fixtures/payload/manifest-tree.tsv"))) {
+            rows[row[5]] = {std::stoull(row[1]), row[2] == "-" ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
+                            std::stoll(row[3])};
+        }
+        return rows;
+    }();
+    return manifest;
 }
 
 inline std::uint32_t crc32_of(const ByteString& bytes) {
@@ -201,10 +221,10 @@ struct Inflated {
 constexpr int NEXT_BYTE = 0xA5;
 
 // Decodes stream as the data of an entry of the given uncompressed size
-// through DeflateDec and DecWindow, as the extraction driver does, with
-// files in directory.
+// through DeflateDec (of the given variant) and DecWindow, as the
+// extraction driver does, with files in directory.
 inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const fs::path& directory,
-                              bool next_byte = true) {
+                              bool next_byte = true, DeflateVariant variant = DeflateVariant::DEFLATE) {
     const fs::path input_path = directory / "stream.bin";
     const fs::path output_path = directory / "output.bin";
     write_file(input_path, next_byte ? stream + static_cast<char>(NEXT_BYTE) : stream);
@@ -216,7 +236,7 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
         OutputFile output;
         EXPECT_TRUE(output.open(wide_of(output_path)));
         try {
-            DeflateDec decoder(input);
+            DeflateDec decoder(input, variant);
             DecWindow window;
             ZipFileDecOutStream out(output.file(), size);
             window.decode_entry(decoder, out);
