@@ -3,12 +3,14 @@
 // only, so that the tests build for both platform layers.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "text_types.h"
 
@@ -57,6 +59,33 @@ inline std::string read_bytes(const fs::path& file) {
 inline void write_bytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Makes a symbolic link at link to target (a relative target is taken
+// from the link's directory). False where the platform cannot make one:
+// Windows without the privilege, or a Wine that lacks them.
+inline bool make_link(const fs::path& target, const fs::path& link, bool to_directory) {
+    std::error_code error;
+    if (to_directory) {
+        fs::create_directory_symlink(target, link, error);
+    } else {
+        fs::create_symlink(target, link, error);
+    }
+    return !error && fs::is_symlink(fs::symlink_status(link));
+}
+
+// The names in a directory, sorted, joined by spaces: what a test expects
+// to find there and nothing else.
+inline std::string listing(const fs::path& directory) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        names.push_back(entry.path().filename().generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+    return joined;
 }
 
 // Restores the current directory when the test is done with it.
