@@ -58,20 +58,28 @@ std::int32_t dialog_limit_of(const JobState& job) {
 // line feed, then as many whole lines as fit the dialog limit, and a mark
 // when some were left out. A single line longer than the limit is cut.
 WideString errors_for_box(const WideString& errors, std::int32_t limit) {
+    WideString shown;
     if (errors.empty()) {
-        return WideString();
+        return shown;
     }
+    shown.push_back(u'\n');
     const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : 0;
     if (errors.size() <= room) {
-        return u"\n" + errors;
+        shown.append(errors);
+        return shown;
     }
     std::size_t cut = errors.rfind(u'\n', room == 0 ? 0 : room - 1);
     cut = cut == WideString::npos || cut >= room ? room : cut + 1;
     // Never half a surrogate pair.
-    if (cut > 0 && cut < errors.size() && errors[cut - 1] >= 0xD800 && errors[cut - 1] <= 0xDBFF) {
+    if (cut > 0 && errors[cut - 1] >= 0xD800 && errors[cut - 1] <= 0xDBFF) {
         --cut;
     }
-    return u"\n" + errors.substr(0, cut) + (cut > 0 && errors[cut - 1] != u'\n' ? u"\n" : u"") + u"(以下省略)\n";
+    shown.append(errors, 0, cut);
+    if (cut > 0 && errors[cut - 1] != u'\n') {
+        shown.push_back(u'\n');
+    }
+    shown.append(u"(以下省略)\n");
+    return shown;
 }
 
 }  // namespace

@@ -101,14 +101,21 @@ TEST(StagedFile, ALinkAtTheNameIsReplacedItselfNeverItsTarget) {
         SCOPED_TRACE(testing::PrintToString(WideString(c.name)));
         LinkDestination destination;
         REQUIRE_LINKS(destination);
+        if (!destination.seen(c.name)) continue;
         const std::string before = listing(destination.dest());
+        // Wine 8 removes no link to a directory (it takes the call for one
+        // on the directory): there the commit fails, and that is all.
+        const bool committed = c.committed && !(test_files::under_wine() && WideString(c.name) == u"link");
+        if (committed != c.committed) {
+            std::cout << "[ links ] Wine cannot replace a link to a directory: the commit must fail" << std::endl;
+        }
         StagedFile file;
         ASSERT_TRUE(file.open(c.name));
         ASSERT_TRUE(write_text(file, "member"));
-        EXPECT_EQ(file.commit(c.replace), c.committed);
+        EXPECT_EQ(file.commit(c.replace), committed);
         const fs::path at = destination.dest() / fs::path(c.name);
-        if (c.committed) {
-            EXPECT_FALSE(fs::is_symlink(fs::symlink_status(at)));
+        if (committed) {
+            EXPECT_FALSE(test_files::is_link(at));
             EXPECT_EQ(read_bytes(at), "member");
             EXPECT_TRUE(file.set_file_time(1000000000));
         } else {
@@ -138,14 +145,18 @@ TEST(StagedFile, APathThroughALinkIsRefused) {
 TEST(StagedFile, ReportFilesAreNeverWrittenThroughALink) {
     LinkDestination destination;
     REQUIRE_LINKS(destination);
-    EXPECT_TRUE(path_taken(u"dangling"));
-    EXPECT_TRUE(path_taken(u"filelink"));
+    for (const char16_t* name : {u"dangling", u"filelink", u"link"}) {
+        if (!destination.seen(name)) continue;
+        SCOPED_TRACE(testing::PrintToString(WideString(name)));
+        EXPECT_TRUE(path_taken(name));
+        EXPECT_FALSE(write_report_file(u"report", name, true));
+        EXPECT_TRUE(test_files::is_link(destination.dest() / fs::path(WideString(name))));
+    }
     EXPECT_FALSE(path_taken(u"report.txt"));
-    EXPECT_FALSE(write_report_file(u"report", u"dangling", true));
-    EXPECT_FALSE(write_report_file(u"report", u"filelink", true));
-    EXPECT_TRUE(write_report_file(u"report", u"filelink", false));
-    EXPECT_EQ(read_bytes(destination.dest() / "filelink"), "report");
-    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(destination.dest() / "dangling")));
+    if (destination.seen(u"filelink")) {
+        EXPECT_TRUE(write_report_file(u"report", u"filelink", false));
+        EXPECT_EQ(read_bytes(destination.dest() / "filelink"), "report");
+    }
     EXPECT_TRUE(destination.unchanged());
 }
 

@@ -61,19 +61,6 @@ inline void write_bytes(const fs::path& file, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Makes a symbolic link at link to target (a relative target is taken
-// from the link's directory). False where the platform cannot make one:
-// Windows without the privilege, or a Wine that lacks them.
-inline bool make_link(const fs::path& target, const fs::path& link, bool to_directory) {
-    std::error_code error;
-    if (to_directory) {
-        fs::create_directory_symlink(target, link, error);
-    } else {
-        fs::create_symlink(target, link, error);
-    }
-    return !error && fs::is_symlink(fs::symlink_status(link));
-}
-
 // The names in a directory, sorted, joined by spaces: what a test expects
 // to find there and nothing else.
 inline std::string listing(const fs::path& directory) {
