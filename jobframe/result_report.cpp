@@ -54,6 +54,34 @@ std::int32_t dialog_limit_of(const JobState& job) {
     return job.options != nullptr ? job.options->dialog_limit : 1000;
 }
 
+// The errors that a report could not take, for the box that says so: a
+// line feed, then as many whole lines as fit the dialog limit, and a mark
+// when some were left out. A single line longer than the limit is cut.
+WideString errors_for_box(const WideString& errors, std::int32_t limit) {
+    WideString shown;
+    if (errors.empty()) {
+        return shown;
+    }
+    shown.push_back(u'\n');
+    const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : 0;
+    if (errors.size() <= room) {
+        shown.append(errors);
+        return shown;
+    }
+    std::size_t cut = errors.rfind(u'\n', room == 0 ? 0 : room - 1);
+    cut = cut == WideString::npos || cut >= room ? room : cut + 1;
+    // Never half a surrogate pair.
+    if (cut > 0 && errors[cut - 1] >= 0xD800 && errors[cut - 1] <= 0xDBFF) {
+        --cut;
+    }
+    shown.append(errors, 0, cut);
+    if (cut > 0 && errors[cut - 1] != u'\n') {
+        shown.push_back(u'\n');
+    }
+    shown.append(u"(以下省略)\n");
+    return shown;
+}
+
 }  // namespace
 
 void start_report(const WideString& header) {
@@ -92,12 +120,13 @@ WideString report_file_name(bool has_errors, bool avoid_existing) {
     base += u"_report";
 
     WideString name = base + u".txt";
-    // Anything but a clear "missing" (a file, a directory, a status that
-    // cannot be read) makes the name unusable.
-    if (avoid_existing && path_exists(name.c_str()) != 0) {
+    // Anything but a clear "missing" (a file, a directory, a link even
+    // when its target is missing, a status that cannot be read) makes the
+    // name unusable.
+    if (avoid_existing && path_taken(name)) {
         for (int i = 1; i <= 9; ++i) {
             name = base + u"_" + int_to_wide(i) + u".txt";
-            if (path_exists(name.c_str()) == 0) {
+            if (!path_taken(name)) {
                 return name;
             }
         }
@@ -137,7 +166,9 @@ void finish_job() {
         if (!path.empty() && write_report_file(job.report_text, path, true)) {
             job.header_text += u"レポート: " + path;
         } else {
-            show_message(job.header_text + u"結果レポートのファイルへの書き込みに失敗。", u"エラー");
+            show_message(job.header_text + u"結果レポートのファイルへの書き込みに失敗。" +
+                             errors_for_box(job.error_text, dialog_limit_of(job)),
+                         u"エラー");
             shown = true;
         }
     }

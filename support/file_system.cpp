@@ -5,10 +5,13 @@
 #include "file_system.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
+#include "output_place.h"
 #include "path_text.h"
 #include "platform.h"
+#include "staged_file.h"
 #include "text_convert.h"
 
 namespace {
@@ -115,9 +118,15 @@ bool make_directories(const WideString& path) {
     return platform::make_directory(text);
 }
 
+bool path_taken(const WideString& path) {
+    OutputPlace place;
+    if (place.open_parent(terminated(path)) != PlaceResult::ok) return true;
+    return place.kind() != platform::NodeKind::missing;
+}
+
 bool write_report_file(const WideString& text, const WideString& file_path, bool no_overwrite) {
-    if (text.empty() || terminated(file_path).empty()) return false;
-    if (no_overwrite && path_exists(terminated(file_path).c_str()) != 0) return false;
+    const WideString path = terminated(file_path);
+    if (text.empty() || path.empty()) return false;
 
     // ASCII text is written a byte per unit; anything else as UTF-8 with a
     // byte-order mark, so that editors recognise it. Line ends are kept.
@@ -129,12 +138,14 @@ bool write_report_file(const WideString& text, const WideString& file_path, bool
         wide_to_utf8(text, bytes, true);
     }
 
-    std::FILE* file = platform::open_file(file_path, "wb");
-    if (file == nullptr) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    // A full disk may show only when the buffered bytes go out.
-    if (std::fclose(file) != 0) written = false;
-    return written;
+    OutputPlace place;
+    if (place.open_parent(path) != PlaceResult::ok) return false;
+    if (no_overwrite && place.kind() != platform::NodeKind::missing) return false;
+    StagedFile file;
+    if (!file.open(std::move(place))) return false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.file()) != bytes.size()) file.mark_failed();
+    // Without overwriting, a name taken meanwhile makes the commit fail.
+    return file.commit(!no_overwrite);
 }
 
 int resolve_shell_link(const WideString& link_path, char16_t* buffer, int buffer_length) {

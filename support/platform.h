@@ -79,6 +79,59 @@ struct DirectoryItem {
 // The names in a directory ("." and ".." left out), in the platform's order.
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items);
 
+// ---- files below a directory, links not followed ---------------------------
+//
+// An extraction writes only below its destination, and never through a
+// symbolic link that it did not make: such a link may point anywhere, and
+// an archive member named like it would land there. These functions look
+// up, make, replace and remove single names inside an open directory and
+// never follow a link on the way (on Windows a link is any reparse point:
+// symbolic links and junctions). On POSIX an open directory is a
+// descriptor, so that every name is resolved against the directory that
+// was checked; on Windows it is the checked absolute path, and every
+// function checks the name's attributes again before it uses it.
+//
+// A name is one path component: not empty, no "/" or "\", not "." or
+// "..", and on Windows no ":" (which would name a stream or a drive).
+// Anything else is refused as an error.
+
+enum class NodeKind { missing, file, directory, link, other, error };
+
+// Opaque handle of an open directory; null when none.
+using DirectoryHandle = void*;
+
+// Opens a directory by path. Links on the way are followed: this is the
+// destination the user chose.
+DirectoryHandle open_directory(const WideString& path);
+void close_directory(DirectoryHandle directory);
+
+// What stands at name inside directory, the name itself not followed: a
+// link is `link` whether or not its target exists.
+NodeKind node_kind_at(DirectoryHandle directory, const WideString& name);
+
+enum class EnterResult { ok, link, not_directory, error };
+// Opens the directory name inside directory without following a link;
+// with create, a missing one is made first. `link` when the name is a
+// link, `not_directory` when it is a file or anything else.
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
+                            DirectoryHandle& entered);
+
+// Creates name inside directory for binary writing. Exclusive: fails when
+// anything, a link included, stands at the name already. Null on failure.
+std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name);
+
+// Renames from to to inside directory. With replace, whatever stands at
+// to is replaced: a file, or a link itself (never the link's target); a
+// directory is not. Without it the call fails when to is taken.
+bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace);
+
+// Removes the file or link name inside directory (never a link's target).
+bool remove_at(DirectoryHandle directory, const WideString& name);
+
+// Sets the access and modification time of the file name inside
+// directory; false when the name is a link.
+bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time);
+
 // ---- local time ------------------------------------------------------------
 
 struct LocalTime {

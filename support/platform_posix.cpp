@@ -797,6 +797,144 @@ bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
 }
 
 // ======================================================================
+// Files below a directory, links not followed
+// ======================================================================
+//
+// An open directory is a descriptor (held in a heap cell, as the handle is
+// opaque). Every name is resolved against it with the *at calls, and
+// O_NOFOLLOW or AT_SYMLINK_NOFOLLOW keeps the last component from being
+// followed; O_DIRECTORY refuses anything but a directory.
+
+namespace {
+
+int descriptor_of(DirectoryHandle directory) {
+    return directory != nullptr ? *static_cast<int*>(directory) : -1;
+}
+
+DirectoryHandle handle_of(int descriptor) { return new int(descriptor); }
+
+// The name as one component on disk, or empty when it is not one. A "\"
+// is a separator to the rest of the system, so it is refused here too.
+std::string component_bytes(const WideString& name) {
+    const std::string bytes = to_utf8(name, false);
+    if (bytes.empty() || bytes == "." || bytes == "..") return std::string();
+    if (bytes.find_first_of("/\\") != std::string::npos || name.find(u'\0') != WideString::npos) return std::string();
+    return bytes;
+}
+
+NodeKind kind_of_mode(mode_t mode) {
+    if (S_ISLNK(mode)) return NodeKind::link;
+    if (S_ISREG(mode)) return NodeKind::file;
+    if (S_ISDIR(mode)) return NodeKind::directory;
+    return NodeKind::other;
+}
+
+}  // namespace
+
+DirectoryHandle open_directory(const WideString& path) {
+    const std::string bytes = path_bytes(path);
+    if (bytes.empty()) return nullptr;
+    const int fd = open(bytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? nullptr : handle_of(fd);
+}
+
+void close_directory(DirectoryHandle directory) {
+    if (directory == nullptr) return;
+    close(descriptor_of(directory));
+    delete static_cast<int*>(directory);
+}
+
+NodeKind node_kind_at(DirectoryHandle directory, const WideString& name) {
+    const std::string bytes = component_bytes(name);
+    if (directory == nullptr || bytes.empty()) return NodeKind::error;
+    struct stat st;
+    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? NodeKind::missing : NodeKind::error;
+    }
+    return kind_of_mode(st.st_mode);
+}
+
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
+                            DirectoryHandle& entered) {
+    entered = nullptr;
+    const std::string bytes = component_bytes(name);
+    if (directory == nullptr || bytes.empty()) return EnterResult::error;
+    const int parent = descriptor_of(directory);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = openat(parent, bytes.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            entered = handle_of(fd);
+            return EnterResult::ok;
+        }
+        const int error = errno;
+        if (error == ENOENT && create && attempt == 0) {
+            // Somebody else may make it in between: EEXIST is looked at
+            // again like any name that stands there.
+            if (mkdirat(parent, bytes.c_str(), 0777) != 0 && errno != EEXIST) return EnterResult::error;
+            continue;
+        }
+        if (error == ENOENT) return EnterResult::error;
+        // ELOOP (a link under O_NOFOLLOW) and ENOTDIR tell the two refusals
+        // apart only on some systems; the name's own status does it always.
+        switch (node_kind_at(directory, name)) {
+            case NodeKind::link: return EnterResult::link;
+            case NodeKind::file:
+            case NodeKind::other: return EnterResult::not_directory;
+            default: return EnterResult::error;
+        }
+    }
+    return EnterResult::error;
+}
+
+std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name) {
+    const std::string bytes = component_bytes(name);
+    if (directory == nullptr || bytes.empty()) return nullptr;
+    const int fd = openat(descriptor_of(directory), bytes.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        close(fd);
+        unlinkat(descriptor_of(directory), bytes.c_str(), 0);
+    }
+    return file;
+}
+
+bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {
+    const std::string source = component_bytes(from), target = component_bytes(to);
+    if (directory == nullptr || source.empty() || target.empty()) return false;
+    const int fd = descriptor_of(directory);
+    // rename replaces the entry at the target, a link included, and never
+    // follows it.
+    if (replace) return renameat(fd, source.c_str(), fd, target.c_str()) == 0;
+    // Without replacing: an exclusive rename, which fails when the target
+    // is taken (by anything, a dangling link included). File systems that
+    // lack it get a second name for the file, which fails alike, and the
+    // first name goes.
+    if (renameat2(fd, source.c_str(), fd, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (linkat(fd, source.c_str(), fd, target.c_str(), 0) != 0) return false;
+    unlinkat(fd, source.c_str(), 0);
+    return true;
+}
+
+bool remove_at(DirectoryHandle directory, const WideString& name) {
+    const std::string bytes = component_bytes(name);
+    return directory != nullptr && !bytes.empty() && unlinkat(descriptor_of(directory), bytes.c_str(), 0) == 0;
+}
+
+bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time) {
+    const std::string bytes = component_bytes(name);
+    if (directory == nullptr || bytes.empty()) return false;
+    if (node_kind_at(directory, name) == NodeKind::link) return false;
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(modification_time);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return utimensat(descriptor_of(directory), bytes.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// ======================================================================
 // Local time
 // ======================================================================
 

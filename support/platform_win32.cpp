@@ -9,6 +9,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <locale.h>
 #include <share.h>
 #include <sys/stat.h>
@@ -218,6 +220,160 @@ bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return true;
+}
+
+// ======================================================================
+// Files below a directory, links not followed
+// ======================================================================
+//
+// An open directory is its checked absolute path with a trailing "\",
+// held in a heap cell. Windows offers no lookup relative to an open
+// directory through these services, so every function looks at the
+// name's attributes right before it uses it: a reparse point (a symbolic
+// link, a junction, a mount point) is a link and is never entered or
+// written through. The files are created and renamed with the flags that
+// act on the reparse point itself.
+
+namespace {
+
+const WideString& path_of(DirectoryHandle directory) { return *static_cast<WideString*>(directory); }
+
+// The full path of name inside directory, or empty when name is not one
+// component.
+WideString child_path(DirectoryHandle directory, const WideString& name) {
+    if (directory == nullptr || name.empty() || name == u"." || name == u"..") return WideString();
+    if (name.find_first_of(u"/\\:*?") != WideString::npos || name.find(u'\0') != WideString::npos) {
+        return WideString();
+    }
+    return path_of(directory) + name;
+}
+
+NodeKind kind_of_path(const WideString& path) {
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? NodeKind::missing : NodeKind::error;
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return NodeKind::link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NodeKind::directory;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return NodeKind::other;
+    return NodeKind::file;
+}
+
+DirectoryHandle handle_of(const WideString& path) {
+    WideString held = path;
+    if (held.back() != u'\\' && held.back() != u'/') held.push_back(u'\\');
+    return new WideString(std::move(held));
+}
+
+}  // namespace
+
+DirectoryHandle open_directory(const WideString& path) {
+    WideString absolute;
+    if (!full_path(path, absolute)) return nullptr;
+    const DWORD attributes = GetFileAttributesW(wide(absolute));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return nullptr;
+    return handle_of(absolute);
+}
+
+void close_directory(DirectoryHandle directory) { delete static_cast<WideString*>(directory); }
+
+NodeKind node_kind_at(DirectoryHandle directory, const WideString& name) {
+    const WideString path = child_path(directory, name);
+    return path.empty() ? NodeKind::error : kind_of_path(path);
+}
+
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
+                            DirectoryHandle& entered) {
+    entered = nullptr;
+    const WideString path = child_path(directory, name);
+    if (path.empty()) return EnterResult::error;
+    NodeKind kind = kind_of_path(path);
+    if (kind == NodeKind::missing && create) {
+        // Somebody else may make it in between; what stands there then is
+        // looked at like any other name.
+        if (!CreateDirectoryW(wide(path), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            return EnterResult::error;
+        }
+        kind = kind_of_path(path);
+    }
+    switch (kind) {
+        case NodeKind::directory: entered = handle_of(path); return EnterResult::ok;
+        case NodeKind::link: return EnterResult::link;
+        case NodeKind::file:
+        case NodeKind::other: return EnterResult::not_directory;
+        default: return EnterResult::error;
+    }
+}
+
+std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name) {
+    const WideString path = child_path(directory, name);
+    if (path.empty()) return nullptr;
+    // CREATE_NEW fails on any name that stands, a dangling link included;
+    // FILE_FLAG_OPEN_REPARSE_POINT keeps even that from being resolved.
+    const HANDLE handle = CreateFileW(wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_WRONLY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileW(wide(path));
+        return nullptr;
+    }
+    std::FILE* file = _wfdopen(fd, L"wb");
+    if (file == nullptr) {
+        _close(fd);
+        DeleteFileW(wide(path));
+    }
+    return file;
+}
+
+bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {
+    const WideString source = child_path(directory, from), target = child_path(directory, to);
+    if (source.empty() || target.empty()) return false;
+    if (kind_of_path(source) != NodeKind::file) return false;
+    if (!replace) return MoveFileExW(wide(source), wide(target), 0) != 0;
+    // A rename with MOVEFILE_REPLACE_EXISTING replaces the directory entry
+    // at the target: a file, or a link to a file, itself. It refuses a
+    // directory entry, which a link to a directory (or a junction) is:
+    // such a link is removed first (RemoveDirectoryW removes the link, not
+    // the directory it points at). A real directory stays and fails.
+    const DWORD attributes = GetFileAttributesW(wide(target));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!RemoveDirectoryW(wide(target))) return false;
+    }
+    return MoveFileExW(wide(source), wide(target), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool remove_at(DirectoryHandle directory, const WideString& name) {
+    const WideString path = child_path(directory, name);
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    // A link to a directory is removed as a directory entry; DeleteFileW
+    // removes a file link itself.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && RemoveDirectoryW(wide(path)) != 0;
+    }
+    return DeleteFileW(wide(path)) != 0;
+}
+
+bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time) {
+    const WideString path = child_path(directory, name);
+    if (path.empty() || kind_of_path(path) != NodeKind::file) return false;
+    const HANDLE handle = CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    // Seconds since 1970 to 100-nanosecond intervals since 1601.
+    const std::int64_t ticks = (modification_time + 11644473600LL) * 10000000LL;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    time.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
+    const bool ok = SetFileTime(handle, nullptr, &time, &time) != 0;
+    CloseHandle(handle);
+    return ok;
 }
 
 // ======================================================================

@@ -195,6 +195,59 @@ TEST_F(ResultReport, NoFreeNameShowsTheWriteFailure) {
     EXPECT_EQ(scratch.read(u"arc.lzh_dec_report.txt"), "old");
 }
 
+// When the report cannot be written, its errors go into the "エラー" box
+// after the failure line, as many whole lines as the dialog limit allows.
+TEST_F(ResultReport, ErrorsReachTheBoxWhenTheReportCannotBeWritten) {
+    const WideString two_lines = u"a.txt >>出力の書き込みに失敗\nb.txt >> CRC error!\n";  // 19 + 20 units
+    const struct {
+        const char* what;
+        std::int32_t dialog_limit;
+        WideString errors;
+        WideString shown;
+    } cases[] = {
+        {"no errors", 1000, u"", u""},
+        {"all lines fit", 1000, two_lines, u"\n" + two_lines},
+        {"the first line fits", 30, two_lines, u"\na.txt >>出力の書き込みに失敗\n(以下省略)\n"},
+        {"no whole line fits", 4, two_lines, u"\na.tx\n(以下省略)\n"},
+        {"a limit of 0", 0, two_lines, u"\n(以下省略)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDirectory scratch;
+        reset_job_state();
+        boxes.boxes.clear();
+        begin_extraction(OPT_REPORT, c.dialog_limit);
+        job_state().error_text = c.errors;
+        // Every name the report could take is a directory.
+        for (const WideString suffix : {u"", u"_1", u"_2", u"_3", u"_4", u"_5", u"_6", u"_7", u"_8", u"_9"}) {
+            std::filesystem::create_directory(
+                scratch.file(WideString(c.errors.empty() ? u"arc.lzh_dec_report" : u"arc.lzh_dec_err_report") +
+                             suffix + u".txt"));
+        }
+        finish_job();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].title, u"エラー");
+        EXPECT_EQ(boxes.boxes[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
+    }
+}
+
+// A link named like the report is a taken name, even when it points
+// nowhere: the report goes to the next name and never through the link.
+TEST_F(ResultReport, ALinkNamedLikeTheReportIsPassedOver) {
+    ScratchDirectory scratch;
+    std::error_code error;
+    std::filesystem::create_symlink("../elsewhere.txt", scratch.file(u"arc.lzh_dec_report.txt"), error);
+    if (error || !std::filesystem::is_symlink(std::filesystem::symlink_status(scratch.file(u"arc.lzh_dec_report.txt")))) {
+        GTEST_SKIP() << "no symbolic links can be made here; the link case did not run";
+    }
+    begin_extraction(OPT_REPORT);
+    finish_job();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"展開先: D\nレポート: arc.lzh_dec_report_1.txt");
+    EXPECT_TRUE(scratch.exists(u"arc.lzh_dec_report_1.txt"));
+    EXPECT_FALSE(std::filesystem::exists(scratch.file(u"../elsewhere.txt")));
+}
+
 // The creation driver changes directories; the report belongs in the start
 // directory, which is current again afterwards.
 TEST_F(ResultReport, CreationJobReturnsToTheStartDirectory) {

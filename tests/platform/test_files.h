@@ -3,12 +3,14 @@
 // only, so that the tests build for both platform layers.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "text_types.h"
 
@@ -57,6 +59,20 @@ inline std::string read_bytes(const fs::path& file) {
 inline void write_bytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The names in a directory, sorted, joined by spaces: what a test expects
+// to find there and nothing else.
+inline std::string listing(const fs::path& directory) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        names.push_back(entry.path().filename().generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+    return joined;
 }
 
 // Restores the current directory when the test is done with it.

@@ -1,0 +1,95 @@
+// Output places on a real destination with real links in it: every
+// directory of a member's path is entered without following a link, a
+// path that meets one is refused and names it, nothing is made outside,
+// and what stands at the last name is told without following it.
+#include <gtest/gtest.h>
+
+#include "link_destination.h"
+#include "output_place.h"
+
+namespace {
+
+using platform::NodeKind;
+using test_files::LinkDestination;
+
+TEST(OutputPlace, EntersDirectoriesWithoutFollowingLinks) {
+    LinkDestination destination;
+    REQUIRE_LINKS(destination);
+    const struct {
+        const char16_t* path;
+        bool make;
+        PlaceResult result;
+        const char16_t* refused;  // after a refusal
+        const char16_t* name;     // after ok
+        NodeKind kind;            // after ok
+    } cases[] = {
+        {u"link/x.txt", true, PlaceResult::link, u"link", u"", NodeKind::error},
+        {u"link/newdir/x.txt", true, PlaceResult::link, u"link", u"", NodeKind::error},
+        {u"dangling/x.txt", true, PlaceResult::link, u"dangling", u"", NodeKind::error},
+        {u"sub/deep/x.txt", true, PlaceResult::link, u"sub/deep", u"", NodeKind::error},
+        {u"sub\\deep\\x.txt", false, PlaceResult::link, u"sub\\deep", u"", NodeKind::error},
+        {u"file.txt/x.txt", true, PlaceResult::not_directory, u"file.txt", u"", NodeKind::error},
+        {u"made/x.txt", false, PlaceResult::error, u"made", u"", NodeKind::error},
+        {u"../outside/x.txt", true, PlaceResult::error, u"../outside/x.txt", u"", NodeKind::error},
+        {u"sub/../../x.txt", true, PlaceResult::error, u"sub/../../x.txt", u"", NodeKind::error},
+        {u"/x.txt", true, PlaceResult::error, u"/x.txt", u"", NodeKind::error},
+        {u"C:x.txt", true, PlaceResult::error, u"C:x.txt", u"", NodeKind::error},
+        // A link at the last name is the member's own name: entered fine,
+        // and told as a link, whatever it points at.
+        {u"link", true, PlaceResult::ok, u"", u"link", NodeKind::link},
+        {u"dangling", true, PlaceResult::ok, u"", u"dangling", NodeKind::link},
+        {u"filelink", true, PlaceResult::ok, u"", u"filelink", NodeKind::link},
+        {u"sub/deep", true, PlaceResult::ok, u"", u"deep", NodeKind::link},
+        {u"file.txt", false, PlaceResult::ok, u"", u"file.txt", NodeKind::file},
+        {u"./sub//x.txt", false, PlaceResult::ok, u"", u"x.txt", NodeKind::missing},
+        {u"sub/", false, PlaceResult::ok, u"", u"", NodeKind::directory},
+        {u"new/deeper/x.txt", true, PlaceResult::ok, u"", u"x.txt", NodeKind::missing},
+        {u"back\\slash\\x.txt", true, PlaceResult::ok, u"", u"x.txt", NodeKind::missing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(WideString(c.path)));
+        if (!destination.seen(c.path)) continue;
+        OutputPlace place;
+        ASSERT_EQ(place.enter(c.path, c.make), c.result);
+        if (c.result == PlaceResult::ok) {
+            EXPECT_NE(place.directory(), nullptr);
+            EXPECT_EQ(place.name(), c.name);
+            EXPECT_EQ(place.kind(), c.kind);
+            EXPECT_TRUE(place.refused_part().empty());
+        } else {
+            EXPECT_EQ(place.directory(), nullptr);
+            EXPECT_EQ(place.refused_part(), c.refused);
+        }
+        EXPECT_TRUE(destination.unchanged());
+    }
+    // The made directories are real ones inside the destination; the
+    // refused paths made nothing.
+    EXPECT_TRUE(test_files::fs::is_directory(destination.dest() / "new" / "deeper"));
+    EXPECT_TRUE(test_files::fs::is_directory(destination.dest() / "back" / "slash"));
+    EXPECT_FALSE(test_files::fs::exists(destination.dest() / "made"));
+}
+
+TEST(OutputPlace, ErrorLinesNameTheComponentThatRefused) {
+    EXPECT_EQ(place_error_line(u"link/x.txt", PlaceResult::link, u"link"),
+              u"link/x.txt >> リンク link を経由するので出力しない。\n");
+    EXPECT_EQ(place_error_line(u"f/x", PlaceResult::not_directory, u"f"), u"f/x >> f がフォルダでないので出力しない。\n");
+    EXPECT_EQ(place_error_line(u"a/b/x", PlaceResult::error, u"a/b"), u"a/b/x >> フォルダ a/b を開けないので出力しない。\n");
+    EXPECT_EQ(place_error_line(u"x", PlaceResult::ok, u""), u"");
+}
+
+TEST(OutputPlace, OpenParentKeepsOnlyTheLastNameFromBeingFollowed) {
+    LinkDestination destination;
+    REQUIRE_LINKS(destination);
+    OutputPlace place;
+    // The directory part is the user's and is followed.
+    ASSERT_EQ(place.open_parent(u"link/target.txt"), PlaceResult::ok);
+    EXPECT_EQ(place.kind(), NodeKind::file);
+    ASSERT_EQ(place.open_parent(u"sub/deep"), PlaceResult::ok);
+    EXPECT_EQ(place.kind(), NodeKind::link);
+    ASSERT_EQ(place.open_parent((destination.dest() / "file.txt").u16string()), PlaceResult::ok);
+    EXPECT_EQ(place.kind(), NodeKind::file);
+    EXPECT_EQ(place.open_parent(u"sub/"), PlaceResult::error);
+    EXPECT_EQ(place.open_parent(u"missing/x.txt"), PlaceResult::error);
+}
+
+}  // namespace
