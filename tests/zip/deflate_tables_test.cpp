@@ -1,12 +1,16 @@
 // Proves the length and distance code tables against RFC 1951 (3.2.5):
 // every length 3 to 258 and distance 1 to 32768 maps to the code whose base
 // and extra bits give it back, codes 285 and 29 sit where the RFC puts them,
-// and values outside the tables are refused.
+// and values outside the tables are refused; the shared fixed-code decoders
+// read every fixed code and are built once.
 #include <gtest/gtest.h>
 
 #include "deflate_tables.h"
+#include "zip_test_support.h"
 
 namespace {
+
+using namespace ziptest;
 
 TEST(DeflateTables, EveryLengthRoundTripsThroughItsCode) {
     const LengthCodeTable table;
@@ -53,6 +57,27 @@ TEST(DeflateTables, ValuesOutsideTheTablesAreRefused) {
     for (const int distance : {0, 32769}) {
         EXPECT_THROW(static_cast<void>(distances.row(distance)), const char*) << distance;
     }
+}
+
+TEST(DeflateTables, TheSharedFixedDecodersReadEveryFixedCode) {
+    DeflateWriter writer;
+    for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) writer.fixed_symbol(symbol);
+    for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) writer.code(static_cast<std::uint32_t>(symbol), 5);
+    const ScratchDirectory scratch;
+    const fs::path path = scratch / "fixed.bin";
+    write_file(path, writer.finish());
+    std::FILE* file = platform::open_file(wide_of(path), "rb");
+    ASSERT_NE(file, nullptr);
+    {
+        ZipBitInStream input(file);
+        const ZipHuffDec& literal = FixedDeflateCode::literal_decoder();
+        const ZipHuffDec& distance = FixedDeflateCode::distance_decoder();
+        for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) EXPECT_EQ(literal.decode(input), symbol);
+        for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) EXPECT_EQ(distance.decode(input), symbol);
+        EXPECT_EQ(&FixedDeflateCode::literal_decoder(), &literal);
+        EXPECT_EQ(&FixedDeflateCode::distance_decoder(), &distance);
+    }
+    std::fclose(file);
 }
 
 }  // namespace
