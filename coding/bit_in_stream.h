@@ -5,7 +5,8 @@
 // compressed data of an entry with bit_get, n_bit_get and future_bits, and
 // the next header starts at the byte boundary after the entry's last code.
 //
-// The file is read in large blocks for speed, but outward the stream behaves
+// The file is read in large blocks and moved into a 64-bit accumulator up
+// to eight bytes at a time for speed, but outward the stream behaves
 // as if it took one byte from the file whenever it needed the next bit: the
 // values returned, the end of data and the byte boundaries are those of the
 // file. Because of the read-ahead, nobody else may read from the file while
@@ -112,8 +113,23 @@ private:
     }
 
     // Loads whole bytes until at least 57 bits are held or the file ends;
-    // true when at least need bits are held.
+    // true when at least need bits are held. Where eight bytes of the
+    // block are left, the bytes that fit are taken from one word at once.
     bool top_up(int need) {
+        if (held_ <= 56 && filled_ - next_ >= 8) {
+            const int bytes = (64 - held_) / 8;  // 1 to 8
+            const std::uint64_t word = load_word(block_.data() + next_);
+            if (bytes == 8) {
+                bits_ = word;
+            } else if constexpr (Order == BitOrder::MSB_FIRST) {
+                bits_ = (bits_ << (8 * bytes)) | (word >> (64 - 8 * bytes));
+            } else {
+                bits_ |= (word & ((std::uint64_t{1} << (8 * bytes)) - 1)) << held_;
+            }
+            next_ += static_cast<std::size_t>(bytes);
+            held_ += 8 * bytes;
+            loaded_ += bytes;
+        }
         while (held_ <= 56) {
             if (next_ == filled_ && !read_block()) break;
             const std::uint64_t byte = block_[next_++];
@@ -126,6 +142,20 @@ private:
             ++loaded_;
         }
         return held_ >= need;
+    }
+
+    // Eight bytes as one word whose first byte is the first to be read: the
+    // top byte most significant first, the low byte least significant first.
+    static std::uint64_t load_word(const std::uint8_t* p) {
+        std::uint64_t word = 0;
+        for (int k = 0; k < 8; ++k) {
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                word = (word << 8) | p[k];
+            } else {
+                word |= std::uint64_t{p[k]} << (8 * k);
+            }
+        }
+        return word;
     }
 
     bool read_block() {

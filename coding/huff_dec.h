@@ -12,8 +12,9 @@
 //
 // Two decoding paths give the same results: decode_by_search, an ordered
 // search over the keys for every symbol, and decode, which looks the first
-// FAST_BITS bits up in a table and searches only where those bits do not
-// settle the symbol. The first is the reference for the second.
+// FAST_BITS bits up in a main table and, where those bits do not settle the
+// symbol, the next bits in a subtable of that row: one or two lookups for
+// every code. The first is the reference for the second.
 #pragma once
 
 #include <algorithm>
@@ -30,8 +31,8 @@ namespace coding {
 template <BitOrder Order>
 class HuffDec {
 public:
-    // Bits resolved by one table lookup; 2^FAST_BITS table rows are built
-    // per decoder.
+    // Bits resolved by the main table; 2^FAST_BITS rows are built per
+    // decoder, and a subtable for each row that they do not settle.
     static constexpr int FAST_BITS = 10;
 
     // single: how a table with exactly one used symbol is decoded (see
@@ -48,12 +49,14 @@ public:
             if (length == 0) continue;
             auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
             if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
+                entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
                                 static_cast<std::int32_t>(symbol)});
         }
         if (entries_.empty()) throw "HuffDec: program error.";
-        std::sort(entries_.begin(), entries_.end(),
-                  [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        // Canonical keys rise with (length, symbol), so a stable sort by
+        // length alone puts the entries in key order.
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const Entry& a, const Entry& b) { return a.length < b.length; });
 
         if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
             zero_bit_symbol_ = entries_.front().symbol;
@@ -68,10 +71,14 @@ public:
         const auto peek = static_cast<std::uint32_t>(input.future_bits(width_));
         const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
                                                                : peek & low_mask(fast_bits_);
-        const Fast fast = fast_[row];
-        if (fast.length != 0) return consume(input, fast.length, fast.symbol);
-        const Entry& entry = search(key_of(peek));
-        return consume(input, entry.length, entry.symbol);
+        Fast fast = fast_[row];
+        if (fast.sub_bits != 0) {
+            // The bits after the row's, in the order read.
+            const std::uint32_t next =
+                Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_ - fast.sub_bits) : peek >> fast_bits_;
+            fast = fast_[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
+        }
+        return consume(input, fast.length, fast.value);
     }
 
     // The same as decode, by an ordered search for every symbol.
@@ -90,9 +97,13 @@ private:
         std::int32_t length;  // 1 to width_
         std::int32_t symbol;
     };
+    // A row of the main table or of a subtable: a symbol and its code
+    // length, or (main table only) where the row's subtable starts in fast_
+    // and how many further bits index it.
     struct Fast {
-        std::int32_t length;  // 0: the first bits do not settle the symbol
-        std::int32_t symbol;
+        std::int16_t length;
+        std::int16_t sub_bits;  // 0: value is the symbol
+        std::int32_t value;
     };
 
     // The looked-ahead bits as a key: the first bit read is the top bit.
@@ -124,24 +135,46 @@ private:
     // entry in key order: entry i owns the keys from the end of entry i-1's
     // code range (the gap before its own code included) to the end of its
     // own range; the last entry owns everything up to 2^width_. A row of the
-    // fast table covers the keys that begin with its FAST_BITS bits; when
-    // one entry owns them all, the row holds that entry, otherwise the
-    // decoder searches.
+    // main table covers the keys that begin with its FAST_BITS bits; when
+    // one entry owns them all, the row holds that entry. Otherwise the
+    // ranges that end inside the row end on multiples of 2^(width_ - L) for
+    // their code lengths L, so with sub_bits = the largest such L minus
+    // FAST_BITS every slot of the row's subtable lies in one range.
     void build_fast_table() {
         fast_bits_ = std::min(width_, FAST_BITS);
         const int row_shift = width_ - fast_bits_;
         const std::size_t rows = std::size_t{1} << fast_bits_;
-        fast_.assign(rows, Fast{0, 0});
+        fast_.assign(rows, Fast{0, 0, 0});
         std::size_t owner = 0;
         for (std::uint32_t prefix = 0; prefix < rows; ++prefix) {
             const std::int64_t first = std::int64_t{prefix} << row_shift;
-            const std::int64_t last = first + (std::int64_t{1} << row_shift) - 1;
+            const std::int64_t end = first + (std::int64_t{1} << row_shift);
             while (range_end(owner) <= first) ++owner;
-            if (range_end(owner) <= last) continue;
-            const std::uint32_t row =
-                Order == BitOrder::MSB_FIRST ? prefix : reverse_bits(prefix, fast_bits_);
-            fast_[row] = Fast{entries_[owner].length, entries_[owner].symbol};
+            const std::size_t row = index_of(prefix, fast_bits_);
+            if (range_end(owner) >= end) {
+                fast_[row] = Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+                continue;
+            }
+            int longest = 0;
+            for (std::size_t i = owner; range_end(i) < end; ++i) longest = std::max(longest, entries_[i].length);
+            const int sub_bits = longest - fast_bits_;
+            const int slot_shift = row_shift - sub_bits;
+            fast_[row] = Fast{0, static_cast<std::int16_t>(sub_bits), static_cast<std::int32_t>(fast_.size())};
+            const std::size_t base = fast_.size();
+            fast_.resize(base + (std::size_t{1} << sub_bits));
+            for (std::uint32_t slot = 0; slot < (std::uint32_t{1} << sub_bits); ++slot) {
+                const std::int64_t slot_first = first + (std::int64_t{slot} << slot_shift);
+                while (range_end(owner) <= slot_first) ++owner;
+                fast_[base + index_of(slot, sub_bits)] =
+                    Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+            }
         }
+    }
+
+    // Where n bits taken in key order (first bit read on top) are looked up
+    // by the bits as read.
+    static std::size_t index_of(std::uint32_t key_bits, int n) {
+        return Order == BitOrder::MSB_FIRST ? key_bits : reverse_bits(key_bits, n);
     }
 
     // One past the last key owned by entry i.
@@ -153,7 +186,9 @@ private:
     std::vector<Entry> entries_;  // in key order
     int width_ = 0;
     int fast_bits_ = 0;
-    std::vector<Fast> fast_;    // indexed by the first fast_bits_ bits as read
+    // The main table, indexed by the first fast_bits_ bits as read, then
+    // the subtables.
+    std::vector<Fast> fast_;
     int zero_bit_symbol_ = -1;  // the symbol of a zero-bit single-symbol code
 };
 

@@ -67,3 +67,25 @@ DeflateCodeRow DistanceCodeTable::row(int distance) const {
     row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;
     return row;
 }
+
+// ---- the fixed code --------------------------------------------------------
+
+const coding::ZipCoding::HuffDec& FixedDeflateCode::literal_decoder() {
+    static const coding::ZipCoding::HuffDec decoder = [] {
+        std::array<int, LITERAL_CODES> lengths{};
+        for (int symbol = 0; symbol < LITERAL_CODES; ++symbol) {
+            lengths[static_cast<std::size_t>(symbol)] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+        }
+        return coding::ZipCoding::HuffDec(coding::BLenTable(lengths), coding::SingleCode::ONE_BIT);
+    }();
+    return decoder;
+}
+
+const coding::ZipCoding::HuffDec& FixedDeflateCode::distance_decoder() {
+    static const coding::ZipCoding::HuffDec decoder = [] {
+        std::array<int, DISTANCE_CODES> lengths{};
+        lengths.fill(5);
+        return coding::ZipCoding::HuffDec(coding::BLenTable(lengths), coding::SingleCode::ONE_BIT);
+    }();
+    return decoder;
+}

@@ -13,11 +13,15 @@
 // to base and extra-bit count; the encoder goes from a length or distance
 // to code, extra-bit count and extra value through the lookups, which are
 // computed from the same base table so that the two directions agree.
+//
+// FixedDeflateCode holds the decoders of the fixed Huffman code, built once.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
+
+#include "coding_set.h"
 
 enum class DeflateVariant { DEFLATE, DEFLATE64 };
 
@@ -94,4 +98,19 @@ private:
     // - 2: every code from 16 on covers a whole number of 128-wide steps.
     // Their extra value is not kept: row() takes it from the distance.
     std::vector<DeflateCodeRow> far_;
+};
+
+// The fixed code of block type 1: literal/length lengths 8 (0-143), 9
+// (144-255), 7 (256-279), 8 (280-287); distance lengths 5 for all 32 codes.
+// Codes 286, 287, 30 and 31 are part of the code, so that reading one is
+// reported instead of decoding as a neighbour. Its decoders are built on
+// first use and then shared by every fixed block of the program, which
+// copies them instead of building them again.
+class FixedDeflateCode {
+public:
+    static constexpr int LITERAL_CODES = 288;
+    static constexpr int DISTANCE_CODES = 32;
+
+    static const coding::ZipCoding::HuffDec& literal_decoder();
+    static const coding::ZipCoding::HuffDec& distance_decoder();
 };

@@ -83,7 +83,7 @@ TYPED_TEST_SUITE(BitInStreamTest, BothOrders);
 TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
     constexpr BitOrder order = TypeParam::value;
     std::mt19937 random(1234);
-    for (const std::size_t block : {1u, 2u, 3u, 7u, 32u, 65536u}) {
+    for (const std::size_t block : {1u, 2u, 3u, 7u, 12u, 32u, 65536u}) {
         for (const std::size_t size : {0u, 1u, 4u, 33u, 500u}) {
             std::vector<std::uint8_t> bytes(size);
             for (auto& b : bytes) b = static_cast<std::uint8_t>(random());

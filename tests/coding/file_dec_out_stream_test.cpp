@@ -1,12 +1,14 @@
 // Proves FileDecOutStream: every byte reaches the file and the CRC, put
 // reports finished exactly when the expected size is reached (and still
-// writes that byte), sizes beyond 2 GiB are not cut short, a missing output
+// writes that byte), a run of bytes goes out like its bytes one by one,
+// sizes beyond 2 GiB are not cut short, a missing output
 // is refused with its text, and a failed write is told.
 #include "file_dec_out_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "coding_test_files.h"
 #include "crc_table.h"
@@ -41,6 +43,28 @@ TEST(FileDecOutStream, WritesCountsAndReportsTheEnd) {
         EXPECT_EQ(out.crc.value, abcd.value);
     }
     EXPECT_EQ(read_whole_file(path), (std::vector<std::uint8_t>{'a', 'b', 'c', 'd'}));
+    std::remove(path.c_str());
+}
+
+TEST(FileDecOutStream, ARunGoesOutLikeItsBytesOneByOne) {
+    std::vector<std::uint8_t> data(1000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 13);
+    const std::string path = output_path("run");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    FileDecOutStream<CrcTable16> runs(file, 1000);
+    CrcTable16 bytes;
+    bytes.update(5);
+    EXPECT_FALSE(runs.put(5));
+    EXPECT_FALSE(runs.put(data.data(), 0));
+    EXPECT_FALSE(runs.put(data.data(), 998));  // 999 of 1000
+    EXPECT_TRUE(runs.put(data.data() + 998, 2));  // past the size: all written
+    std::fclose(file);
+    for (const std::uint8_t b : data) bytes.update(b);
+    EXPECT_EQ(runs.count, 1001);
+    EXPECT_EQ(runs.crc.value, bytes.value);
+    data.insert(data.begin(), 5);
+    EXPECT_EQ(read_whole_file(path), data);
     std::remove(path.c_str());
 }
 
@@ -81,6 +105,10 @@ TEST(FileDecOutStream, RefusesAMissingOutputAndTellsFailedWrites) {
     FileDecOutStream<CrcTable32> out(read_only.get(), 2);
     EXPECT_FALSE(out.put(9));
     EXPECT_TRUE(out.write_failed());
+    FileDecOutStream<CrcTable32> run(read_only.get(), 4);
+    const std::uint8_t bytes[] = {1, 2};
+    EXPECT_FALSE(run.put(bytes, 2));
+    EXPECT_TRUE(run.write_failed());
 }
 
 }  // namespace

@@ -277,7 +277,7 @@ TYPED_TEST(HuffDecTest, TableLookupAgreesWithTheSearchOnAnyBits) {
         const std::vector<int> lengths = random_lengths(random, round % 2 == 0);
         // Random bytes: for incomplete codes these hit the gaps, and the
         // data ends inside a code sooner or later.
-        Bytes bytes(random() % 300);
+        Bytes bytes(random() % 1500);
         for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
         InputFile file(bytes);
         BitInStream<order> a(file.get(), 4096);

@@ -3,10 +3,12 @@
 // and extra bits give it back, codes 285 and 29 sit where the RFC puts them,
 // and values outside the tables are refused; the Deflate64 tables reach
 // lengths up to 65538 through code 285 and distances up to 65536 through
-// codes 30 and 31, and agree with Deflate everywhere else.
+// codes 30 and 31, and agree with Deflate everywhere else; the shared
+// fixed-code decoders read every fixed code and are built once.
 #include <gtest/gtest.h>
 
 #include "deflate_tables.h"
+#include "zip_test_support.h"
 
 namespace {
 
@@ -22,6 +24,8 @@ void expect_round_trips(const Table& table, int first, int last, int base_offset
         ASSERT_EQ(code.base + row.extra_value, value - base_offset) << value;
     }
 }
+
+using namespace ziptest;
 
 TEST(DeflateTables, EveryLengthRoundTripsThroughItsCode) {
     const LengthCodeTable table;
@@ -82,6 +86,27 @@ TEST(DeflateTables, Deflate64ExtendsCode285AndTheDistances) {
     EXPECT_EQ(distances.code(31).base, 49152);
     EXPECT_EQ(distances.code(31).extra_bits, 14);
     EXPECT_THROW(static_cast<void>(distances.row(65537)), const char*);
+}
+
+TEST(DeflateTables, TheSharedFixedDecodersReadEveryFixedCode) {
+    DeflateWriter writer;
+    for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) writer.fixed_symbol(symbol);
+    for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) writer.code(static_cast<std::uint32_t>(symbol), 5);
+    const ScratchDirectory scratch;
+    const fs::path path = scratch / "fixed.bin";
+    write_file(path, writer.finish());
+    std::FILE* file = platform::open_file(wide_of(path), "rb");
+    ASSERT_NE(file, nullptr);
+    {
+        ZipBitInStream input(file);
+        const ZipHuffDec& literal = FixedDeflateCode::literal_decoder();
+        const ZipHuffDec& distance = FixedDeflateCode::distance_decoder();
+        for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) EXPECT_EQ(literal.decode(input), symbol);
+        for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) EXPECT_EQ(distance.decode(input), symbol);
+        EXPECT_EQ(&FixedDeflateCode::literal_decoder(), &literal);
+        EXPECT_EQ(&FixedDeflateCode::distance_decoder(), &distance);
+    }
+    std::fclose(file);
 }
 
 }  // namespace
