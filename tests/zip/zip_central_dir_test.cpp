@@ -117,7 +117,7 @@ TEST(ZipCentralDir, TimesComeFromTheExtraFieldInAnyZone) {
     struct Case {
         const char* file;
         const char* name;
-        DosTime dos;
+        DateRecord dos;
     };
     const Case cases[] = {
         {"zip-infozip/berlin.zip", "alpha.txt", {2021, 7, 15, 14, 34, 56}},
