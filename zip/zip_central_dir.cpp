@@ -162,7 +162,9 @@ ZipDirectory zip_directory_read(std::uint64_t archive_size, const ZipReadAt& rea
         directory_end = end.position;
         directory.zip64 = true;
     }
-    if (end.disk != 0 || end.directory_disk != 0 || end.disk_records != end.records) throw SPLIT;
+    // The directory must lie on the disk this file is; the disk numbers
+    // themselves vary between writers of single-file archives.
+    if (end.disk != end.directory_disk) throw SPLIT;
 
     if (end.directory_size > directory_end || end.directory_offset > directory_end - end.directory_size) throw OUTSIDE;
     directory.prefix = directory_end - end.directory_size - end.directory_offset;

@@ -139,7 +139,8 @@ std::vector<ZipCentralRecord> central_records_parse(std::string_view bytes, std:
 // "ZipCentralDir: ZIP64 end record is not found.", "ZipCentralDir:
 // central directory lies outside the archive.", "ZipCentralDir: the
 // number of entries does not match the end record.", "ZipCentralDir:
-// archive split over several disks is out of support range.".
+// archive split over several disks is out of support range." (the end
+// record and the directory on different disks).
 ZipDirectory zip_directory_read(std::uint64_t archive_size, const ZipReadAt& read_at);
 
 // For every record, whether the bytes its member takes overlap those of

@@ -23,7 +23,8 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 //   +0  4  reserved
 //   +4     attributes, each: tag 2, size 2, data
 // Attribute 1 (24 bytes): modification, access, creation time, 8 bytes
-// each, unsigned 100 ns steps since 1601-01-01 UTC.
+// each, unsigned 100 ns steps since 1601-01-01 UTC (7-Zip leaves the
+// access and creation times 0).
 std::optional<std::int64_t> ntfs_time(std::string_view block) {
     const LeBytes bytes(block, "");
     for (std::size_t at = 4; at + 4 <= block.size();) {
@@ -32,6 +33,8 @@ std::optional<std::int64_t> ntfs_time(std::string_view block) {
         if (size > block.size() - at - 4) break;
         if (tag == 1 && size >= 8) {
             const auto ticks = static_cast<std::int64_t>(bytes.u64(at + 4) & 0x7FFFFFFFFFFFFFFF);
+            // 0 is a time that was not recorded.
+            if (ticks == 0) return std::nullopt;
             return floor_div(ticks, NTFS_TICKS_PER_SECOND) - NTFS_EPOCH_OFFSET;
         }
         at += 4 + std::size_t{size};

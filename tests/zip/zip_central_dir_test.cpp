@@ -338,6 +338,7 @@ TEST(ZipCentralDir, ExtraFieldValues) {
     // NTFS before 0x5455 when both are there; a block cut short is ignored.
     EXPECT_EQ(extra_modification_time(block(ZIP_EXTRA_TIMESTAMP, "\x01" + le(7, 4)) + ntfs), 1626352496);
     EXPECT_EQ(extra_modification_time(ntfs.substr(0, ntfs.size() - 1)), std::nullopt);
+    EXPECT_EQ(extra_modification_time(block(ZIP_EXTRA_NTFS, le(0, 4) + le(1, 2) + le(24, 2) + le(0, 24))), std::nullopt);
 }
 
 }  // namespace
