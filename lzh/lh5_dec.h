@@ -1,10 +1,10 @@
 // The -lh5- decoder: Huffman-coded blocks of literals and matches (LH5Dec)
 // and the ring window that turns matches back into bytes (LH5DecWindow).
 //
-// -lh4-, -lh6- and -lh7- are the same coding with another dictionary: the
-// farthest match reaches 4, 32 or 64 KiB back instead of 8 KiB, so the
-// position code has other sizes (LH5Params). Everything else below holds
-// for all four.
+// -lh4-, -lh6- and -lh7- are the same coding with another dictionary (4,
+// 32 or 64 KiB instead of 8 KiB), so the position code has other sizes
+// (LH5Params); -lh4- keeps the position code of -lh5-. Everything else
+// below holds for all four.
 //
 // A block starts with its symbol count (16 bits) and three code
 // descriptions, read most significant bit first:
@@ -27,9 +27,12 @@
 // length zero: its symbol costs no bits. Every LZH tool reads it so, and
 // archives of long runs depend on it.
 //
+// The ring starts as spaces, as LHA's own decoders have it, so that a match
+// reaching before the first byte copies what they would copy.
+//
 // Counts and symbols that address entries beyond the three tables (beyond
-// the method's position symbols, too) are corrupt data and are thrown as text, like the errors of the Huffman
-// tables themselves. The end of the data is not an error: it makes
+// the method's position symbols, too) are corrupt data and are thrown as
+// text, like the errors of the Huffman tables themselves. The end of the data is not an error: it makes
 // symbol_get return -1 from then on, and the window fills the rest of the
 // entry (see truncated_fill.h) so that its CRC check fails.
 #pragma once
