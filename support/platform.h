@@ -95,6 +95,8 @@ bool list_directory(const WideString& path, std::vector<DirectoryItem>& items);
 // "..", and on Windows no ":" (which would name a stream or a drive).
 // Anything else is refused as an error.
 
+// What stands at a name; error when its status cannot be read or the
+// name is not one component.
 enum class NodeKind { missing, file, directory, link, other, error };
 
 // Opaque handle of an open directory; null when none.

@@ -229,10 +229,12 @@ bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
 // An open directory is its checked absolute path with a trailing "\",
 // held in a heap cell. Windows offers no lookup relative to an open
 // directory through these services, so every function looks at the
-// name's attributes right before it uses it: a reparse point (a symbolic
-// link, a junction, a mount point) is a link and is never entered or
-// written through. The files are created and renamed with the flags that
-// act on the reparse point itself.
+// attributes of the name right before it uses it: a reparse point (a
+// symbolic link, a junction, a mount point) is a link and is never
+// entered or written through. The directories on the way were checked
+// when they were entered; a link that replaces one of them afterwards is
+// not seen. The files are created and renamed with the flags that act on
+// a reparse point itself.
 
 namespace {
 

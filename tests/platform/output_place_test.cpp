@@ -69,14 +69,6 @@ TEST(OutputPlace, EntersDirectoriesWithoutFollowingLinks) {
     EXPECT_FALSE(test_files::fs::exists(destination.dest() / "made"));
 }
 
-TEST(OutputPlace, ErrorLinesNameTheComponentThatRefused) {
-    EXPECT_EQ(place_error_line(u"link/x.txt", PlaceResult::link, u"link"),
-              u"link/x.txt >> リンク link を経由するので出力しない。\n");
-    EXPECT_EQ(place_error_line(u"f/x", PlaceResult::not_directory, u"f"), u"f/x >> f がフォルダでないので出力しない。\n");
-    EXPECT_EQ(place_error_line(u"a/b/x", PlaceResult::error, u"a/b"), u"a/b/x >> フォルダ a/b を開けないので出力しない。\n");
-    EXPECT_EQ(place_error_line(u"x", PlaceResult::ok, u""), u"");
-}
-
 TEST(OutputPlace, OpenParentKeepsOnlyTheLastNameFromBeingFollowed) {
     LinkDestination destination;
     REQUIRE_LINKS(destination);

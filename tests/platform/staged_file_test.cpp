@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <optional>
 #include <iostream>
 #include <string>
 
@@ -218,40 +219,33 @@ TEST(StagedFile, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
     test_files::CurrentDirectoryGuard guard;
     const fs::path disk = scratch / "disk";
     fs::create_directory(disk);
-    const std::string big(256 * 1024, 'x');
-    bool write_ok = true, committed = true;
 #ifndef _WIN32
     SmallFileSystem small(disk);
-    ASSERT_TRUE(platform::set_current_directory(disk.u16string()));
-    test_files::write_bytes(disk / "m.txt", "old");
-    StagedFile file;
-    ASSERT_TRUE(file.open(u"m.txt"));
+    std::optional<FileSizeLimit> limit;
     if (small.mounted()) {
         std::cout << "[ full disk ] a 64 KiB tmpfs" << std::endl;
-        write_ok = write_text(file, big);
-        committed = file.commit();
     } else {
+        limit.emplace(64 * 1024);
         std::cout << "[ full disk ] mounting is not allowed here: a file-size limit of 64 KiB injects the failure"
                   << std::endl;
-        FileSizeLimit limit(64 * 1024);
-        write_ok = write_text(file, big);
-        committed = file.commit();
     }
 #else
-    ASSERT_TRUE(platform::set_current_directory(disk.u16string()));
-    test_files::write_bytes(disk / "m.txt", "old");
     std::cout << "[ full disk ] no small file system on Windows: the writer reports the failure" << std::endl;
-    StagedFile file;
-    ASSERT_TRUE(file.open(u"m.txt"));
-    write_ok = write_text(file, big);
-    file.mark_failed();
-    committed = file.commit();
 #endif
-    // Either the write or the commit saw the failure; the commit never
-    // succeeds.
-    (void)write_ok;
-    EXPECT_FALSE(committed);
-    platform::set_current_directory(scratch.wide());
+    test_files::write_bytes(disk / "m.txt", "old");
+    ASSERT_TRUE(platform::set_current_directory(disk.u16string()));
+    {
+        StagedFile file;
+        ASSERT_TRUE(file.open(u"m.txt"));
+        // Either the write or the commit meets the failure; the commit
+        // never succeeds.
+        write_text(file, std::string(256 * 1024, 'x'));
+#ifdef _WIN32
+        file.mark_failed();
+#endif
+        EXPECT_FALSE(file.commit());
+    }
+    ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
     EXPECT_EQ(listing(disk), "m.txt");
     EXPECT_EQ(read_bytes(disk / "m.txt"), "old");
 }
