@@ -19,6 +19,7 @@
 #include "job_state.h"
 #include "platform.h"
 #include "scratch_directory.h"
+#include "test_options.h"
 #include "text_types.h"
 
 // Tests that run against both builds of the frame (kanna's and nomi's) name
@@ -105,13 +106,6 @@ public:
     }
 };
 
-// The options record as the launcher makes it, with the given bits.
-inline ArchiveOptions make_options(std::uint32_t flags = 0, std::int32_t code_page = 0) {
-    ArchiveOptions options;
-    init_archive_options(options);
-    options.flags = flags;
-    options.code_page = code_page;
-    return options;
-}
+using test_common::make_options;
 
 }  // namespace jobframe_test
