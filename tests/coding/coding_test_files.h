@@ -13,40 +13,17 @@
 #include <vector>
 
 #include "bit_order.h"
+#include "test_input_file.h"
 
 // Typed tests run once per bit order; TypeParam::value is the order.
 using BothOrders =
     ::testing::Types<std::integral_constant<coding::BitOrder, coding::BitOrder::MSB_FIRST>,
                      std::integral_constant<coding::BitOrder, coding::BitOrder::LSB_FIRST>>;
 
-class InputFile {
+class InputFile : public test_common::TestInputFile {
 public:
-    explicit InputFile(const std::vector<std::uint8_t>& bytes, const char* tag = "in") {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::string("coding_") + info->test_suite_name() + "_" + info->name() + "_" + tag +
-                ".bin";
-        for (char& c : path_) {
-            if (c == '/') c = '_';
-        }
-        std::FILE* out = std::fopen(path_.c_str(), "wb");
-        if (out == nullptr) throw std::runtime_error("cannot create " + path_);
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-        file_ = std::fopen(path_.c_str(), "rb");
-        if (file_ == nullptr) throw std::runtime_error("cannot open " + path_);
-    }
-    ~InputFile() {
-        if (file_ != nullptr) std::fclose(file_);
-        std::remove(path_.c_str());
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    std::FILE* get() const { return file_; }
-
-private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
+    explicit InputFile(const std::vector<std::uint8_t>& bytes, const char* tag = "in")
+        : TestInputFile(bytes, "coding", tag) {}
 };
 
 // Reads a whole file back (for output tests).

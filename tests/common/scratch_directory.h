@@ -1,8 +1,11 @@
 // A scratch directory for a test: fresh under the system's temporary
 // directory and removed with everything in it when the object goes; and
 // the current directory changed for as long as an object lives. Standard
-// library only, so that every test area can use it on both platforms.
+// library only (beside GoogleTest), so that every test area can use it on
+// both platforms.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -63,6 +66,24 @@ public:
 private:
     std::filesystem::path previous_;
     bool entered_ = false;
+};
+
+// A scratch directory that is the current directory while it lives (or
+// its subdirectory current, made first).
+class CurrentScratchDirectory : public ScratchDirectory {
+public:
+    explicit CurrentScratchDirectory(const std::string& tag, const std::string& current = "")
+        : ScratchDirectory(tag), current_(made(*this / current)) {
+        EXPECT_TRUE(current_.entered()) << root();
+    }
+
+private:
+    static const std::filesystem::path& made(const std::filesystem::path& directory) {
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        return directory;
+    }
+    CurrentDirectory current_;  // after the directory: left before it is removed
 };
 
 }  // namespace test_common

@@ -28,40 +28,15 @@
 #include "deflate_enc.h"
 #include "deflate_enc_reference.h"
 #include "deflate_parse.h"
+#include "test_input_file.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 // A file in the working directory, named after the running test, holding
 // the given bytes and open for reading.
-class SourceFile {
+class SourceFile : public test_common::TestInputFile {
 public:
-    explicit SourceFile(const Bytes& bytes, const char* tag = "src") {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::string("deflateenc_") + (info ? info->test_suite_name() : "env") + "_" +
-                (info ? info->name() : "all") + "_" + tag + ".bin";
-        for (char& c : path_) {
-            if (c == '/' || c == '\\') c = '_';
-        }
-        std::FILE* out = std::fopen(path_.c_str(), "wb");
-        if (out == nullptr) throw std::runtime_error("cannot create " + path_);
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-        file_ = std::fopen(path_.c_str(), "rb");
-        if (file_ == nullptr) throw std::runtime_error("cannot open " + path_);
-    }
-    ~SourceFile() {
-        if (file_ != nullptr) std::fclose(file_);
-        std::remove(path_.c_str());
-    }
-    SourceFile(const SourceFile&) = delete;
-    SourceFile& operator=(const SourceFile&) = delete;
-
-    std::FILE* get() const { return file_; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
+    explicit SourceFile(const Bytes& bytes, const char* tag = "src") : TestInputFile(bytes, "deflateenc", tag) {}
 };
 
 struct Encoded {

@@ -18,6 +18,8 @@
 #include "job_setup.h"
 #include "job_state.h"
 #include "platform.h"
+#include "scratch_directory.h"
+#include "test_options.h"
 #include "text_types.h"
 
 // Tests that run against both builds of the frame (kanna's and nomi's) name
@@ -85,32 +87,12 @@ public:
 
 // A new empty directory under the system's temporary directory, made the
 // current directory; the previous one is current again afterwards.
-class ScratchDirectory {
+class ScratchDirectory : public test_common::CurrentScratchDirectory {
 public:
-    ScratchDirectory() {
-        // Test programs run in parallel: the first name that can be created
-        // is ours.
-        const auto base = std::filesystem::temp_directory_path();
-        for (int serial = 0;; ++serial) {
-            root_ = base / ("jobframe_test_" + std::to_string(serial));
-            std::error_code ec;
-            if (std::filesystem::create_directory(root_, ec)) {
-                break;
-            }
-        }
-        platform::current_directory(previous_);
-        EXPECT_TRUE(platform::set_current_directory(path()));
-    }
-    ~ScratchDirectory() {
-        platform::set_current_directory(previous_);
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    ScratchDirectory() : CurrentScratchDirectory("jobframe") {}
 
-    WideString path() const { return root_.generic_u16string(); }
-    std::filesystem::path file(const WideString& relative) const { return root_ / std::filesystem::path(relative); }
+    WideString path() const { return root().generic_u16string(); }
+    std::filesystem::path file(const WideString& relative) const { return root() / std::filesystem::path(relative); }
 
     void make_file(const WideString& relative, const std::string& content = "x") const {
         std::ofstream out(file(relative), std::ios::binary);
@@ -122,19 +104,8 @@ public:
         std::ifstream in(file(relative), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-
-private:
-    std::filesystem::path root_;
-    WideString previous_;
 };
 
-// The options record as the launcher makes it, with the given bits.
-inline ArchiveOptions make_options(std::uint32_t flags = 0, std::int32_t code_page = 0) {
-    ArchiveOptions options;
-    init_archive_options(options);
-    options.flags = flags;
-    options.code_page = code_page;
-    return options;
-}
+using test_common::make_options;
 
 }  // namespace jobframe_test

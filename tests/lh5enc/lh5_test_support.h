@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lh5_enc.h"
+#include "test_input_file.h"
 
 namespace lh5_test {
 
@@ -20,28 +21,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A file in the working directory named after the running test (and a
 // tag), removed again on destruction.
-class TempFile {
+class TempFile : public test_common::TestInputFile {
 public:
-    explicit TempFile(const Bytes& bytes, const std::string& tag = "in") {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::string("lh5enc_") + info->test_suite_name() + "_" + info->name() + "_" + tag +
-                ".bin";
-        for (char& c : path_) {
-            if (c == '/' || c == '\\') c = '_';
-        }
-        std::FILE* out = std::fopen(path_.c_str(), "wb");
-        if (out == nullptr) throw std::runtime_error("cannot create " + path_);
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-    }
-    ~TempFile() { std::remove(path_.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    explicit TempFile(const Bytes& bytes, const std::string& tag = "in") : TestInputFile(bytes, "lh5enc", tag) {}
 };
 
 struct Compressed {

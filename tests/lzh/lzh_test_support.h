@@ -31,7 +31,9 @@
 #include "lzh_head_dec.h"
 #include "lzh_head_enc.h"
 #include "platform.h"
+#include "scratch_directory.h"
 #include "text_convert.h"
+#include "tsv_rows.h"
 
 namespace lzh_test {
 
@@ -457,46 +459,29 @@ private:
 // A fresh directory under the system's temporary directory with the
 // subdirectories dest (the current directory while the object lives, where
 // archives are extracted) and in (where the archives lie).
-class Scratch {
+class Scratch : public test_common::CurrentScratchDirectory {
 public:
-    explicit Scratch(const char* tag = "lzh") {
-        const fs::path base = fs::temp_directory_path();
-        for (int serial = 0;; ++serial) {
-            root_ = base / (std::string(tag) + "_test_" + std::to_string(serial));
-            std::error_code ec;
-            if (fs::create_directory(root_, ec)) break;
-        }
-        fs::create_directory(root_ / "dest");
-        fs::create_directory(root_ / "in");
-        platform::current_directory(previous_);
-        EXPECT_TRUE(platform::set_current_directory(wide(root_ / "dest")));
+    explicit Scratch(const char* tag = "lzh") : CurrentScratchDirectory(tag, "dest") {
+        fs::create_directory(root() / "in");
     }
-    ~Scratch() {
-        platform::set_current_directory(previous_);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
 
     static WideString wide(const fs::path& p) { return p.generic_u16string(); }
 
     // Empties the destination (and stays in it).
     void fresh_dest() const {
-        platform::set_current_directory(wide(root_));
+        platform::set_current_directory(wide(root()));
         fs::remove_all(dest());
         fs::create_directory(dest());
         EXPECT_TRUE(platform::set_current_directory(wide(dest())));
     }
 
-    fs::path root() const { return root_; }
-    fs::path dest() const { return root_ / "dest"; }
+    fs::path dest() const { return root() / "dest"; }
     fs::path at(const WideString& relative) const { return dest() / fs::path(relative); }
     WideString dest_wide() const { return wide(dest()); }
 
     // Writes an archive into in/ and returns its absolute path.
     WideString archive(const std::string& name, const ByteString& bytes) const {
-        const fs::path p = root_ / "in" / fs::path(wide_from_utf8(name));
+        const fs::path p = root() / "in" / fs::path(wide_from_utf8(name));
         std::ofstream(p, std::ios::binary) << bytes;
         return wide(p);
     }
@@ -534,16 +519,12 @@ public:
     // was written outside the destination.
     std::vector<std::string> root_names() const {
         std::vector<std::string> names;
-        for (const auto& item : fs::directory_iterator(root_)) {
+        for (const auto& item : fs::directory_iterator(root())) {
             names.push_back(utf8(item.path().filename().generic_u16string()));
         }
         std::sort(names.begin(), names.end());
         return names;
     }
-
-private:
-    fs::path root_;
-    WideString previous_;
 };
 
 // The source tree's fixture folder.
@@ -557,27 +538,14 @@ inline std::string read_binary(const fs::path& p) {
 }
 
 inline WideString Scratch::fixture(const std::string& relative) const {
-    const fs::path target = root_ / "in" / fs::path(wide_from_utf8(relative)).filename();
+    const fs::path target = root() / "in" / fs::path(wide_from_utf8(relative)).filename();
     std::ofstream(target, std::ios::binary) << read_binary(fixture_path(relative));
     return wide(target);
 }
 
 // Rows of a tab-separated fixture manifest ("#" lines skipped).
 inline std::vector<std::vector<std::string>> manifest_rows(const std::string& relative) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(read_binary(fixture_path(relative)));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        rows.push_back(fields);
-    }
-    return rows;
+    return test_common::tsv_rows(read_binary(fixture_path(relative)));
 }
 
 }  // namespace lzh_test

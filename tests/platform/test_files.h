@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "scratch_directory.h"
 #include "text_types.h"
 
 namespace test_files {
@@ -20,35 +20,14 @@ namespace fs = std::filesystem;
 
 // A fresh directory under the system's temporary directory; removed with
 // everything in it when the object goes.
-class ScratchDirectory {
+class ScratchDirectory : public test_common::ScratchDirectory {
 public:
-    ScratchDirectory() {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const fs::path candidate =
-                fs::temp_directory_path() / ("tsuchi-test-" + std::to_string(random()) + std::to_string(attempt));
-            std::error_code error;
-            if (fs::create_directory(candidate, error)) {
-                path_ = candidate;
-                return;
-            }
-        }
-    }
-    ~ScratchDirectory() {
-        std::error_code error;
-        if (!path_.empty()) fs::remove_all(path_, error);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    ScratchDirectory() : test_common::ScratchDirectory("platform") {}
 
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const fs::path& name) const { return path_ / name; }
+    const fs::path& path() const { return root(); }
     // The directory as the system's wide text, with native separators.
-    WideString wide() const { return path_.u16string(); }
-    WideString wide(const fs::path& name) const { return (path_ / name).u16string(); }
-
-private:
-    fs::path path_;
+    WideString wide() const { return root().u16string(); }
+    WideString wide(const fs::path& name) const { return (root() / name).u16string(); }
 };
 
 inline std::string read_bytes(const fs::path& file) {
@@ -76,18 +55,6 @@ inline std::string listing(const fs::path& directory) {
 }
 
 // Restores the current directory when the test is done with it.
-class CurrentDirectoryGuard {
-public:
-    CurrentDirectoryGuard() : saved_(fs::current_path()) {}
-    ~CurrentDirectoryGuard() {
-        std::error_code error;
-        fs::current_path(saved_, error);
-    }
-    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
-    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
-
-private:
-    fs::path saved_;
-};
+using CurrentDirectoryGuard = test_common::CurrentDirectory;
 
 }  // namespace test_files

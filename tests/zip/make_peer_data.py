@@ -75,17 +75,7 @@ TOP = [p.rstrip("/") for p, _, _ in TREE if "/" not in p.rstrip("/")]
 
 
 def build_tree(root):
-    for path, data, _ in TREE:
-        full = os.path.join(root, path)
-        if data is None:
-            os.makedirs(full, exist_ok=True)
-        else:
-            with open(full, "wb") as f:
-                f.write(data)
-    # Files first, then directories deepest first: writing into a directory
-    # changes its time.
-    for path, data, mtime in sorted(TREE, key=lambda e: (e[1] is None, -e[0].count("/"))):
-        os.utime(os.path.join(root, path), (mtime, mtime))
+    make_payload.write_tree(root, TREE)
 
 
 def write_manifest(path):

@@ -9,6 +9,7 @@
 
 #include "archive_exports.h"
 #include "message_box.h"
+#include "test_options.h"
 #include "zip_test_support.h"
 
 namespace ziptest {
@@ -21,11 +22,7 @@ struct DecodeRun {
 };
 
 inline ArchiveOptions default_options(std::uint32_t flags = 0, std::int32_t code_page = 0) {
-    ArchiveOptions options;
-    init_archive_options(options);
-    options.flags = flags;
-    options.code_page = code_page;
-    return options;
+    return test_common::make_options(flags, code_page);
 }
 
 inline DecodeRun zip_decode(const std::vector<fs::path>& archives, ArchiveOptions options = default_options(),

@@ -24,7 +24,9 @@
 #include "job_state.h"
 #include "archive_files.h"
 #include "platform.h"
+#include "scratch_directory.h"
 #include "text_types.h"
+#include "tsv_rows.h"
 #include "zip_entry.h"
 #include "zip_head_enc.h"
 
@@ -66,20 +68,7 @@ inline void write_file(const fs::path& path, const ByteString& bytes) {
 // The rows of a tab-separated file, "#" lines left out; empty when the
 // file cannot be read.
 inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        rows.push_back(fields);
-    }
-    return rows;
+    return test_common::tsv_rows(read_file(path));
 }
 
 // One file or directory of the tree payload, as its manifest lists it.
@@ -109,32 +98,9 @@ inline std::uint32_t crc32_of(const ByteString& bytes) {
 
 // A fresh empty directory under the system's temporary directory, made the
 // current directory; the previous one is current again afterwards.
-class ScratchDirectory {
+class ScratchDirectory : public test_common::CurrentScratchDirectory {
 public:
-    ScratchDirectory() {
-        const fs::path base = fs::temp_directory_path();
-        for (int serial = 0;; ++serial) {
-            root_ = base / ("zip_test_" + std::to_string(serial));
-            std::error_code error;
-            if (fs::create_directory(root_, error)) break;
-        }
-        platform::current_directory(previous_);
-        EXPECT_TRUE(platform::set_current_directory(wide_of(root_)));
-    }
-    ~ScratchDirectory() {
-        platform::set_current_directory(previous_);
-        std::error_code error;
-        fs::remove_all(root_, error);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const fs::path& root() const { return root_; }
-    fs::path operator/(const std::string& relative) const { return root_ / utf8_path(relative); }
-
-private:
-    fs::path root_;
-    WideString previous_;
+    ScratchDirectory() : CurrentScratchDirectory("zip") {}
 };
 
 // The job state a driver sees inside an export: set up from options (the
