@@ -8,7 +8,9 @@
 
 // Walks arguments[1..]; the first is the program itself. Switches start with
 // "/" or "-" and are applied at once, unknown ones dropped silently; paths go
-// to add_argument in command-line order. The component system is initialised
+// to add_argument in command-line order. On POSIX an argument that names an
+// existing file, or starts with "/" and is no known switch, is a path, and
+// "--" ends the switches. The component system is initialised
 // around the walk so that shortcuts can be resolved.
 void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments);
 
