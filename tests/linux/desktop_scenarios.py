@@ -66,26 +66,10 @@ class LinuxDesktop(Desktop):
             f.write(STAND_IN)
         os.chmod(stand_in, 0o755)
         self.real_zenity = shutil.which("zenity")
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            raise Failure("Xvfb did not start")
-        self.display = ":" + number
-        print("virtual display %s (Xvfb process %d)" % (self.display, self.xvfb.pid), flush=True)
+        self.start_display()
 
     def stop(self):
-        if self.xvfb is not None:
-            self.xvfb.send_signal(signal.SIGTERM)
-            try:
-                self.xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
+        self.stop_display()
 
     def env(self, lang):
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "WAYLAND_DISPLAY"}
