@@ -115,6 +115,9 @@ std::vector<SwitchCase> switch_cases()
         {{u"/L"}, with_format(ARCHIVE_LZH)}, {{u"-l"}, with_format(ARCHIVE_LZH)},
         {{u"/Z"}, with_format(ARCHIVE_ZIP)}, {{u"/z"}, with_format(ARCHIVE_ZIP)},
         {{u"/q"}, NOTHING}, {{u"-"}, NOTHING}, {{u"/1"}, NOTHING},
+#if defined(_WIN32)
+        {{u"/"}, NOTHING},  // on POSIX the root directory
+#endif
         {{u"/Ｌ"}, NOTHING},  // full-width L
         // Two characters.
         {{u"/BE"}, with_flags(OPT_BIG_ENDIAN)}, {{u"/be"}, with_flags(OPT_BIG_ENDIAN)},
@@ -353,6 +356,11 @@ const DefaultsCase DEFAULTS_CASES[] = {
     {"extraction with both libraries, Japanese system", MODE_EXTRACT, ARCHIVE_NONE, {}, 932, OPT_FF_SEPARATOR},
     {"ZIP extraction, Japanese system", MODE_EXTRACT, ARCHIVE_ZIP, {}, 932, 0},
     {"other archives, Japanese system", MODE_EXTRACT, ARCHIVE_OTHER, {}, 932, 0},
+#if !defined(_WIN32)
+    // A UTF-8 Linux system writes 0xFF between folders and reads it there.
+    {"LZH creation, UTF-8 system", MODE_CREATE, ARCHIVE_LZH, {}, 65001, LZH_HEADERS | OPT_FF_SEPARATOR},
+    {"LZH extraction, UTF-8 system", MODE_EXTRACT, ARCHIVE_LZH, {}, 65001, OPT_FF_SEPARATOR},
+#endif
 };
 
 void PrintTo(const DefaultsCase& row, std::ostream* out)
