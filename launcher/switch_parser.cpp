@@ -225,31 +225,41 @@ bool lzh_names_use_ff_separator(const ArchiveOptions& options)
 
 }  // namespace
 
-void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
+std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideString>& arguments)
 {
-    platform::com_initialize();
+    std::vector<bool> switches(arguments.size(), false);
 #if defined(_WIN32)
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        if (is_switch(arguments[i])) {
-            apply_switch(job, arguments[i]);
-        } else {
-            add_argument(job, arguments[i]);
-        }
+        switches[i] = is_switch(arguments[i]);
     }
 #else
-    // "--" ends the switches: every later argument is a path.
+    // "--" ends the switches: every later argument is a path. It counts as
+    // a switch itself, one that matches no row and so changes nothing.
     bool switches_ended = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const WideString& argument = arguments[i];
         if (!switches_ended && argument == u"--") {
             switches_ended = true;
-        } else if (switches_ended || is_path_argument(job, argument)) {
-            add_argument(job, argument);
+            switches[i] = true;
         } else {
-            apply_switch(job, argument);
+            switches[i] = !switches_ended && !is_path_argument(job, argument);
         }
     }
 #endif
+    return switches;
+}
+
+void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
+{
+    platform::com_initialize();
+    const std::vector<bool> switches = switch_arguments(job, arguments);
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (switches[i]) {
+            apply_switch(job, arguments[i]);
+        } else {
+            add_argument(job, arguments[i]);
+        }
+    }
     platform::com_uninitialize();
 }
 

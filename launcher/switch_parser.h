@@ -14,6 +14,10 @@
 // around the walk so that shortcuts can be resolved.
 void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments);
 
+// For each argument, whether parse_arguments takes it as a switch (the
+// first, the program, is not one).
+std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideString>& arguments);
+
 // The option bits the launcher adds on its own once mode, format and the
 // path lists are final: the 0xFF separator for LZH, and the default name
 // encoding of a new archive.

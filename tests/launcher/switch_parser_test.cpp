@@ -313,6 +313,11 @@ TEST_F(InScratchFolder, SlashArgumentsAreSwitchesOnlyWhenTheTablesKnowThem)
     EXPECT_EQ(job->mode, MODE_UNDECIDED);
     ASSERT_EQ(job->entries.size(), 1u);
     EXPECT_EQ(job->entries[0]->full_path, folder + u"/-x");
+
+    // The argument confirmation lays out the command line the same way.
+    const std::vector<bool> expected = {false, false, true, true, true, false, false};
+    EXPECT_EQ(switch_arguments(*job, {u"tsuchi", folder + u"/new.zip", u"/zip", u"-l", u"--", u"/zip", u"-x"}),
+              expected);
 }
 #endif
 
