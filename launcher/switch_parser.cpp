@@ -229,6 +229,7 @@ std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideS
 {
     std::vector<bool> switches(arguments.size(), false);
 #if defined(_WIN32)
+    static_cast<void>(job);  // the rule needs no look at the options
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         switches[i] = is_switch(arguments[i]);
     }
