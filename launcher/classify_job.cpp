@@ -32,13 +32,12 @@ bool stop(LaunchJob& job)
 Step confirm_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
 {
     WideString text;
+    const std::vector<bool> switches = switch_arguments(job, arguments);
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const WideString& argument = arguments[i];
         if (i > 1) {
-            const bool is_switch = !argument.empty() && (argument[0] == u'/' || argument[0] == u'-');
-            text += is_switch ? u" " : u"\n";
+            text += switches[i] ? u" " : u"\n";
         }
-        text += argument;
+        text += arguments[i];
     }
     text += u"\n  続行するか？、 [いいえ]で 中止。";
     return ask_yes_no(text, u"引数の確認!?") || stop(job);

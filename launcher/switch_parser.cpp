@@ -4,13 +4,15 @@
 // three characters) never reaches the destination rule. Letters A-Z match
 // either case, nothing else is folded, and a body that matches no row is
 // dropped without a word: the launcher is started by drag and drop and has
-// no console to complain on.
+// no console to complain on. On POSIX absolute paths start with "/" too:
+// see is_path_argument.
 #include "switch_parser.h"
 
 #include <cstdint>
 #include <limits>
 
 #include "classify_job.h"
+#include "file_system.h"
 #include "path_text.h"
 #include "platform.h"
 #include "text_convert.h"
@@ -59,16 +61,16 @@ std::int32_t read_decimal(const char16_t* text)
     return static_cast<std::int32_t>(value < LIMIT ? value : LIMIT - 1);
 }
 
-void apply_one_character(LaunchJob& job, char16_t c)
+bool apply_one_character(LaunchJob& job, char16_t c)
 {
     switch (c) {
-    case u'2': job.options.flags |= OPT_UTF16; break;
-    case u'8': job.options.flags |= OPT_UTF8; break;
-    case u'C': case u'c': case u'P': case u'p': job.mode = MODE_CREATE; break;
-    case u'D': case u'd': case u'U': case u'u': case u'X': case u'x': job.mode = MODE_EXTRACT; break;
-    case u'L': case u'l': job.format = ARCHIVE_LZH; break;
-    case u'Z': case u'z': job.format = ARCHIVE_ZIP; break;
-    default: break;
+    case u'2': job.options.flags |= OPT_UTF16; return true;
+    case u'8': job.options.flags |= OPT_UTF8; return true;
+    case u'C': case u'c': case u'P': case u'p': job.mode = MODE_CREATE; return true;
+    case u'D': case u'd': case u'U': case u'u': case u'X': case u'x': job.mode = MODE_EXTRACT; return true;
+    case u'L': case u'l': job.format = ARCHIVE_LZH; return true;
+    case u'Z': case u'z': job.format = ARCHIVE_ZIP; return true;
+    default: return false;
     }
 }
 
@@ -104,7 +106,7 @@ bool apply_flag(LaunchJob& job, const char16_t* body, const FlagSwitch (&table)[
     return false;
 }
 
-void apply_three_characters(LaunchJob& job, const char16_t* body)
+bool apply_three_characters(LaunchJob& job, const char16_t* body)
 {
     if (equal_nocase(body, u"lzh")) {
         job.format = ARCHIVE_LZH;
@@ -115,13 +117,14 @@ void apply_three_characters(LaunchJob& job, const char16_t* body)
     } else if (equal_nocase(body, u"cnf")) {
         job.confirm_arguments = true;
     } else {
-        apply_flag(job, body, THREE_CHARACTER_FLAGS);
+        return apply_flag(job, body, THREE_CHARACTER_FLAGS);
     }
+    return true;
 }
 
 // Bodies of four or more characters: the valued switches first, then the
 // long flag names. A prefix only matches when a value follows it.
-void apply_long(LaunchJob& job, const char16_t* body)
+bool apply_long(LaunchJob& job, const char16_t* body)
 {
     const char16_t* value = match_prefix(body, u"D:", true);
     if (value == nullptr) {
@@ -130,7 +133,7 @@ void apply_long(LaunchJob& job, const char16_t* body)
     if (value != nullptr) {
         job.mode = MODE_EXTRACT;
         job.destination = value;
-        return;
+        return true;
     }
     if ((value = match_prefix(body, u"CP:", true)) != nullptr) {
         const std::int32_t n = read_decimal(value);
@@ -139,7 +142,7 @@ void apply_long(LaunchJob& job, const char16_t* body)
         if (n != 0 || value[0] == u'0') {
             job.options.flags |= OPT_CODEPAGE_SET;
         }
-        return;
+        return true;
     }
     if ((value = match_prefix(body, u"LC:", true)) != nullptr) {
         // The name must fit the record's array with its terminator; a longer
@@ -151,29 +154,53 @@ void apply_long(LaunchJob& job, const char16_t* body)
             }
             job.options.locale_name_ref = job.options.locale_name;
         }
-        return;
+        return true;
     }
     if ((value = match_prefix(body, u"dlg:", true)) != nullptr) {
         const std::int32_t n = read_decimal(value);
         if (n != 0) {
             job.options.dialog_limit = n;
         }
-        return;
+        return true;
     }
-    apply_flag(job, body, LONG_FLAGS);
+    return apply_flag(job, body, LONG_FLAGS);
 }
 
-void apply_switch(LaunchJob& job, const WideString& argument)
+// Applies a switch; false when its body matches no row of the tables.
+bool apply_switch(LaunchJob& job, const WideString& argument)
 {
     const WideString body = argument.substr(1);
     switch (body.size()) {
-    case 0: break;
-    case 1: apply_one_character(job, body[0]); break;
-    case 2: apply_flag(job, body.c_str(), TWO_CHARACTER_FLAGS); break;
-    case 3: apply_three_characters(job, body.c_str()); break;
-    default: apply_long(job, body.c_str()); break;
+    case 0: return false;
+    case 1: return apply_one_character(job, body[0]);
+    case 2: return apply_flag(job, body.c_str(), TWO_CHARACTER_FLAGS);
+    case 3: return apply_three_characters(job, body.c_str());
+    default: return apply_long(job, body.c_str());
     }
 }
+
+#if !defined(_WIN32)
+// Whether a switch-like argument is a switch of the tables, found by
+// applying it to a job of its own.
+bool is_known_switch(const LaunchJob& job, const WideString& argument)
+{
+    LaunchJob scratch(job.options);
+    return apply_switch(scratch, argument);
+}
+
+// On POSIX every absolute path starts with "/", and a file manager hands
+// over nothing else. There an argument is a path when it names something
+// that exists, or when it starts with "/" and is no switch of the tables:
+// "/home/me/new.zip" is the archive to create while "/zip", "/cp:932" and
+// "/D:/tmp/out" stay switches. Unknown "-" arguments are still dropped.
+bool is_path_argument(const LaunchJob& job, const WideString& argument)
+{
+    if (!is_switch(argument) || path_kind_of(argument.c_str()) != PATH_MISSING) {
+        return true;
+    }
+    return argument[0] == u'/' && !is_known_switch(job, argument);
+}
+#endif
 
 // Whether names of the job's LZH archives are Japanese code-page names that
 // use byte 0xFF between directories. Unicode names never carry it in their
@@ -193,16 +220,42 @@ bool lzh_names_use_ff_separator(const ArchiveOptions& options)
     if (options.locale_name[0] != 0) {
         return is_japanese_locale_name(options.locale_name);
     }
-    return platform::ansi_code_page() == CODE_PAGE_JAPANESE;
+    return platform::system_names_use_ff_separator();
 }
 
 }  // namespace
 
+std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideString>& arguments)
+{
+    std::vector<bool> switches(arguments.size(), false);
+#if defined(_WIN32)
+    static_cast<void>(job);  // the rule needs no look at the options
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        switches[i] = is_switch(arguments[i]);
+    }
+#else
+    // "--" ends the switches: every later argument is a path. It counts as
+    // a switch itself, one that matches no row and so changes nothing.
+    bool switches_ended = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const WideString& argument = arguments[i];
+        if (!switches_ended && argument == u"--") {
+            switches_ended = true;
+            switches[i] = true;
+        } else {
+            switches[i] = !switches_ended && !is_path_argument(job, argument);
+        }
+    }
+#endif
+    return switches;
+}
+
 void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
 {
     platform::com_initialize();
+    const std::vector<bool> switches = switch_arguments(job, arguments);
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        if (is_switch(arguments[i])) {
+        if (switches[i]) {
             apply_switch(job, arguments[i]);
         } else {
             add_argument(job, arguments[i]);
@@ -237,7 +290,7 @@ void apply_name_encoding_defaults(LaunchJob& job)
     if ((options.flags & (OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER)) == 0) {
         options.flags |= OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER;
         if (!job.no_auto_ff && (options.flags & OPT_FF_SEPARATOR) == 0 &&
-            platform::ansi_code_page() == CODE_PAGE_JAPANESE) {
+            platform::system_names_use_ff_separator()) {
             options.flags |= OPT_FF_SEPARATOR;
         }
     }

@@ -147,15 +147,23 @@ bool from_local_time(const LocalTime& local, std::int64_t& utc_seconds);
 // ---- code pages ------------------------------------------------------------
 
 // The system's ANSI code page (GetACP). On Linux it is derived from the
-// locale environment, or from the override below.
+// locale environment (ansi_code_page_for_locale), or from the override below.
 int ansi_code_page();
 // Test hook: a non-zero value replaces the detected ANSI code page.
 void set_ansi_code_page_override(int code_page);
+// The system code page of a POSIX locale name: 65001 (UTF-8) for a locale
+// with the UTF-8 codeset ("ja_JP.UTF-8", "C.UTF-8", "en_US.utf8") and for
+// the bare "C" and "POSIX"; for a legacy codeset, the language's code page.
+int ansi_code_page_for_locale(const char* locale_name);
 // The ANSI code page Windows uses for the language of a POSIX locale name
 // such as "ja_JP.UTF-8" or "sr_RS@latin": 932 for Japanese, 936/950 for
 // Chinese, 949 Korean, 1251 Cyrillic languages, ...; 1252 for anything else,
 // "C" and "POSIX" included. The codeset part of the name is ignored.
-int ansi_code_page_for_locale(const char* locale_name);
+int language_code_page_for_locale(const char* locale_name);
+// Whether names of this system's LZH archives separate directories with
+// byte 0xFF by default: on a Japanese system (code page 932), and on Linux
+// also under UTF-8, where byte 0xFF never occurs in a name.
+bool system_names_use_ff_separator();
 
 // Whether conversions with this code page are available (GetCPInfo).
 bool code_page_available(int code_page);

@@ -10,13 +10,19 @@
 //   an archive.
 // - Absolute paths are formed lexically against the current directory, as
 //   GetFullPathNameW does: "." and ".." are resolved, links are not followed.
+// - The system code page of a UTF-8 locale is 65001; bytes decoded in it
+//   that are not UTF-8 are read as Shift-JIS or the language's code page
+//   (system_decoding_code_page).
 // - Code pages are converted through iconv, with the replacements of the
 //   Win32 conversions: a character the code page cannot hold becomes "?"
 //   (there is no best-fit mapping: "é" is "?" in code page 932, not "e");
 //   undecodable bytes become U+FFFD (UTF-8), U+30FB (932) or "?", and make
 //   the conversion fail under CONVERT_ERR_INVALID.
-// - Message boxes are prompts on the terminal (standard output and input).
+// - Message boxes are dialog windows when the program runs on a desktop
+//   without a terminal (platform_posix_dialogs.cpp), else prompts on the
+//   terminal (standard output and input).
 #include "platform.h"
+#include "platform_posix_dialogs.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -560,6 +566,50 @@ WideString link_target(const ByteView& file) {
 
 int ansi_override = 0;
 
+// The locale name in force, from the environment in the C library's order
+// of precedence.
+const char* locale_environment() {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return "C";
+}
+
+bool has_lead_byte(int code_page, const char* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (is_lead_byte(code_page, static_cast<unsigned char>(bytes[i]))) return true;
+    }
+    return false;
+}
+
+// The code page that decodes bytes handed over as "the system code page"
+// when that is UTF-8. Names in archives carry no mark of their code page
+// (LZH archives without a code-page record, ZIP archives without the UTF-8
+// bit), and on a Linux system they come from everywhere: UTF-8 from Linux
+// and newer tools, Shift-JIS from Japanese Windows and jlha, a Western code
+// page from Western Windows. Bytes that are valid UTF-8 are UTF-8. Else,
+// for a Japanese or Western language (and C), bytes that are valid
+// Shift-JIS are code page 932 when they hold a double-byte character
+// (Western text seldom forms such pairs without breaking one somewhere),
+// or under a Japanese locale also when they are single bytes only (so
+// half-width katakana are Japanese there and Latin-1 letters elsewhere);
+// everything else is code page 1252, which decodes every byte. Other
+// languages read their own code page.
+int system_decoding_code_page(const char* source, std::size_t count) {
+    const int language = language_code_page_for_locale(locale_environment());
+    const int length = count > static_cast<std::size_t>(INT_MAX) ? -1 : static_cast<int>(count);
+    if (length < 0 || multibyte_to_wide(CP_UTF8, CONVERT_ERR_INVALID, source, length, nullptr, 0) > 0) {
+        return CP_UTF8;
+    }
+    if (language != 932 && language != 1252) return language;
+    if ((language == 932 || has_lead_byte(932, source, count)) &&
+        multibyte_to_wide(932, CONVERT_ERR_INVALID, source, length, nullptr, 0) > 0) {
+        return 932;
+    }
+    return 1252;
+}
+
 }  // namespace
 
 // ======================================================================
@@ -974,12 +1024,12 @@ void set_ansi_code_page_override(int code_page) { ansi_override = code_page; }
 
 int ansi_code_page() {
     if (ansi_override != 0) return ansi_override;
-    // The locale environment in the C library's order of precedence.
-    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && value[0] != '\0') return ansi_code_page_for_locale(value);
-    }
-    return ansi_code_page_for_locale("C");
+    return ansi_code_page_for_locale(locale_environment());
+}
+
+bool system_names_use_ff_separator() {
+    const int code_page = ansi_code_page();
+    return code_page == 932 || code_page == CP_UTF8;
 }
 
 bool code_page_available(int code_page) {
@@ -1054,7 +1104,10 @@ int multibyte_to_wide(int code_page, unsigned flags, const char* source, int sou
                       char16_t* destination, int capacity) {
     std::size_t count;
     if (!source_extent(source, source_length, count) || capacity < 0) return 0;
-    const int resolved = resolve_code_page(code_page);
+    int resolved = resolve_code_page(code_page);
+    if (resolved == CP_UTF8 && code_page != CP_UTF8 && ansi_override == 0) {
+        resolved = system_decoding_code_page(source, count);
+    }
     Converter cd(WIDE_CHARSET, iconv_name(resolved));
     if (!cd.ok()) return 0;
 
@@ -1208,6 +1261,8 @@ std::int64_t current_time_seconds() { return static_cast<std::int64_t>(time(null
 
 BoxAnswer message_box(const WideString& text, const WideString& title, BoxKind kind) {
     if (box_handler()) return box_handler()(text, title, kind);
+    BoxAnswer answer;
+    if (dialog_window_box(to_utf8(text, false), to_utf8(title, false), kind, answer)) return answer;
     return terminal_box(text, title, kind);
 }
 

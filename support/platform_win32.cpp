@@ -418,6 +418,8 @@ void set_ansi_code_page_override(int code_page) { ansi_override = code_page; }
 
 int ansi_code_page() { return ansi_override != 0 ? ansi_override : static_cast<int>(GetACP()); }
 
+bool system_names_use_ff_separator() { return ansi_code_page() == 932; }
+
 bool code_page_available(int code_page) {
     CPINFO info;
     return GetCPInfo(static_cast<UINT>(effective_code_page(code_page)), &info) != 0;

@@ -5,10 +5,17 @@
 // job and system code page.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "file_system.h"
 #include "platform.h"
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 #include "switch_parser.h"
 #include "text_convert.h"
 
@@ -107,7 +114,10 @@ std::vector<SwitchCase> switch_cases()
         {{u"/x"}, with_mode(MODE_EXTRACT)}, {{u"-X"}, with_mode(MODE_EXTRACT)},
         {{u"/L"}, with_format(ARCHIVE_LZH)}, {{u"-l"}, with_format(ARCHIVE_LZH)},
         {{u"/Z"}, with_format(ARCHIVE_ZIP)}, {{u"/z"}, with_format(ARCHIVE_ZIP)},
-        {{u"/q"}, NOTHING}, {{u"/"}, NOTHING}, {{u"-"}, NOTHING}, {{u"/1"}, NOTHING},
+        {{u"/q"}, NOTHING}, {{u"-"}, NOTHING}, {{u"/1"}, NOTHING},
+#if defined(_WIN32)
+        {{u"/"}, NOTHING},  // on POSIX the root directory
+#endif
         {{u"/Ｌ"}, NOTHING},  // full-width L
         // Two characters.
         {{u"/BE"}, with_flags(OPT_BIG_ENDIAN)}, {{u"/be"}, with_flags(OPT_BIG_ENDIAN)},
@@ -203,6 +213,114 @@ TEST_P(SwitchRule, SetsExactlyItsFields)
 
 INSTANTIATE_TEST_SUITE_P(Launcher, SwitchRule, testing::ValuesIn(switch_cases()));
 
+#if !defined(_WIN32)
+// ---- switches and paths on POSIX ----------------------------------------------
+
+namespace fs = std::filesystem;
+
+// A fresh empty folder made the current directory for one test.
+class InScratchFolder : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = fs::current_path();
+        folder_ = fs::temp_directory_path() / ("tsuchi-switch-paths-" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        fs::current_path(folder_);
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous_);
+        fs::remove_all(folder_);
+    }
+    std::unique_ptr<LaunchJob> parse(const std::vector<std::u16string>& args)
+    {
+        ArchiveOptions defaults;
+        init_archive_options(defaults);
+        auto job = std::make_unique<LaunchJob>(defaults);
+        std::vector<WideString> arguments = {u"tsuchi"};
+        arguments.insert(arguments.end(), args.begin(), args.end());
+        parse_arguments(*job, arguments);
+        return job;
+    }
+    fs::path previous_, folder_;
+};
+
+// Every switch of the tables, spelled with "-" so that a file of the same
+// name can lie in the current directory: missing, it is the switch; there,
+// it is a path and changes nothing else.
+TEST_F(InScratchFolder, EverySwitchYieldsToAnExistingFileOfItsName)
+{
+    int tried = 0;
+    for (const SwitchCase& row : switch_cases()) {
+        if (row.switches.size() != 1 || row.switches[0].find_first_of(u"/\\", 1) != std::u16string::npos) {
+            continue;
+        }
+        const std::u16string spelled = u"-" + row.switches[0].substr(1);
+        SCOPED_TRACE(utf8_from_wide(spelled));
+        const auto as_switch = parse({spelled});
+        EXPECT_TRUE(as_switch->entries.empty());
+        const fs::path file = folder_ / fs::path(utf8_from_wide(spelled));
+        std::ofstream(file) << "x";
+        const auto as_path = parse({spelled});
+        ASSERT_EQ(as_path->entries.size(), 1u);
+        EXPECT_EQ(as_path->entries[0]->path_kind, PATH_FILE);
+        EXPECT_EQ(utf8_from_wide(as_path->entries[0]->full_path), file.string());
+        EXPECT_EQ(as_path->options.flags, 0u);
+        EXPECT_EQ(as_path->mode, MODE_UNDECIDED);
+        EXPECT_EQ(as_path->format, ARCHIVE_NONE);
+        EXPECT_TRUE(as_path->destination.empty());
+        fs::remove(file);
+        ++tried;
+    }
+    EXPECT_GT(tried, 60);
+}
+
+// Arguments that start with "/": a switch of the tables stays one unless
+// something of that name exists; anything else is an absolute path, and
+// after "--" everything is.
+TEST_F(InScratchFolder, SlashArgumentsAreSwitchesOnlyWhenTheTablesKnowThem)
+{
+    const std::u16string folder = wide_from_utf8(folder_.string());
+    const std::u16string new_zip = folder + u"/new.zip";
+    std::ofstream(folder_ / "docs.txt") << "x";
+
+    auto job = parse({folder + u"/docs.txt", u"/zip", u"/D:/tmp/out", u"/cp:932", new_zip, u"/C"});
+    ASSERT_EQ(job->entries.size(), 1u);
+    EXPECT_EQ(job->entries[0]->full_path, folder + u"/docs.txt");
+    EXPECT_EQ(job->new_archive_name, new_zip);
+    EXPECT_EQ(job->format, ARCHIVE_ZIP);
+    EXPECT_EQ(job->mode, MODE_CREATE);
+    EXPECT_EQ(job->destination, u"/tmp/out");
+    EXPECT_EQ(job->options.code_page, 932);
+
+    // Not in the tables: paths (missing ones without an archive name are
+    // dropped, as every missing path is).
+    job = parse({u"/q", u"/zipx", u"/D:", folder + u"/other.lzh"});
+    EXPECT_EQ(job->format, ARCHIVE_NONE);
+    EXPECT_EQ(job->new_archive_name, folder + u"/other.lzh");
+
+    // The root exists: a path, not an ignored switch.
+    job = parse({u"/"});
+    ASSERT_EQ(job->entries.size(), 1u);
+    EXPECT_EQ(job->entries[0]->path_kind, PATH_DIRECTORY);
+
+    // After "--" nothing is a switch; "--" itself is no path.
+    std::ofstream(folder_ / "-x") << "x";
+    job = parse({u"-l", u"--", u"/zip", u"-x", u"--"});
+    EXPECT_EQ(job->format, ARCHIVE_LZH);
+    EXPECT_EQ(job->mode, MODE_UNDECIDED);
+    ASSERT_EQ(job->entries.size(), 1u);
+    EXPECT_EQ(job->entries[0]->full_path, folder + u"/-x");
+
+    // The argument confirmation lays out the command line the same way.
+    const std::vector<bool> expected = {false, false, true, true, true, false, false};
+    EXPECT_EQ(switch_arguments(*job, {u"tsuchi", folder + u"/new.zip", u"/zip", u"-l", u"--", u"/zip", u"-x"}),
+              expected);
+}
+#endif
+
 // ---- automatic bits ----------------------------------------------------------
 
 struct DefaultsCase {
@@ -243,6 +361,11 @@ const DefaultsCase DEFAULTS_CASES[] = {
     {"extraction with both libraries, Japanese system", MODE_EXTRACT, ARCHIVE_NONE, {}, 932, OPT_FF_SEPARATOR},
     {"ZIP extraction, Japanese system", MODE_EXTRACT, ARCHIVE_ZIP, {}, 932, 0},
     {"other archives, Japanese system", MODE_EXTRACT, ARCHIVE_OTHER, {}, 932, 0},
+#if !defined(_WIN32)
+    // A UTF-8 Linux system writes 0xFF between folders and reads it there.
+    {"LZH creation, UTF-8 system", MODE_CREATE, ARCHIVE_LZH, {}, 65001, LZH_HEADERS | OPT_FF_SEPARATOR},
+    {"LZH extraction, UTF-8 system", MODE_EXTRACT, ARCHIVE_LZH, {}, 65001, OPT_FF_SEPARATOR},
+#endif
 };
 
 void PrintTo(const DefaultsCase& row, std::ostream* out)

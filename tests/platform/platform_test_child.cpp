@@ -8,6 +8,9 @@
 //       unread on standard input.
 //   platform_test_child acp <result-file>
 //       writes the ANSI code page the platform finds for its environment.
+//   platform_test_child decode <hex-bytes> <result-file>
+//       decodes the bytes in the system code page (CP_ACP) and writes the
+//       text in UTF-8.
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -15,6 +18,7 @@
 
 #include "message_box.h"
 #include "platform.h"
+#include "text_convert.h"
 
 namespace {
 
@@ -30,6 +34,19 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "acp" && argc == 3) {
         std::ofstream(argv[2]) << platform::ansi_code_page();
+        return 0;
+    }
+    if (mode == "decode" && argc == 4) {
+        const std::string hex = argv[2];
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        }
+        WideString text(bytes.size() + 1, u'\0');
+        const int units = platform::multibyte_to_wide(0, 0, bytes.c_str(), -1, text.data(),
+                                                      static_cast<int>(text.size()));
+        text.resize(units > 0 ? static_cast<std::size_t>(units - 1) : 0);
+        std::ofstream(argv[3], std::ios::binary) << utf8_from_wide(text);
         return 0;
     }
     if (mode == "box" && argc == 5) {
@@ -50,6 +67,6 @@ int main(int argc, char** argv) {
         std::ofstream(argv[4], std::ios::binary) << answer << "|" << rest;
         return 0;
     }
-    std::cerr << "usage: platform_test_child box KIND TEXT FILE | acp FILE\n";
+    std::cerr << "usage: platform_test_child box KIND TEXT FILE | acp FILE | decode HEX FILE\n";
     return 2;
 }

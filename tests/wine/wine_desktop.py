@@ -87,6 +87,17 @@ class Desktop:
         locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
         if not any(name.lower().replace("-", "") == "ja_jp.utf8" for name in locales):
             raise Failure("the ja_JP.UTF-8 locale is not generated (locale-gen)")
+        self.start_display()
+        # A prefix of the scenarios' own, made once; the Mono and Gecko
+        # installers are left out, or their questions would be boxes too.
+        env = self.env(JA)
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        subprocess.run([self.wine, "wineboot", "-u"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        subprocess.run([self.wineserver, "-w"], env=env, timeout=300)
+        self.start_server()
+
+    def start_display(self):
         # Xvfb picks a free display number itself and writes it to the pipe.
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -99,14 +110,15 @@ class Desktop:
             raise Failure("Xvfb did not start")
         self.display = ":" + number
         print("virtual display %s (Xvfb process %d)" % (self.display, self.xvfb.pid), flush=True)
-        # A prefix of the scenarios' own, made once; the Mono and Gecko
-        # installers are left out, or their questions would be boxes too.
-        env = self.env(JA)
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
-        subprocess.run([self.wine, "wineboot", "-u"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
-        subprocess.run([self.wineserver, "-w"], env=env, timeout=300)
-        self.start_server()
+
+    def stop_display(self):
+        if self.xvfb is not None:
+            self.xvfb.send_signal(signal.SIGTERM)
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
 
     def start_server(self):
         # One server for the whole run, kept alive between scenarios: a
@@ -126,13 +138,7 @@ class Desktop:
     def stop(self):
         if self.display is not None:
             self.stop_server()
-        if self.xvfb is not None:
-            self.xvfb.send_signal(signal.SIGTERM)
-            try:
-                self.xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
+        self.stop_display()
 
     def env(self, lang):
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
