@@ -53,9 +53,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     // The entry holds local wall-clock time; the C library decides whether
     // daylight saving applied to it.
     std::int64_t seconds = 0;
-    const platform::LocalTime local{entry.year, entry.month, entry.day,
-                                    entry.hour, entry.minute, entry.second};
-    if (!platform::from_local_time(local, seconds)) seconds = 0;
+    if (!from_date_record(entry.time, seconds)) seconds = 0;
     put(head_enc::TIME, static_cast<std::uint32_t>(seconds), 4);
     put(head_enc::DATA_CRC, entry.data_crc, 2);
     bytes[head_enc::OS_ID] = entry.os_id;

@@ -29,7 +29,7 @@ void common_fields_put(const ZipEntry& entry, ByteString& out) {
     int_put(out, static_cast<std::uint32_t>(entry.version_needed), 2);
     int_put(out, entry.flags | entry.name_flags, 2);
     int_put(out, static_cast<std::uint32_t>(entry.method), 2);
-    int_put(out, dos_stamp_of({entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second}), 4);
+    int_put(out, dos_stamp_of(entry.time), 4);
     int_put(out, entry.crc, 4);
     int_put(out, static_cast<std::uint32_t>(entry.compressed_size), 4);
     int_put(out, static_cast<std::uint32_t>(entry.uncompressed_size), 4);

@@ -157,12 +157,7 @@ inline ByteString member_bytes(const Member& m,
     const std::string stored = m.stored.value_or(m.data);
     entry.compressed_size = static_cast<std::int64_t>(stored.size());
     entry.original_size = static_cast<std::int64_t>(m.data.size());
-    entry.year = m.year;
-    entry.month = m.month;
-    entry.day = m.day;
-    entry.hour = m.hour;
-    entry.minute = m.minute;
-    entry.second = m.second;
+    entry.time = {m.year, m.month, m.day, m.hour, m.minute, m.second};
     entry.data_crc = m.crc.value_or(crc16(m.data));
     entry.name = m.name;
     entry.directory = m.directory;

@@ -72,12 +72,12 @@ ZipEntry sample_entry() {
     entry.compressed_size = 0x1234;
     entry.uncompressed_size = 0x56789A;
     entry.crc = 0xCAFEF00D;
-    entry.year = 2021;
-    entry.month = 7;
-    entry.day = 15;
-    entry.hour = 12;
-    entry.minute = 34;
-    entry.second = 57;  // stored as 56
+    entry.time.year = 2021;
+    entry.time.month = 7;
+    entry.time.day = 15;
+    entry.time.hour = 12;
+    entry.time.minute = 34;
+    entry.time.second = 57;  // stored as 56
     entry.path = u"d/a.txt";
     return entry;
 }
