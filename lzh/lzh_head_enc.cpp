@@ -66,22 +66,30 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     ByteString unicode_directory;
     bool code_page_record = false;
     bool own_code_page = false;  // the code page came from this entry's conversions
+    // The code page the record names: the one the conversions used.
+    std::int32_t code_page = 0;
+    const auto take_code_page = [&](const EncodedName& encoded) {
+        if ((encoded.flags & NAME_CODEPAGE_HEADER) == 0) return false;
+        code_page = encoded.code_page;
+        return true;
+    };
     if (!entry.name.empty()) {
         ByteString unicode;
-        encode_stored_name(entry.name, unicode, 0);
-        if (job.name_result_flags & NAME_UNICODE_HEADER) {
+        const EncodedName encoded = encode_stored_name(entry.name, unicode, 0);
+        if (encoded.flags & NAME_UNICODE_HEADER) {
             ByteString narrow;
             if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
             if (job.cp_header_with_unicode) {
-                encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE);
-                if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+                if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE))) {
+                    code_page_record = own_code_page = true;
+                }
             } else {
                 narrow = ascii_fallback_name(unicode);
             }
             add_record(EXT_NAME, narrow);
             unicode_name = unicode;
         } else {
-            if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+            if (take_code_page(encoded)) code_page_record = own_code_page = true;
             add_record(EXT_NAME, unicode);
         }
     }
@@ -93,20 +101,20 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         if (!node.converted) {
             if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
             ByteString converted;
-            encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
-            if (job.name_result_flags & NAME_UNICODE_HEADER) {
+            EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
+            if (encoded.flags & NAME_UNICODE_HEADER) {
                 node.unicode_form = converted;
                 if (job.cp_header_with_unicode) {
                     if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
-                    encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
+                    encoded = encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
                 } else {
                     node.narrow_form = ascii_fallback_name(node.unicode_form);
                 }
             } else {
                 node.narrow_form = converted;
             }
-            if (job.name_result_flags & NAME_CODEPAGE_HEADER) {
-                node.code_page = job.header_code_page;
+            if (take_code_page(encoded)) {
+                node.code_page = code_page;
                 if (!code_page_record) own_code_page = true;
             }
             node.converted = true;
@@ -118,7 +126,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         unicode_directory = node.unicode_form;
         if (node.code_page != 0 && !code_page_record) {
             code_page_record = true;
-            job.header_code_page = node.code_page;
+            code_page = node.code_page;
         }
     }
 
@@ -127,11 +135,11 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         const int width = job.cp_header_4byte ? 4 : 2;
         ByteString value;
         for (int i = 0; i < width; ++i) {
-            value.push_back(static_cast<char>(static_cast<std::uint32_t>(job.header_code_page) >> (8 * i)));
+            value.push_back(static_cast<char>(static_cast<std::uint32_t>(code_page) >> (8 * i)));
         }
         add_record(EXT_CODE_PAGE, value);
         if (job.report_on && own_code_page) {
-            job.report_text += u"└H46(cp): " + int_to_wide(job.header_code_page) + u"\n";
+            job.report_text += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
         }
     }
     if (!unicode_name.empty()) add_record(EXT_UNICODE_NAME, unicode_name);

@@ -19,8 +19,8 @@ void int_put(ByteString& out, std::uint32_t value, int width) {
 // built; the central header then repeats it and its flag.
 void stored_name_make(ZipEntry& entry) {
     if (!entry.stored_name.empty()) return;
-    encode_stored_name(entry.path, entry.stored_name, 0);
-    entry.name_flags = (job_state().name_result_flags & NAME_UTF8) != 0 ? ZIP_FLAG_UTF8 : 0;
+    const EncodedName encoded = encode_stored_name(entry.path, entry.stored_name, 0);
+    entry.name_flags = (encoded.flags & NAME_UTF8) != 0 ? ZIP_FLAG_UTF8 : 0;
 }
 
 // The fields that both headers share, from version needed to the extra
