@@ -42,21 +42,21 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     JobState& job = job_state();
 
     // ---- the fixed fields ----
-    bytes.assign(head_enc::BASE_SIZE, 0);
+    bytes.assign(head::LEVEL2_BASE_SIZE, 0);
     for (std::size_t i = 0; i < head::METHOD_SIZE && i < entry.method.size(); ++i) {
-        bytes[head_enc::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
+        bytes[head::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
     }
-    bytes[head_enc::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
-    bytes[head_enc::LEVEL] = 2;
-    put(head_enc::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
-    put(head_enc::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
+    bytes[head::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
+    bytes[head::LEVEL] = 2;
+    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
+    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
     // The entry holds local wall-clock time; the C library decides whether
     // daylight saving applied to it.
     std::int64_t seconds = 0;
     if (!from_date_record(entry.time, seconds)) seconds = 0;
-    put(head_enc::TIME, static_cast<std::uint32_t>(seconds), 4);
-    put(head_enc::DATA_CRC, entry.data_crc, 2);
-    bytes[head_enc::OS_ID] = entry.os_id;
+    put(head::TIME, static_cast<std::uint32_t>(seconds), 4);
+    put(head::LEVEL2_CRC, entry.data_crc, 2);
+    bytes[head::LEVEL2_OS] = entry.os_id;
 
     // ---- the name records ----
     // The UTF-16LE records go after the code-page record: a reader may take
@@ -149,7 +149,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     // multiple of 256 gets a third data byte, 0, in this record.
     const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
     const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
-    put(head_enc::LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
+    put(head::LEVEL2_LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
 
     CrcTable16 crc;
     crc.update(bytes.data(), bytes.size());
