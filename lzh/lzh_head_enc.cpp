@@ -1,10 +1,10 @@
 // Writing level-2 LZH headers (see lzh_head_enc.h for the byte layout).
 #include "lzh_head_enc.h"
 
+#include "header_bytes.h"
 #include "job_state.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
-#include "platform.h"
 #include "stored_name.h"
 #include "text_convert.h"
 
@@ -20,10 +20,7 @@ constexpr std::size_t RECORD_OVERHEAD = 3;
 }  // namespace
 
 void LZHHeadEnc::put(std::size_t offset, std::uint32_t value, int n) {
-    if (bytes.size() < offset + static_cast<std::size_t>(n)) bytes.resize(offset + static_cast<std::size_t>(n), 0);
-    for (int i = 0; i < n; ++i) {
-        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    coding::int_put(bytes, offset, value, static_cast<std::size_t>(n));
 }
 
 std::size_t LZHHeadEnc::add_record(int type, const ByteString& data) {

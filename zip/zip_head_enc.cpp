@@ -1,6 +1,7 @@
 #include "zip_head_enc.h"
 
 #include "date_record.h"
+#include "header_bytes.h"
 #include "job_state.h"
 #include "stored_name.h"
 
@@ -8,11 +9,8 @@ namespace {
 
 constexpr std::uint32_t VERSION_MADE_BY = 20;
 
-void int_put(ByteString& out, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        out.push_back(static_cast<char>(value & 0xFF));
-        value >>= 8;
-    }
+void int_put(ByteString& out, std::uint32_t value, std::size_t width) {
+    coding::int_put(out, out.size(), value, width);
 }
 
 // The stored name is made once, when the first header of the entry is
