@@ -55,22 +55,24 @@ namespace lzh {
 
 // Offsets of the fixed header fields.
 namespace head {
-constexpr std::size_t LEVEL0_LENGTH = 0;  // 1 byte, H - 2 (levels 0 and 1)
-constexpr std::size_t LEVEL2_LENGTH = 0;  // 2 bytes, H (level 2)
-constexpr std::size_t METHOD = 2;
-constexpr std::size_t METHOD_SIZE = 5;
-constexpr std::size_t COMPRESSED_SIZE = 7;
-constexpr std::size_t ORIGINAL_SIZE = 11;
-constexpr std::size_t TIME = 15;
-constexpr std::size_t ATTRIBUTE = 19;
-constexpr std::size_t LEVEL = 20;
-constexpr std::size_t FIXED_SIZE = 21;       // bytes read before the level is known
-constexpr std::size_t NAME_LENGTH = 21;      // levels 0 and 1
-constexpr std::size_t NAME = 22;             // levels 0 and 1
-constexpr std::size_t LEVEL2_CRC = 21;
-constexpr std::size_t LEVEL2_OS = 23;
-constexpr std::size_t LEVEL2_FIRST_SIZE = 24;
-constexpr std::size_t LEVEL2_BASE_SIZE = 26;  // through the first size field
+enum : std::size_t {
+    LEVEL0_LENGTH = 0,  // 1 byte, H - 2 (levels 0 and 1)
+    LEVEL2_LENGTH = 0,  // 2 bytes, H (level 2)
+    METHOD = 2,
+    METHOD_SIZE = 5,
+    COMPRESSED_SIZE = 7,
+    ORIGINAL_SIZE = 11,
+    TIME = 15,
+    ATTRIBUTE = 19,
+    LEVEL = 20,
+    FIXED_SIZE = 21,       // bytes read before the level is known
+    NAME_LENGTH = 21,      // levels 0 and 1
+    NAME = 22,             // levels 0 and 1
+    LEVEL2_CRC = 21,
+    LEVEL2_OS = 23,
+    LEVEL2_FIRST_SIZE = 24,
+    LEVEL2_BASE_SIZE = 26,  // through the first size field
+};
 }  // namespace head
 
 // Extended header types.

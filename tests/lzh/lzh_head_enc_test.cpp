@@ -53,17 +53,8 @@ std::vector<Record> records_of(const ByteString& h) {
     return records;
 }
 
-class LzhHeadEnc : public ::testing::Test {
+class LzhHeadEnc : public LzhJobTest {
 protected:
-    void SetUp() override {
-        reset_job();
-        platform::set_ansi_code_page_override(1252);
-        init_archive_options(options);
-    }
-    void TearDown() override {
-        reset_job();
-        platform::set_ansi_code_page_override(0);
-    }
     // A creation job with these option bits, as LZHEncode sets it up.
     void start_creation(std::uint32_t flags, std::int32_t code_page = 0) {
         options.flags = flags;
@@ -72,7 +63,6 @@ protected:
         ASSERT_TRUE(setup_job(&options));
     }
 
-    ArchiveOptions options;
     TimeZone utc{"UTC0"};
 };
 

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive_options.h"
 #include "job_setup.h"
 #include "job_state.h"
 #include "member_path.h"
@@ -408,6 +409,23 @@ inline void reset_job() {
     restore_locale();
     job_state() = JobState{};
 }
+
+// The fixture of the tests that run jobs of the LZH library: a fresh job
+// state, the ANSI code page 1252 and default options in each test.
+class LzhJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_job();
+        platform::set_ansi_code_page_override(1252);
+        init_archive_options(options);
+    }
+    void TearDown() override {
+        reset_job();
+        platform::set_ansi_code_page_override(0);
+    }
+
+    ArchiveOptions options;
+};
 
 // The time zone for the C library's local-time conversions, set for the
 // lifetime of the object. POSIX rules, which both C libraries read.
