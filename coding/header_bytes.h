@@ -1,5 +1,5 @@
 // HeaderBytes: the bytes of one archive header as they are read, and its
-// little-endian fields. The header readers of both libraries collect a
+// little-endian fields; int_put writes such fields. The header readers of both libraries collect a
 // header here byte by byte and take their fields from it; a field that lies
 // beyond the bytes read is a damaged (cut) header and is thrown as text.
 #pragma once
@@ -49,5 +49,15 @@ public:
 
     std::string bytes;  // every byte of the header read so far
 };
+
+// The header writers' side: value as width little-endian bytes at offset of
+// bytes (a string or a byte vector), which grows with zeros to hold them.
+template <class Bytes>
+void int_put(Bytes& bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
+    if (bytes.size() < offset + width) bytes.resize(offset + width, 0);
+    for (std::size_t i = 0; i < width; ++i) {
+        bytes[offset + i] = static_cast<typename Bytes::value_type>(value >> (8 * i));
+    }
+}
 
 }  // namespace coding

@@ -32,3 +32,10 @@ std::uint32_t dos_stamp_of(const DateRecord& time);
 
 // The fields of a stamp, second doubled.
 DateRecord dos_time_of(std::uint32_t stamp);
+
+// Seconds since 1970 (UTC) as local wall-clock time; false (time unchanged)
+// when the platform cannot convert them.
+bool to_date_record(std::int64_t utc_seconds, DateRecord& time);
+// Local wall-clock time to seconds since 1970; daylight saving is decided
+// for that date by the runtime library. False when it cannot convert.
+bool from_date_record(const DateRecord& time, std::int64_t& utc_seconds);

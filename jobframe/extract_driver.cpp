@@ -12,12 +12,6 @@ void set_member_time(const WideString& path, std::int64_t exact_time, const Date
     platform::FileStatus status;
     if (platform::file_status(path, status) != platform::StatResult::ok) return;
     std::int64_t seconds = exact_time;
-    if (seconds < 0) {
-        // Local wall-clock time; the conversion decides daylight saving for
-        // that date itself.
-        const platform::LocalTime local{local_time.year, local_time.month, local_time.day,
-                                        local_time.hour, local_time.minute, local_time.second};
-        if (!platform::from_local_time(local, seconds)) return;
-    }
+    if (seconds < 0 && !from_date_record(local_time, seconds)) return;
     platform::set_file_time(path, seconds);
 }

@@ -4,27 +4,20 @@
 //
 // A library brings, in one traits type L:
 //   L::Source         its member source, made from the open archive file:
-//                       bool next(L::Member&)  the next member; false at the
-//                                              end of the archive. Damage is
-//                                              thrown as text, the member
-//                                              then holding the names read
-//                                              before it.
-//                       void skip()            passes over the member's data
-//                       void decode(L::Decoder, L::FileDecOutStream&)
-//                                              the member's data through the
-//                                              decoder into the sink
-//   L::Member         ExtractMember<method id type>
-//   L::Decoder        a member decoder: (bit stream, sink) -> void
-//   L::FileDecOutStream  the sink of its coding set (CRC engine)
-//   L::decoder_for(method)  the decoder of a method; null when unsupported
+//                       Member              ExtractMember<its method id>
+//                       bool next(Member&)  the next member; false at the
+//                                           end of the archive. Damage is
+//                                           thrown as text, the member then
+//                                           holding the names read before it.
+//                       void skip()         passes over the member's data
+//                       void decode(decoder, sink)
+//                                           the member's data through the
+//                                           decoder into the sink
+//   L::Coding         its coding set (coding_set.h): the sink and its CRC
+//   L::decoder_for(method)  the member decoder of a method, a function
+//                     (bit stream, sink); null when the method is not read
 //   L::method_text(method)  the method as the error line names it
-// and the few ways in which the two libraries have always behaved
-// differently, as constants:
-//   SPLIT_NAME        a name's directories move into the directory part:
-//                     boxes and the CRC line show the last component only
-//   UNSUPPORTED_METHOD_ENDS_ARCHIVE, TRAILING_SEPARATOR_IS_DIRECTORY,
-//   WRITE_FAILURE_ENDS_ARCHIVE (and its thrown WRITE_FAILURE_TEXT)
-//   NAME_FAILED_LINE, OVERWRITE_QUESTION, SKIP_REPORT_LINE  texts
+//   L::RULES          the ways in which the libraries differ (ExtractRules)
 //
 // Per member the driver decodes the names, checks the output path, makes
 // the directories, asks before an existing file is overwritten, writes the
@@ -44,6 +37,26 @@
 #include "platform.h"
 #include "text_types.h"
 
+// What the two libraries have always done differently, and keep doing so
+// that no archive extracts otherwise than it did. The defaults are the LZH
+// library's.
+struct ExtractRules {
+    // A name's directories move into the directory part: boxes and the CRC
+    // line show the last component only.
+    bool split_name = false;
+    // A member of an unknown method ends the archive instead of being
+    // skipped with an error line.
+    bool unsupported_method_ends_archive = false;
+    // A path ending in a separator is a directory entry.
+    bool trailing_separator_is_directory = false;
+    // When not null, a member that could not be written ends the archive
+    // with this text instead of getting an error line.
+    const char* write_failure_text = nullptr;
+    const char16_t* name_failed_line = u"内部ファイル名の取得に失敗 >>スキップ!\n";
+    const char16_t* overwrite_question = u"\n既に存在するが上書きする？、[いいえ]で スキップ、[キャンセル]で 中止。";
+    const char16_t* skip_report_line = u"   >> スキップ！\n";
+};
+
 // The overwrite question for an existing file: yes, no or cancel (a box
 // closed otherwise counts as cancel).
 platform::BoxAnswer ask_overwrite(const WideString& question);
@@ -56,24 +69,25 @@ void extract_archive(OutputFile& output, const WideString& archive_path) {
     JobState& job = job_state();
     InputFile archive;
     if (!archive.open(archive_path)) throw "decode: file is not found.";
+    constexpr ExtractRules rules = L::RULES;
     typename L::Source source(archive.file());
-    typename L::Member member;
+    typename L::Source::Member member;
 
     for (;;) {
         try {
             if (!source.next(member)) return;
         } catch (const char*) {
             // The names read before the damage still appear in the report.
-            if (job.report_on) decode_member_path(member.name_parts, L::SPLIT_NAME);
+            if (job.report_on) decode_member_path(member.name_parts, rules.split_name);
             throw;
         }
-        const MemberPath names = decode_member_path(member.name_parts, L::SPLIT_NAME);
+        const MemberPath names = decode_member_path(member.name_parts, rules.split_name);
         const WideString path = names.full();
-        const typename L::Decoder decoder = L::decoder_for(member.method);
-        if (decoder == nullptr && L::UNSUPPORTED_METHOD_ENDS_ARCHIVE) return;
+        const auto decoder = L::decoder_for(member.method);
+        if (decoder == nullptr && rules.unsupported_method_ends_archive) return;
 
         if (!is_safe_output_path(path)) {
-            job.error_text += L::NAME_FAILED_LINE;
+            job.error_text += rules.name_failed_line;
             source.skip();
             continue;
         }
@@ -85,16 +99,16 @@ void extract_archive(OutputFile& output, const WideString& archive_path) {
         // A failure shows up when the output cannot be opened.
         const WideString directory = output_directory_of(path);
         if (!directory.empty()) DirPath(directory).make();
-        if (member.directory_entry || (L::TRAILING_SEPARATOR_IS_DIRECTORY && ends_with_separator(path))) {
+        if (member.directory_entry || (rules.trailing_separator_is_directory && ends_with_separator(path))) {
             source.skip();  // nothing, unless the header says otherwise
             continue;
         }
 
         // A path whose status cannot be read is taken for an existing file.
         if (path_exists(path.c_str()) != 0) {
-            const platform::BoxAnswer answer = ask_overwrite(names.name + L::OVERWRITE_QUESTION);
+            const platform::BoxAnswer answer = ask_overwrite(names.name + rules.overwrite_question);
             if (answer == platform::BoxAnswer::no) {
-                if (job.report_on) job.report_text += L::SKIP_REPORT_LINE;
+                if (job.report_on) job.report_text += rules.skip_report_line;
                 job.error_text += path + u" >>スキップ！\n";
                 source.skip();
                 continue;
@@ -111,11 +125,11 @@ void extract_archive(OutputFile& output, const WideString& archive_path) {
             continue;
         }
 
-        typename L::FileDecOutStream out(output.file(), member.size);
+        typename L::Coding::FileDecOutStream out(output.file(), member.size);
         source.decode(decoder, out);
         const bool closed = output.close();
         if (out.write_failed() || !closed) {
-            if constexpr (L::WRITE_FAILURE_ENDS_ARCHIVE) throw L::WRITE_FAILURE_TEXT;
+            if (rules.write_failure_text != nullptr) throw rules.write_failure_text;
             job.error_text += path + u" >>出力の書き込みに失敗\n";
         } else if (out.crc.stored_value() != member.crc || out.count != member.size) {
             job.error_text += names.name + u" >> CRC error!\n";

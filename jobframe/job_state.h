@@ -21,7 +21,7 @@ enum : std::uint8_t {
     LOCALE_PROCESS = 2,  // the process's character-type locale was set
 };
 
-// Result bits of the last encode_stored_name call (name_result_flags).
+// The forms encode_stored_name chose (EncodedName::flags).
 enum : std::uint32_t {
     NAME_ASCII = 0x1,
     NAME_UTF8 = 0x8,
@@ -65,8 +65,6 @@ struct JobState {
     bool cp_header_with_unicode = false;
     bool cp_header_4byte = true;
     std::int32_t ansi_code_page = 0;
-    std::int32_t header_code_page = 0;
-    std::uint32_t name_result_flags = 0;
 };
 
 // The library's job state; the same object for the frame, the drivers and

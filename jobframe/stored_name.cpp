@@ -185,153 +185,170 @@ ByteString directory_record_separators(ByteString bytes, bool utf16) {
     return bytes;
 }
 
+// The form in which a name's bytes are decoded. The archive's own marks (a
+// Unicode name record, a code-page record) decide it; otherwise the options
+// and the ZIP UTF-8 bit do, and a byte-order mark in the bytes overrides
+// which Unicode form.
+struct DecodeForm {
+    bool utf8 = false;
+    bool utf16 = false;           // with the options' byte order
+    bool utf16_record = false;    // an LZH Unicode record: always little-endian
+    bool code_page_record = false;
+    bool ascii = false;           // the bytes as they are
+    bool ff = false;              // 0xFF (U+FFFF) separates directories
+};
+
+DecodeForm choose_form(const ByteString& bytes, std::uint32_t hint, std::uint32_t flags) {
+    DecodeForm form;
+    form.utf16_record = (hint & HINT_UTF16LE) != 0;
+    form.code_page_record = (hint & HINT_CODE_PAGE) != 0;
+    form.ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
+    if (form.utf16_record || form.code_page_record) return form;
+    form.utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0;
+    form.utf16 = (flags & OPT_UTF16) != 0;
+    if (!form.utf8 && !form.utf16) return form;
+    const int bom = detect_bom(bytes);
+    if (bom == 2 || bom == 3) {
+        if (form.utf8) {
+            form.utf8 = false;
+            form.utf16 = true;
+        }
+    } else if (bom == 8) {
+        if (form.utf16) {
+            form.utf16 = false;
+            form.utf8 = true;
+        }
+    } else if (form.utf16 && (flags & OPT_BOM)) {
+        form.utf16 = false;  // a mark was promised and is absent
+    } else if (form.utf8 && is_ascii_name(bytes, form.ff)) {
+        // ASCII bytes are their own UTF-8 and are taken as they are; so is
+        // an ASCII directory written with 0xFF separators (0xFF is no byte
+        // of UTF-8). Writers store ASCII names in one byte per character
+        // even with both Unicode options, so the ASCII form also wins over
+        // UTF-16 here; decoding the bytes as UTF-16 as well would put a
+        // second, garbled copy in front of the name.
+        form.utf8 = false;
+        form.utf16 = false;
+        form.ascii = true;
+    }
+    return form;
+}
+
+// The Unicode forms; false (name untouched) for the others.
+bool convert_unicode(const ByteString& bytes, const DecodeForm& form, std::uint32_t flags, WideString& name,
+                     WideString& label) {
+    const bool use_std = use_std_converters(flags);
+    if (form.utf8) {
+        decode_utf8(bytes, name, use_std);
+        label = u"UTF-8";
+        return true;
+    }
+    if (form.utf16 || form.utf16_record) {
+        const bool big_endian = (flags & OPT_BIG_ENDIAN) != 0 && !form.utf16_record;
+        decode_utf16(bytes, name, big_endian, use_std);
+        label = u"UTF-16";
+        return true;
+    }
+    return false;
+}
+
+// 0xFF separators become the user's separator character: U+FFFF in a
+// converted name, the byte 0xFF in bytes still to be converted. 0xFF is no
+// character of the ASCII range nor a lead or trail byte of code page 932,
+// so it can be replaced before either conversion sees the bytes. True when
+// the bytes are ASCII then.
+bool split_separators(ByteString& bytes, WideString& name, bool converted, char separator) {
+    if (converted) {
+        for (char16_t& c : name) {
+            if (c == UTF16_SEPARATOR) c = static_cast<unsigned char>(separator);
+        }
+        return false;
+    }
+    bool ascii = true;
+    for (char& b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u == 0xFF) {
+            b = separator;
+        } else if (u >= 0x80) {
+            ascii = false;
+        }
+    }
+    return ascii;
+}
+
+// The narrow forms: the archive's code page, the options' code page (0 is
+// the ANSI code page) or the job's locale.
+WideString convert_narrow(const ByteString& bytes, bool code_page_record, std::int32_t archive_code_page,
+                          const ArchiveOptions& options, const JobState& job, WideString& name) {
+    if (code_page_record || options.locale_name_ref == nullptr) {
+        const std::int32_t code_page = code_page_record ? archive_code_page : options.code_page;
+        code_page_to_wide(bytes, name, code_page, true);
+        return u"cp " + int_to_wide(code_page);
+    }
+    if (job.locale_object != nullptr) {
+        locale_bytes_to_wide(bytes, name, true, job.locale_object);
+        return u"(locale_t)";
+    }
+    locale_bytes_to_wide(bytes, name, true);
+    return u"(locale)";
+}
+
+// Makes the name creatable below the current directory; the number of
+// changes made.
+int sanitise_name(WideString& name, std::uint32_t length_limit) {
+    int fixes = 0;
+    if (name.empty()) {
+        name = u"0_" + random_wide_string(18, false);
+        fixes = 1;
+    } else if (name.size() > length_limit) {
+        name.erase(0, name.size() - length_limit);
+        fixes = 1;
+    }
+    fixes += replace_invalid_name_chars(name);
+    fixes += neutralize_leading_separators(name);
+    fixes += neutralize_dot_components(name);
+    return fixes;
+}
+
 }  // namespace
 
 void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, std::int32_t code_page) {
     JobState& job = job_state();
     const ArchiveOptions options = options_snapshot(job);
     const std::uint32_t flags = options.flags;
-    const bool use_std = use_std_converters(flags);
     name.clear();
     if ((hint & HINT_DIRECTORY_RECORD) != 0 && (flags & OPT_FF_SEPARATOR) == 0) {
         bytes = directory_record_separators(std::move(bytes), (hint & HINT_UTF16LE) != 0);
     }
+    const DecodeForm form = choose_form(bytes, hint, flags);
+    const WideString raw = job.report_on ? hex_list(bytes) : WideString();
 
-    // The archive's own marks (a Unicode name record, a code-page record)
-    // decide the form; otherwise the options and the ZIP UTF-8 bit do, and
-    // a byte-order mark in the bytes overrides which Unicode form.
-    const bool unicode_hint = (hint & HINT_UTF16LE) != 0;
-    const bool cp_hint = (hint & HINT_CODE_PAGE) != 0;
-    bool utf8 = false;
-    bool utf16 = false;
-    bool ascii = false;
-    const bool ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
-    if (!unicode_hint && !cp_hint) {
-        utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0;
-        utf16 = (flags & OPT_UTF16) != 0;
-        if (utf8 || utf16) {
-            const int bom = detect_bom(bytes);
-            if (bom == 2 || bom == 3) {
-                if (utf8) {
-                    utf8 = false;
-                    utf16 = true;
-                }
-            } else if (bom == 8) {
-                if (utf16) {
-                    utf16 = false;
-                    utf8 = true;
-                }
-            } else if (utf16 && (flags & OPT_BOM)) {
-                utf16 = false;  // a mark was promised and is absent
-            } else if (utf8 && is_ascii_name(bytes, ff)) {
-                // ASCII bytes are their own UTF-8 and are taken as they are;
-                // so is an ASCII directory written with 0xFF separators
-                // (0xFF is no byte of UTF-8).
-                // Writers store ASCII names in one byte per character even
-                // with both Unicode options, so the ASCII form also wins
-                // over UTF-16 here; decoding the bytes as UTF-16 as well
-                // would put a second, garbled copy in front of the name.
-                utf8 = false;
-                utf16 = false;
-                ascii = true;
-            }
-        }
-    }
-
-    WideString raw;
-    if (job.report_on) {
-        raw = hex_list(bytes);
-    }
-
-    bool converted = true;
     WideString label;
-    if (utf8) {
-        decode_utf8(bytes, name, use_std);
-        label = u"UTF-8";
-    } else if (utf16 || unicode_hint) {
-        // The LZH Unicode records are always little-endian.
-        const bool big_endian = (flags & OPT_BIG_ENDIAN) != 0 && !unicode_hint;
-        decode_utf16(bytes, name, big_endian, use_std);
-        label = u"UTF-16";
-    } else {
-        converted = false;
-    }
-
-    const char16_t separator = static_cast<unsigned char>(job.separator_byte);
-    if (ff) {
-        if (converted) {
-            for (char16_t& c : name) {
-                if (c == UTF16_SEPARATOR) {
-                    c = separator;
-                }
-            }
-        } else {
-            // 0xFF is no character of the ASCII range nor a lead or trail
-            // byte of code page 932, so it can be replaced before either
-            // conversion sees the bytes.
-            ascii = true;
-            for (char& b : bytes) {
-                const auto u = static_cast<unsigned char>(b);
-                if (u == 0xFF) {
-                    b = job.separator_byte;
-                } else if (u >= 0x80) {
-                    ascii = false;
-                }
-            }
-        }
-    }
-
-    if (ascii || (!ff && !converted && is_ascii(bytes))) {
-        for (char b : bytes) {
-            name.push_back(static_cast<unsigned char>(b));
-        }
+    bool converted = convert_unicode(bytes, form, flags, name, label);
+    bool ascii = form.ascii;
+    if (form.ff) ascii = split_separators(bytes, name, converted, job.separator_byte);
+    if (ascii || (!form.ff && !converted && is_ascii(bytes))) {
+        for (const char b : bytes) name.push_back(static_cast<unsigned char>(b));
         label = u"Ascii";
         converted = true;
     }
-
-    if (!converted) {
-        if (cp_hint || options.locale_name_ref == nullptr) {
-            // 0 is the ANSI code page.
-            const std::int32_t used = cp_hint ? code_page : options.code_page;
-            code_page_to_wide(bytes, name, used, true);
-            label = u"cp " + int_to_wide(used);
-        } else if (job.locale_object != nullptr) {
-            locale_bytes_to_wide(bytes, name, true, job.locale_object);
-            label = u"(locale_t)";
-        } else {
-            locale_bytes_to_wide(bytes, name, true);
-            label = u"(locale)";
-        }
-    }
+    if (!converted) label = convert_narrow(bytes, form.code_page_record, code_page, options, job, name);
 
     if (job.report_on) {
         job.report_text += raw + u"\n └";
-        if (!label.empty()) {
-            job.report_text += label + u":";
-        }
+        if (!label.empty()) job.report_text += label + u":";
         job.report_text += u" " + name + u"\n";
     }
-
-    // The name must be creatable below the current directory.
-    int fixes = 0;
-    if (name.empty()) {
-        name = u"0_" + random_wide_string(18, false);
-        fixes = 1;
-    } else if (name.size() > job.name_length_limit) {
-        name.erase(0, name.size() - job.name_length_limit);
-        fixes = 1;
-    }
-    fixes += replace_invalid_name_chars(name);
-    fixes += neutralize_leading_separators(name);
-    fixes += neutralize_dot_components(name);
-    if (job.report_on && fixes > 0) {
-        job.report_text += u" └修正> " + name + u"\n";
-    }
+    const int fixes = sanitise_name(name, job.name_length_limit);
+    if (job.report_on && fixes > 0) job.report_text += u" └修正> " + name + u"\n";
 }
 
 // ---- encoding -----------------------------------------------------------------
 
-void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode) {
+namespace {
+
+// result gathers the forms over the components of a split directory path.
+void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, EncodedName& result) {
     JobState& job = job_state();
     const ArchiveOptions options = options_snapshot(job);
     const std::uint32_t flags = options.flags;
@@ -354,15 +371,11 @@ void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t
     const bool plain_allowed = !((flags & OPT_UTF16) != 0 && (flags & OPT_BOM) == 0);
     const std::size_t start = bytes.size();
 
-    if (top) {
-        job.name_result_flags = 0;
-    }
-
     if (plain_allowed && top && is_ascii(name)) {
         for (char16_t c : name) {
             bytes.push_back(ff && is_separator(c) ? FF_SEPARATOR : static_cast<char>(c & 0xFF));
         }
-        job.name_result_flags |= NAME_ASCII;
+        result.flags |= NAME_ASCII;
         if (job.report_on) {
             job.report_text += name + u"\n└Ascii: " + hex_list(bytes.substr(start)) + u"\n";
         }
@@ -385,19 +398,19 @@ void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t
     if (unicode) {
         const bool bom = (flags & OPT_BOM) != 0 && !unicode_header;
         if (bom) {
-            job.name_result_flags |= NAME_BOM;
+            result.flags |= NAME_BOM;
         }
         if (flags & OPT_UTF8) {
             bytes += encode_utf8(source, bom, use_std);
-            job.name_result_flags |= NAME_UTF8;
+            result.flags |= NAME_UTF8;
             label = u"UTF-8";
         } else {
             // The LZH Unicode header is always little-endian.
             const bool big_endian = (flags & OPT_BIG_ENDIAN) != 0 && !unicode_header;
             bytes += encode_utf16(source, bom, big_endian, use_std);
-            job.name_result_flags |= NAME_UTF16;
+            result.flags |= NAME_UTF16;
             if (unicode_header) {
-                job.name_result_flags |= NAME_UNICODE_HEADER;
+                result.flags |= NAME_UNICODE_HEADER;
             }
             label = u"UTF-16";
         }
@@ -411,18 +424,17 @@ void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t
         } else {
             const int produced = wide_to_code_page(source, bytes, options.code_page, true);
             if (produced > 0 && options.code_page == CODE_PAGE_UTF8) {
-                job.name_result_flags |= NAME_UTF8;
+                result.flags |= NAME_UTF8;
                 if (flags & OPT_BOM) {
                     bytes.insert(start, "\xEF\xBB\xBF");
                 }
             }
             if (job.cp_header) {
-                if ((job.name_result_flags & NAME_CODEPAGE_HEADER) == 0) {
-                    job.name_result_flags |= NAME_CODEPAGE_HEADER;
-                    job.header_code_page =
-                        options.code_page != 0 ? options.code_page : job.ansi_code_page;
+                if ((result.flags & NAME_CODEPAGE_HEADER) == 0) {
+                    result.flags |= NAME_CODEPAGE_HEADER;
+                    result.code_page = options.code_page != 0 ? options.code_page : job.ansi_code_page;
                     if (job.report_on) {
-                        const WideString cp = u"cp" + int_to_wide(job.header_code_page);
+                        const WideString cp = u"cp" + int_to_wide(result.code_page);
                         if (top) {
                             label = cp;
                         } else {
@@ -455,7 +467,7 @@ void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t
             // Empty components (two separators in a row) convert to nothing.
             if (i > begin) {
                 ByteString piece;
-                encode_stored_name(name.substr(begin, i - begin), piece, component_mode);
+                encode_name(name.substr(begin, i - begin), piece, component_mode, result);
                 bytes += piece;
             }
             if (at_end) {
@@ -478,6 +490,14 @@ void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t
         }
         job.report_text += hex_list(bytes.substr(start)) + u"\n";
     }
+}
+
+}  // namespace
+
+EncodedName encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode) {
+    EncodedName result;
+    encode_name(name, bytes, mode, result);
+    return result;
 }
 
 // ---- the narrow fallback beside a Unicode header --------------------------------

@@ -2,6 +2,10 @@
 // the wide name the file system gets, in both directions. Every header
 // reader and writer of both libraries converts its names here.
 //
+// Decoding goes in stages: the form is chosen (the archive's marks, the
+// options, a byte-order mark), the bytes are converted, 0xFF separators are
+// split off, the name is made safe and the report gets its lines.
+//
 // The options are read afresh from the job's record at every call; the
 // derived state (report_on, separator_byte, name_length_limit, the locale,
 // cp_header, ansi_code_page) comes from job_state(). With reporting on,
@@ -37,10 +41,15 @@ enum : std::uint32_t {
 // is replaced. code_page: the archive's code page, used with HINT_CODE_PAGE.
 void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, std::int32_t code_page = 0);
 
-// A wide name to stored bytes, appended to bytes. The form chosen is left in
-// job_state().name_result_flags (NAME_* bits) and, when the code-page record
-// applies, header_code_page.
-void encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode);
+// The form encode_stored_name chose: NAME_* bits (job_state.h), and with
+// NAME_CODEPAGE_HEADER the code page the LZH code-page record names.
+struct EncodedName {
+    std::uint32_t flags = 0;
+    std::int32_t code_page = 0;
+};
+
+// A wide name to stored bytes, appended to bytes.
+EncodedName encode_stored_name(const WideString& name, ByteString& bytes, std::uint32_t mode);
 
 // An ASCII-safe narrow name made from a UTF-16LE stored name (with U+FFFF as
 // directory separator), for the narrow name field beside a Unicode header.

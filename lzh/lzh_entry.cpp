@@ -17,15 +17,7 @@ LZHEntry::LZHEntry(const WideString& relative_path) {
         compressed_size = original_size = status.size;
     }
 
-    platform::LocalTime local;
-    if (platform::to_local_time(status.modification_time, local)) {
-        year = local.year;
-        month = local.month;
-        day = local.day;
-        hour = local.hour;
-        minute = local.minute;
-        second = local.second;
-    }
+    to_date_record(status.modification_time, time);
 
     name = path;
     const std::size_t last = path.rfind(u'/');

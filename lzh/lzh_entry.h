@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "date_record.h"
 #include "lzh_directory_node.h"
 #include "text_types.h"
 
@@ -37,8 +38,7 @@ struct LZHEntry {
     // is (see ENTRY_SIZE_LIMIT).
     std::int64_t compressed_size = ENTRY_SIZE_MISSING;
     std::int64_t original_size = ENTRY_SIZE_MISSING;
-    // Local modification time, month 1-12.
-    std::int32_t year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    DateRecord time;  // local modification time
     std::uint16_t data_crc = 0;
     // The file name (after the last "/"); empty for a directory's own record.
     WideString name;

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "extract_driver.h"
 #include "lh5_dec.h"
 #include "stored_name.h"
 #include "text_convert.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive_files.h"
+#include "extract_driver.h"
 #include "extract_member.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
@@ -32,6 +33,7 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head);
 // The entries of one archive, front to back.
 class MemberSource {
 public:
+    using Member = lzh::Member;
     explicit MemberSource(std::FILE* archive) : reader_(archive) {}
 
     bool next(Member& member);
@@ -52,21 +54,10 @@ private:
 
 struct Archive {
     using Source = MemberSource;
-    using Member = lzh::Member;
-    using Decoder = MemberDecoder;
-    using FileDecOutStream = lzh::FileDecOutStream;
-    static Decoder decoder_for(const std::string& method) { return lzh::decoder_for(method); }
+    using Coding = coding::LzhCoding;
+    static MemberDecoder decoder_for(const std::string& method) { return lzh::decoder_for(method); }
     static WideString method_text(const std::string& method);
-
-    static constexpr bool SPLIT_NAME = true;
-    static constexpr bool UNSUPPORTED_METHOD_ENDS_ARCHIVE = false;
-    static constexpr bool TRAILING_SEPARATOR_IS_DIRECTORY = false;
-    static constexpr bool WRITE_FAILURE_ENDS_ARCHIVE = false;
-    static constexpr const char* WRITE_FAILURE_TEXT = "";
-    static constexpr const char16_t* NAME_FAILED_LINE = u"内部ファイル名の取得に失敗 >>スキップ!\n";
-    static constexpr const char16_t* OVERWRITE_QUESTION =
-        u"\n既に存在するが上書きする？、[いいえ]で スキップ、[キャンセル]で 中止。";
-    static constexpr const char16_t* SKIP_REPORT_LINE = u"   >> スキップ！\n";
+    static constexpr ExtractRules RULES{.split_name = true};
 };
 
 // Extracts the archive at archive_path into the current directory through

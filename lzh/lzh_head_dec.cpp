@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "platform.h"
-
 namespace lzh {
 
 namespace {
@@ -95,10 +93,7 @@ void LZHHeadDec::read_level2(BitInStream& input) {
     compressed_size = raw.int_get(head::COMPRESSED_SIZE, 4);
     original_size = raw.int_get(head::ORIGINAL_SIZE, 4);
     stored_time = raw.int_get(head::TIME, 4);
-    platform::LocalTime local;
-    if (platform::to_local_time(stored_time, local)) {
-        time = {local.year, local.month, local.day, local.hour, local.minute, local.second};
-    }
+    to_date_record(stored_time, time);
     data_crc = static_cast<std::uint16_t>(int_get(head::LEVEL2_CRC, 2));
     os_id = int_get(head::LEVEL2_OS, 1);
     read_extended(input, head::LEVEL2_FIRST_SIZE, length, false);

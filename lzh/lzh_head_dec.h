@@ -1,52 +1,7 @@
 // LZHHeadDec: reads one LZH entry header, of level 0, 1 or 2, from the
 // archive's bit stream into a plain record of its fields and stored names.
 //
-// An archive is a sequence of entries, each a header followed by the entry's
-// data, ended by a single zero byte. All integers are little-endian.
-//
-// Level 0 and level 1 (read only). H = byte 0 + 2 is the length of the base
-// header; N is the name length.
-//
-//   offset  size  field
-//   0       1     H - 2
-//   1       1     checksum of bytes 2 to H-1 (not verified)
-//   2       5     method, "-lh0-", "-lh5-", "-lhd-", ...
-//   7       4     compressed size (level 1: extended headers included)
-//   11      4     original size
-//   15      4     time stamp, MS-DOS format, local time
-//   19      1     attribute (ignored)
-//   20      1     header level, 0 or 1
-//   21      1     N
-//   22      N     name
-//   22+N    2     CRC-16 of the original data
-//   24+N    1     level 1: operating-system identifier
-//   H-2     2     level 1: size of the first extended header (0 = none)
-//
-// A level-0 header ends at H (bytes between 24+N and H are ignored). The
-// extended headers of a level-1 header follow the base header, starting
-// with the size field at H-2.
-//
-// Level 2. H is the length of the whole header, extended headers included.
-//
-//   offset  size  field
-//   0       2     H
-//   2       5     method
-//   7       4     compressed size
-//   11      4     original size
-//   15      4     modification time, seconds since 1970-01-01 00:00 UTC
-//   19      1     attribute (ignored)
-//   20      1     header level, 2
-//   21      2     CRC-16 of the original data
-//   23      1     operating-system identifier
-//   24      2     size of the first extended header
-//
-// Extended headers: a chain of records, each announced by the size field in
-// front of it. A record of size S is type (1 byte), data (S - 3 bytes) and
-// the size of the next record (2 bytes); size 0 ends the chain.
-//   0x00 header CRC (not verified)      0x44 file name, UTF-16LE
-//   0x01 file name, stored bytes        0x45 directory name, UTF-16LE
-//   0x02 directory name, stored bytes   0x46 code page of the stored names
-// Other types are skipped.
+// The byte layout is drawn in lzh_header_layout.h.
 #pragma once
 
 #include <cstddef>
@@ -57,39 +12,10 @@
 #include "date_record.h"
 #include "header_bytes.h"
 #include "lzh_coding.h"
+#include "lzh_header_layout.h"
 #include "text_types.h"
 
 namespace lzh {
-
-// Offsets of the fixed header fields.
-namespace head {
-constexpr std::size_t LEVEL0_LENGTH = 0;  // 1 byte, H - 2 (levels 0 and 1)
-constexpr std::size_t LEVEL2_LENGTH = 0;  // 2 bytes, H (level 2)
-constexpr std::size_t METHOD = 2;
-constexpr std::size_t METHOD_SIZE = 5;
-constexpr std::size_t COMPRESSED_SIZE = 7;
-constexpr std::size_t ORIGINAL_SIZE = 11;
-constexpr std::size_t TIME = 15;
-constexpr std::size_t ATTRIBUTE = 19;
-constexpr std::size_t LEVEL = 20;
-constexpr std::size_t FIXED_SIZE = 21;       // bytes read before the level is known
-constexpr std::size_t NAME_LENGTH = 21;      // levels 0 and 1
-constexpr std::size_t NAME = 22;             // levels 0 and 1
-constexpr std::size_t LEVEL2_CRC = 21;
-constexpr std::size_t LEVEL2_OS = 23;
-constexpr std::size_t LEVEL2_FIRST_SIZE = 24;
-constexpr std::size_t LEVEL2_BASE_SIZE = 26;  // through the first size field
-}  // namespace head
-
-// Extended header types.
-enum : int {
-    EXT_HEADER_CRC = 0x00,
-    EXT_NAME = 0x01,
-    EXT_DIRECTORY = 0x02,
-    EXT_UNICODE_NAME = 0x44,
-    EXT_UNICODE_DIRECTORY = 0x45,
-    EXT_CODE_PAGE = 0x46,
-};
 
 // The extended headers of a level-1 entry have no length field of their
 // own; a chain longer than this is taken for corrupt data rather than kept

@@ -1,10 +1,10 @@
 // Writing level-2 LZH headers (see lzh_head_enc.h for the byte layout).
 #include "lzh_head_enc.h"
 
+#include "header_bytes.h"
 #include "job_state.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
-#include "platform.h"
 #include "stored_name.h"
 #include "text_convert.h"
 
@@ -20,10 +20,7 @@ constexpr std::size_t RECORD_OVERHEAD = 3;
 }  // namespace
 
 void LZHHeadEnc::put(std::size_t offset, std::uint32_t value, int n) {
-    if (bytes.size() < offset + static_cast<std::size_t>(n)) bytes.resize(offset + static_cast<std::size_t>(n), 0);
-    for (int i = 0; i < n; ++i) {
-        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    coding::int_put(bytes, offset, value, static_cast<std::size_t>(n));
 }
 
 std::size_t LZHHeadEnc::add_record(int type, const ByteString& data) {
@@ -42,23 +39,21 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     JobState& job = job_state();
 
     // ---- the fixed fields ----
-    bytes.assign(head_enc::BASE_SIZE, 0);
+    bytes.assign(head::LEVEL2_BASE_SIZE, 0);
     for (std::size_t i = 0; i < head::METHOD_SIZE && i < entry.method.size(); ++i) {
-        bytes[head_enc::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
+        bytes[head::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
     }
-    bytes[head_enc::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
-    bytes[head_enc::LEVEL] = 2;
-    put(head_enc::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
-    put(head_enc::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
+    bytes[head::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
+    bytes[head::LEVEL] = 2;
+    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
+    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
     // The entry holds local wall-clock time; the C library decides whether
     // daylight saving applied to it.
     std::int64_t seconds = 0;
-    const platform::LocalTime local{entry.year, entry.month, entry.day,
-                                    entry.hour, entry.minute, entry.second};
-    if (!platform::from_local_time(local, seconds)) seconds = 0;
-    put(head_enc::TIME, static_cast<std::uint32_t>(seconds), 4);
-    put(head_enc::DATA_CRC, entry.data_crc, 2);
-    bytes[head_enc::OS_ID] = entry.os_id;
+    if (!from_date_record(entry.time, seconds)) seconds = 0;
+    put(head::TIME, static_cast<std::uint32_t>(seconds), 4);
+    put(head::LEVEL2_CRC, entry.data_crc, 2);
+    bytes[head::LEVEL2_OS] = entry.os_id;
 
     // ---- the name records ----
     // The UTF-16LE records go after the code-page record: a reader may take
@@ -68,22 +63,30 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     ByteString unicode_directory;
     bool code_page_record = false;
     bool own_code_page = false;  // the code page came from this entry's conversions
+    // The code page the record names: the one the conversions used.
+    std::int32_t code_page = 0;
+    const auto take_code_page = [&](const EncodedName& encoded) {
+        if ((encoded.flags & NAME_CODEPAGE_HEADER) == 0) return false;
+        code_page = encoded.code_page;
+        return true;
+    };
     if (!entry.name.empty()) {
         ByteString unicode;
-        encode_stored_name(entry.name, unicode, 0);
-        if (job.name_result_flags & NAME_UNICODE_HEADER) {
+        const EncodedName encoded = encode_stored_name(entry.name, unicode, 0);
+        if (encoded.flags & NAME_UNICODE_HEADER) {
             ByteString narrow;
             if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
             if (job.cp_header_with_unicode) {
-                encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE);
-                if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+                if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE))) {
+                    code_page_record = own_code_page = true;
+                }
             } else {
                 narrow = ascii_fallback_name(unicode);
             }
             add_record(EXT_NAME, narrow);
             unicode_name = unicode;
         } else {
-            if (job.name_result_flags & NAME_CODEPAGE_HEADER) code_page_record = own_code_page = true;
+            if (take_code_page(encoded)) code_page_record = own_code_page = true;
             add_record(EXT_NAME, unicode);
         }
     }
@@ -95,20 +98,20 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         if (!node.converted) {
             if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
             ByteString converted;
-            encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
-            if (job.name_result_flags & NAME_UNICODE_HEADER) {
+            EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
+            if (encoded.flags & NAME_UNICODE_HEADER) {
                 node.unicode_form = converted;
                 if (job.cp_header_with_unicode) {
                     if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
-                    encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
+                    encoded = encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
                 } else {
                     node.narrow_form = ascii_fallback_name(node.unicode_form);
                 }
             } else {
                 node.narrow_form = converted;
             }
-            if (job.name_result_flags & NAME_CODEPAGE_HEADER) {
-                node.code_page = job.header_code_page;
+            if (take_code_page(encoded)) {
+                node.code_page = code_page;
                 if (!code_page_record) own_code_page = true;
             }
             node.converted = true;
@@ -120,7 +123,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         unicode_directory = node.unicode_form;
         if (node.code_page != 0 && !code_page_record) {
             code_page_record = true;
-            job.header_code_page = node.code_page;
+            code_page = node.code_page;
         }
     }
 
@@ -129,11 +132,11 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         const int width = job.cp_header_4byte ? 4 : 2;
         ByteString value;
         for (int i = 0; i < width; ++i) {
-            value.push_back(static_cast<char>(static_cast<std::uint32_t>(job.header_code_page) >> (8 * i)));
+            value.push_back(static_cast<char>(static_cast<std::uint32_t>(code_page) >> (8 * i)));
         }
         add_record(EXT_CODE_PAGE, value);
         if (job.report_on && own_code_page) {
-            job.report_text += u"└H46(cp): " + int_to_wide(job.header_code_page) + u"\n";
+            job.report_text += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
         }
     }
     if (!unicode_name.empty()) add_record(EXT_UNICODE_NAME, unicode_name);
@@ -143,7 +146,7 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     // multiple of 256 gets a third data byte, 0, in this record.
     const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
     const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
-    put(head_enc::LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
+    put(head::LEVEL2_LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
 
     CrcTable16 crc;
     crc.update(bytes.data(), bytes.size());

@@ -5,15 +5,7 @@
 ZipEntry::ZipEntry(const WideString& source_path) {
     platform::FileStatus status;
     if (platform::file_status(source_path, status) != platform::StatResult::ok) return;
-    platform::LocalTime local;
-    if (platform::to_local_time(status.modification_time, local)) {
-        year = local.year;
-        month = local.month;
-        day = local.day;
-        hour = local.hour;
-        minute = local.minute;
-        second = local.second;
-    }
+    to_date_record(status.modification_time, time);
     path = source_path;
     if (status.is_directory) {
         compressed_size = uncompressed_size = ZIP_SIZE_DIRECTORY;

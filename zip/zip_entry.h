@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "date_record.h"
 #include "text_types.h"
 
 // Record signatures, as 32-bit little-endian values ("PK" and two digits).
@@ -36,8 +37,7 @@ struct ZipEntry {
     // ZIP_SIZE_DIRECTORY for a directory, ZIP_SIZE_UNKNOWN for a path that
     // could not be examined.
     std::int32_t uncompressed_size = ZIP_SIZE_UNKNOWN;
-    // Modification time, local, broken down.
-    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    DateRecord time;  // local modification time
     std::uint32_t crc = 0;  // CRC-32 as stored (already complemented)
     WideString path;        // the source; a directory's path ends in "/"
     ByteString stored_name; // empty until the first header is built

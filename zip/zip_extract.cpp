@@ -1,7 +1,6 @@
 // ZIP extraction (see zip_extract.h).
 #include "zip_extract.h"
 
-#include "extract_driver.h"
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_entry.h"

@@ -14,6 +14,7 @@
 #include "archive_files.h"
 #include "dec_window.h"
 #include "deflate_dec.h"
+#include "extract_driver.h"
 #include "extract_member.h"
 #include "text_types.h"
 #include "zip_head_dec.h"
@@ -29,6 +30,7 @@ ZipMember zip_member_of(const ZipHeaderReader& header);
 
 class ZipMemberSource {
 public:
+    using Member = ZipMember;
     explicit ZipMemberSource(std::FILE* archive) : input_(archive) {}
 
     bool next(ZipMember& member);
@@ -45,23 +47,19 @@ private:
 
 struct ZipArchive {
     using Source = ZipMemberSource;
-    using Member = ZipMember;
-    using Decoder = ZipMemberDecoder;
-    using FileDecOutStream = ZipFileDecOutStream;
-    static Decoder decoder_for(std::int32_t method) { return zip_decoder_for(method); }
+    using Coding = coding::ZipCoding;
+    static ZipMemberDecoder decoder_for(std::int32_t method) { return zip_decoder_for(method); }
     static WideString method_text(std::int32_t method);
-
-    static constexpr bool SPLIT_NAME = false;
-    static constexpr bool UNSUPPORTED_METHOD_ENDS_ARCHIVE = true;
     // Names ending in a separator are directory entries; their data, if a
     // tool wrote any, is dropped so that the next header is found.
-    static constexpr bool TRAILING_SEPARATOR_IS_DIRECTORY = true;
-    static constexpr bool WRITE_FAILURE_ENDS_ARCHIVE = true;
-    static constexpr const char* WRITE_FAILURE_TEXT = "decode_archive: the output file could not be written.";
-    static constexpr const char16_t* NAME_FAILED_LINE = u"Zip内ファイル名の取得に失敗 >>スキップ\n";
-    static constexpr const char16_t* OVERWRITE_QUESTION =
-        u"\n既に存在するが上書きする？ [いいえ]で スキップ、[キャンセル]で 中止。";
-    static constexpr const char16_t* SKIP_REPORT_LINE = u"   >> スキップ\n";
+    static constexpr ExtractRules RULES{
+        .unsupported_method_ends_archive = true,
+        .trailing_separator_is_directory = true,
+        .write_failure_text = "decode_archive: the output file could not be written.",
+        .name_failed_line = u"Zip内ファイル名の取得に失敗 >>スキップ\n",
+        .overwrite_question = u"\n既に存在するが上書きする？ [いいえ]で スキップ、[キャンセル]で 中止。",
+        .skip_report_line = u"   >> スキップ\n",
+    };
 };
 
 // Extracts the archive at archive_path into the current directory through

@@ -1,6 +1,7 @@
 #include "zip_head_enc.h"
 
 #include "date_record.h"
+#include "header_bytes.h"
 #include "job_state.h"
 #include "stored_name.h"
 
@@ -8,19 +9,16 @@ namespace {
 
 constexpr std::uint32_t VERSION_MADE_BY = 20;
 
-void int_put(ByteString& out, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        out.push_back(static_cast<char>(value & 0xFF));
-        value >>= 8;
-    }
+void int_put(ByteString& out, std::uint32_t value, std::size_t width) {
+    coding::int_put(out, out.size(), value, width);
 }
 
 // The stored name is made once, when the first header of the entry is
 // built; the central header then repeats it and its flag.
 void stored_name_make(ZipEntry& entry) {
     if (!entry.stored_name.empty()) return;
-    encode_stored_name(entry.path, entry.stored_name, 0);
-    entry.name_flags = (job_state().name_result_flags & NAME_UTF8) != 0 ? ZIP_FLAG_UTF8 : 0;
+    const EncodedName encoded = encode_stored_name(entry.path, entry.stored_name, 0);
+    entry.name_flags = (encoded.flags & NAME_UTF8) != 0 ? ZIP_FLAG_UTF8 : 0;
 }
 
 // The fields that both headers share, from version needed to the extra
@@ -29,7 +27,7 @@ void common_fields_put(const ZipEntry& entry, ByteString& out) {
     int_put(out, static_cast<std::uint32_t>(entry.version_needed), 2);
     int_put(out, entry.flags | entry.name_flags, 2);
     int_put(out, static_cast<std::uint32_t>(entry.method), 2);
-    int_put(out, dos_stamp_of({entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second}), 4);
+    int_put(out, dos_stamp_of(entry.time), 4);
     int_put(out, entry.crc, 4);
     int_put(out, static_cast<std::uint32_t>(entry.compressed_size), 4);
     int_put(out, static_cast<std::uint32_t>(entry.uncompressed_size), 4);

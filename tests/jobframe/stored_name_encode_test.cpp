@@ -1,9 +1,8 @@
 // Proves that encode_stored_name stores a wide name as the bytes its options
 // call for (ASCII, code pages with 0xFF directory separators split per
 // component, UTF-8 and UTF-16 with and without marks, the LZH Unicode
-// header form), that it reports the chosen form in name_result_flags and
-// header_code_page, that ascii_fallback_name makes the narrow name beside a
-// Unicode header, and that names survive a round trip through the decoder.
+// header form), that it returns the chosen form and code page, that
+// ascii_fallback_name makes the narrow name beside a Unicode header, and that names survive a round trip through the decoder.
 #include <gtest/gtest.h>
 
 #include "job_fixture.h"
@@ -33,11 +32,14 @@ protected:
         job_state().create_mode = true;
         ASSERT_TRUE(setup_job(&options));
     }
+    // The bytes; the form chosen is left in last.
     ByteString encode(const WideString& name, std::uint32_t mode) {
         ByteString bytes;
-        encode_stored_name(name, bytes, mode);
+        last = encode_stored_name(name, bytes, mode);
         return bytes;
     }
+
+    EncodedName last;
 
     ArchiveOptions options{};
     BoxRecorder boxes;
@@ -99,7 +101,7 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
         reset_job_state();
         begin(c.flags, c.code_page);
         EXPECT_EQ(encode(c.name, c.mode), c.bytes);
-        EXPECT_EQ(job_state().name_result_flags, c.result_flags);
+        EXPECT_EQ(last.flags, c.result_flags);
     }
 }
 
@@ -118,12 +120,10 @@ TEST_F(ENCODE_SUITE, AppendsToWhatTheDestinationHolds) {
 
 TEST_F(ENCODE_SUITE, EmptyNameLeavesEverythingAlone) {
     begin(OPT_REPORT);
-    job_state().name_result_flags = NAME_UTF16;
     job_state().report_text.clear();
     ByteString bytes = "x";
-    encode_stored_name(u"", bytes, 0);
+    EXPECT_EQ(encode_stored_name(u"", bytes, 0).flags, 0u);
     EXPECT_EQ(bytes, "x");
-    EXPECT_EQ(job_state().name_result_flags, NAME_UTF16);
     EXPECT_EQ(job_state().report_text, u"empty! \n");
 }
 
@@ -132,20 +132,20 @@ TEST_F(ENCODE_SUITE, EmptyNameLeavesEverythingAlone) {
 TEST_F(ENCODE_SUITE, CodePageHeaderDecision) {
     begin(OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 1252);
     EXPECT_EQ(encode(u"caf\u00E9", 0), bytes_of({0x63, 0x61, 0x66, 0xE9}));
-    EXPECT_EQ(job_state().name_result_flags, NAME_CODEPAGE_HEADER);
-    EXPECT_EQ(job_state().header_code_page, 1252);
+    EXPECT_EQ(last.flags, NAME_CODEPAGE_HEADER);
+    EXPECT_EQ(last.code_page, 1252);
 
     reset_job_state();
     begin(OPT_CODEPAGE_HEADER | OPT_FF_SEPARATOR);  // no code page: the ANSI one (932 here)
     EXPECT_EQ(job_state().ansi_code_page, 932);
     const ByteString split = encode(u"\u3042/\u3044", ENCODE_DIRECTORY);
     EXPECT_NE(split.find('\xFF'), ByteString::npos);
-    EXPECT_EQ(job_state().name_result_flags, NAME_CODEPAGE_HEADER);
-    EXPECT_EQ(job_state().header_code_page, 932);
+    EXPECT_EQ(last.flags, NAME_CODEPAGE_HEADER);
+    EXPECT_EQ(last.code_page, 932);
 
     // An ASCII name needs no code page.
     EXPECT_EQ(encode(u"a", 0), "a");
-    EXPECT_EQ(job_state().name_result_flags, NAME_ASCII);
+    EXPECT_EQ(last.flags, NAME_ASCII);
 }
 
 TEST_F(ENCODE_SUITE, ReportShowsNameFormAndBytes) {
@@ -244,7 +244,7 @@ TEST_F(ENCODE_SUITE, RoundTripThroughTheDecoder) {
             reset_job_state();
             begin(o.flags, o.code_page);
             const ByteString stored = encode(name, 0);
-            const std::uint32_t hint = (job_state().name_result_flags & NAME_UTF8) ? std::uint32_t{HINT_UTF8} : 0u;
+            const std::uint32_t hint = (last.flags & NAME_UTF8) ? std::uint32_t{HINT_UTF8} : 0u;
             WideString decoded;
             decode_stored_name(stored, decoded, hint);
             EXPECT_EQ(decoded, name);

@@ -31,17 +31,8 @@ struct JobRun {
     WideString header;
 };
 
-class LzhExtract : public ::testing::Test {
+class LzhExtract : public LzhJobTest {
 protected:
-    void SetUp() override {
-        reset_job();
-        platform::set_ansi_code_page_override(1252);
-        init_archive_options(options);
-    }
-    void TearDown() override {
-        reset_job();
-        platform::set_ansi_code_page_override(0);
-    }
 
     JobRun extract(const std::vector<WideString>& archives, std::vector<BoxAnswer> answers = {}) {
         ScriptedMessageBoxes script(std::move(answers));
@@ -68,7 +59,6 @@ protected:
         EXPECT_EQ(run.boxes.back().text, header());
     }
 
-    ArchiveOptions options;
     TimeZone utc{"UTC0"};
     Scratch scratch{"lzhx"};
 };

@@ -43,17 +43,8 @@ std::string thrown_reading(const ByteString& bytes) {
     return "";
 }
 
-class LzhHeadDec : public ::testing::Test {
+class LzhHeadDec : public LzhJobTest {
 protected:
-    void SetUp() override {
-        reset_job();
-        platform::set_ansi_code_page_override(1252);
-        init_archive_options(options);
-    }
-    void TearDown() override {
-        reset_job();
-        platform::set_ansi_code_page_override(0);
-    }
     // The job as the export sets it up, with these option bits.
     void start_job(std::uint32_t flags, std::int32_t code_page = 0) {
         options.flags = flags;
@@ -61,7 +52,6 @@ protected:
         ASSERT_TRUE(setup_job(&options));
     }
 
-    ArchiveOptions options;
     TimeZone utc{"UTC0"};
 };
 

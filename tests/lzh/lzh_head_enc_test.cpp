@@ -22,12 +22,12 @@ LZHEntry file_entry(const WideString& name, const WideString& directory = u"") {
     entry.method = "-lh5-";
     entry.compressed_size = 10;
     entry.original_size = 20;
-    entry.year = 2021;
-    entry.month = 7;
-    entry.day = 15;
-    entry.hour = 12;
-    entry.minute = 34;
-    entry.second = 56;
+    entry.time.year = 2021;
+    entry.time.month = 7;
+    entry.time.day = 15;
+    entry.time.hour = 12;
+    entry.time.minute = 34;
+    entry.time.second = 56;
     entry.data_crc = 0xABCD;
     entry.name = name;
     entry.directory = directory;
@@ -53,17 +53,8 @@ std::vector<Record> records_of(const ByteString& h) {
     return records;
 }
 
-class LzhHeadEnc : public ::testing::Test {
+class LzhHeadEnc : public LzhJobTest {
 protected:
-    void SetUp() override {
-        reset_job();
-        platform::set_ansi_code_page_override(1252);
-        init_archive_options(options);
-    }
-    void TearDown() override {
-        reset_job();
-        platform::set_ansi_code_page_override(0);
-    }
     // A creation job with these option bits, as LZHEncode sets it up.
     void start_creation(std::uint32_t flags, std::int32_t code_page = 0) {
         options.flags = flags;
@@ -72,7 +63,6 @@ protected:
         ASSERT_TRUE(setup_job(&options));
     }
 
-    ArchiveOptions options;
     TimeZone utc{"UTC0"};
 };
 
@@ -193,8 +183,8 @@ TEST_F(LzhHeadEnc, TimeIsTheLocalTimeAsSecondsSince1970) {
     TimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
     LZHEntry summer = file_entry(u"s");
     LZHEntry winter = file_entry(u"w");
-    winter.month = 1;
-    winter.day = 20;
+    winter.time.month = 1;
+    winter.time.day = 20;
     EXPECT_EQ(header_of(summer).substr(15, 4), le(1626345296, 4));
     EXPECT_EQ(header_of(winter).substr(15, 4), le(1611142496, 4));
 }
@@ -254,7 +244,7 @@ TEST(LzhEntry, FromAPathOnDisk) {
     EXPECT_EQ(file.compressed_size, 5);
     EXPECT_EQ(file.directory, u"d/");
     EXPECT_EQ(file.name, u"x.txt");
-    EXPECT_EQ((std::vector<int>{file.year, file.month, file.day, file.hour, file.minute, file.second}),
+    EXPECT_EQ((std::vector<int>{file.time.year, file.time.month, file.time.day, file.time.hour, file.time.minute, file.time.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(file.method, "-lh0-");
     EXPECT_EQ(file.os_id, 0x4D);
@@ -270,7 +260,7 @@ TEST(LzhEntry, FromAPathOnDisk) {
     const lzh::LZHEntry missing(u"missing.txt");
     EXPECT_TRUE(missing.is_missing());
     EXPECT_EQ(missing.name, u"");
-    EXPECT_EQ(missing.year, 1900);
+    EXPECT_EQ(missing.time.year, 1900);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive_options.h"
 #include "job_setup.h"
 #include "job_state.h"
 #include "lh5_dec.h"
@@ -160,12 +161,7 @@ inline ByteString member_bytes(const Member& m,
     const std::string stored = m.stored.value_or(m.data);
     entry.compressed_size = static_cast<std::int64_t>(stored.size());
     entry.original_size = static_cast<std::int64_t>(m.data.size());
-    entry.year = m.year;
-    entry.month = m.month;
-    entry.day = m.day;
-    entry.hour = m.hour;
-    entry.minute = m.minute;
-    entry.second = m.second;
+    entry.time = {m.year, m.month, m.day, m.hour, m.minute, m.second};
     entry.data_crc = m.crc.value_or(crc16(m.data));
     entry.name = m.name;
     entry.directory = m.directory;
@@ -421,6 +417,23 @@ inline void reset_job() {
     restore_locale();
     job_state() = JobState{};
 }
+
+// The fixture of the tests that run jobs of the LZH library: a fresh job
+// state, the ANSI code page 1252 and default options in each test.
+class LzhJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_job();
+        platform::set_ansi_code_page_override(1252);
+        init_archive_options(options);
+    }
+    void TearDown() override {
+        reset_job();
+        platform::set_ansi_code_page_override(0);
+    }
+
+    ArchiveOptions options;
+};
 
 // The time zone for the C library's local-time conversions, set for the
 // lifetime of the object. POSIX rules, which both C libraries read.

@@ -39,17 +39,8 @@ struct JobRun {
     WideString report;
 };
 
-class LzhCreate : public ::testing::Test {
+class LzhCreate : public LzhJobTest {
 protected:
-    void SetUp() override {
-        reset_job();
-        platform::set_ansi_code_page_override(1252);
-        init_archive_options(options);
-    }
-    void TearDown() override {
-        reset_job();
-        platform::set_ansi_code_page_override(0);
-    }
 
     fs::path src() const { return scratch.root() / "src"; }
     WideString source(const std::string& relative) const { return Scratch::wide(at(src(), relative)); }
@@ -91,7 +82,6 @@ protected:
         return job_state().error_text;
     }
 
-    ArchiveOptions options;
     TimeZone berlin{"CET-1CEST,M3.5.0,M10.5.0/3"};
     Scratch scratch{"lzhc"};
 };

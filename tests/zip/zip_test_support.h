@@ -255,12 +255,7 @@ inline ByteString zip_of(const std::vector<Member>& members, bool central = true
         entry.compressed_size = static_cast<std::int32_t>(member.compressed_size.value_or(static_cast<std::uint32_t>(data.size())));
         entry.uncompressed_size =
             static_cast<std::int32_t>(member.uncompressed_size.value_or(static_cast<std::uint32_t>(member.content.size())));
-        entry.year = member.time.year;
-        entry.month = member.time.month;
-        entry.day = member.time.day;
-        entry.hour = member.time.hour;
-        entry.minute = member.time.minute;
-        entry.second = member.time.second;
+        entry.time = member.time;
         entry.crc = member.crc.value_or(crc32_of(member.content));
         entry.stored_name = member.name;  // as given: no name conversion
         const auto offset = static_cast<std::uint32_t>(archive.size());
