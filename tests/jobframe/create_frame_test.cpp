@@ -35,35 +35,22 @@ using Entry = FlatEntry;
 const WideString EXTENSION = u".zip";
 #endif
 
-// Stands for the input file stream: counts how many exist.
-struct FakeInput {
-    static inline int alive = 0;
-    static inline int made = 0;
-    bool open = false;
-    FakeInput() {
-        ++alive;
-        ++made;
-    }
-    ~FakeInput() { --alive; }
-    FakeInput(const FakeInput&) = delete;
-    FakeInput& operator=(const FakeInput&) = delete;
-};
+// Stands for the input file stream.
+struct FakeInput : CountedStream<FakeInput> {};
 
 const WideString OVERWRITE_QUESTION = u"既に同名ファイルが存在するが、続行(上書き)するか？ ";
 
-class LIBRARY_SUITE(CreateFrame) : public ::testing::Test {
+class LIBRARY_SUITE(CreateFrame) : public FreshJobTest<> {
 protected:
     void SetUp() override {
-        reset_job_state();
-        FakeInput::alive = 0;
-        FakeInput::made = 0;
+        FreshJobTest::SetUp();
+        FakeInput::reset();
         std::filesystem::create_directories(scratch.file(u"docs/sub"));
         scratch.make_file(u"docs/a.txt", "aa");
         scratch.make_file(u"docs/sub/b.txt", "bbb");
         platform::current_directory(start);
         docs = start + u"/docs";
     }
-    void TearDown() override { reset_job_state(); }
 
     // Runs the job with a driver that records its call and writes a small
     // archive file.

@@ -14,28 +14,15 @@ namespace {
 
 using namespace jobframe_test;
 
-// Stands for the output file stream: counts how many exist.
-struct FakeOutput {
-    static inline int alive = 0;
-    static inline int made = 0;
-    bool open = false;
-    FakeOutput() {
-        ++alive;
-        ++made;
-    }
-    ~FakeOutput() { --alive; }
-    FakeOutput(const FakeOutput&) = delete;
-    FakeOutput& operator=(const FakeOutput&) = delete;
-};
+// Stands for the output file stream.
+struct FakeOutput : CountedStream<FakeOutput> {};
 
-class ExtractFrame : public ::testing::Test {
+class ExtractFrame : public FreshJobTest<> {
 protected:
     void SetUp() override {
-        reset_job_state();
-        FakeOutput::alive = 0;
-        FakeOutput::made = 0;
+        FreshJobTest::SetUp();
+        FakeOutput::reset();
     }
-    void TearDown() override { reset_job_state(); }
 
     BoxRecorder boxes;
     ArchiveOptions options = make_options();

@@ -51,6 +51,41 @@ inline void reset_job_state() {
     job_state() = JobState{};
 }
 
+// A test that starts and ends with a fresh job state and, while it runs,
+// the ANSI code page `AnsiCodePage` (0: the system's own).
+template <int AnsiCodePage = 0>
+class FreshJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_job_state();
+        platform::set_ansi_code_page_override(AnsiCodePage);
+    }
+    void TearDown() override {
+        reset_job_state();
+        platform::set_ansi_code_page_override(0);
+    }
+};
+
+// Stands for a file stream the frame opens: counts how many of one kind
+// exist and how many were made since reset().
+template <class Kind>
+struct CountedStream {
+    static inline int alive = 0;
+    static inline int made = 0;
+    bool open = false;
+    CountedStream() {
+        ++alive;
+        ++made;
+    }
+    ~CountedStream() { --alive; }
+    CountedStream(const CountedStream&) = delete;
+    CountedStream& operator=(const CountedStream&) = delete;
+    static void reset() {
+        alive = 0;
+        made = 0;
+    }
+};
+
 struct RecordedBox {
     WideString text;
     WideString title;

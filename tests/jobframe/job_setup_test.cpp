@@ -11,16 +11,8 @@ namespace {
 
 using namespace jobframe_test;
 
-class JobSetup : public ::testing::Test {
+class JobSetup : public FreshJobTest<932> {
 protected:
-    void SetUp() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(932);
-    }
-    void TearDown() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(0);
-    }
     static void set_locale_name(ArchiveOptions& options, const WideString& name) {
         name.copy(options.locale_name, name.size());
         options.locale_name[name.size()] = 0;

@@ -16,17 +16,8 @@ std::string utf8(const char8_t* text) {
     return std::string(reinterpret_cast<const char*>(text));
 }
 
-class ResultReport : public ::testing::Test {
+class ResultReport : public FreshJobTest<932> {
 protected:
-    void SetUp() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(932);
-    }
-    void TearDown() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(0);
-    }
-
     // An extraction job of first_source, set up and started.
     void begin_extraction(std::uint32_t flags, std::int32_t dialog_limit = 1000) {
         options = make_options(flags);

@@ -20,16 +20,15 @@ namespace {
 
 using namespace jobframe_test;
 
-class SourceListWalk : public ::testing::Test {
+class SourceListWalk : public FreshJobTest<> {
 protected:
     void SetUp() override {
-        reset_job_state();
+        FreshJobTest::SetUp();
         job_state().create_mode = true;
         ASSERT_TRUE(setup_job(&options));
         start = job_state().start_directory;
         ASSERT_FALSE(start.empty());
     }
-    void TearDown() override { reset_job_state(); }
 
     // A path below the start directory, as the launcher passes it.
     WideString at_start(const WideString& relative) const { return start + u"/" + relative; }

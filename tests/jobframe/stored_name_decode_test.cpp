@@ -15,17 +15,8 @@ using namespace jobframe_test;
 
 #define DECODE_SUITE LIBRARY_SUITE(DecodeStoredName)
 
-class DECODE_SUITE : public ::testing::Test {
+class DECODE_SUITE : public FreshJobTest<1252> {
 protected:
-    void SetUp() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(1252);
-    }
-    void TearDown() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(0);
-    }
-
     // Sets up an extraction job with these options and decodes.
     // archive_code_page: what an LZH code-page record (HINT_CODE_PAGE) says.
     WideString decode(const ByteString& bytes, std::uint32_t hint, std::int32_t archive_code_page = 932) {

@@ -15,17 +15,8 @@ using namespace jobframe_test;
 
 #define ENCODE_SUITE LIBRARY_SUITE(EncodeStoredName)
 
-class ENCODE_SUITE : public ::testing::Test {
+class ENCODE_SUITE : public FreshJobTest<932> {
 protected:
-    void SetUp() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(932);
-    }
-    void TearDown() override {
-        reset_job_state();
-        platform::set_ansi_code_page_override(0);
-    }
-
     // A creation job with these options (cp_header and friends derived).
     void begin(std::uint32_t flags, std::int32_t code_page = 0) {
         options = make_options(flags, code_page);
