@@ -34,6 +34,19 @@ struct SwitchResult {
     bool confirm_arguments = false;
 };
 
+// A job that starts from the default options and is given "tsuchi
+// <switches>".
+std::unique_ptr<LaunchJob> parse_switches(const std::vector<std::u16string>& switches)
+{
+    ArchiveOptions defaults;
+    init_archive_options(defaults);
+    auto job = std::make_unique<LaunchJob>(defaults);
+    std::vector<WideString> arguments = {u"tsuchi"};
+    arguments.insert(arguments.end(), switches.begin(), switches.end());
+    parse_arguments(*job, arguments);
+    return job;
+}
+
 struct SwitchCase {
     std::vector<std::u16string> switches;
     SwitchResult expected;
@@ -188,12 +201,8 @@ TEST_P(SwitchRule, SetsExactlyItsFields)
 {
     const SwitchCase& row = GetParam();
     SCOPED_TRACE(describe(row.switches));
-    ArchiveOptions defaults;
-    init_archive_options(defaults);
-    LaunchJob job(defaults);
-    std::vector<WideString> arguments = {u"tsuchi"};
-    arguments.insert(arguments.end(), row.switches.begin(), row.switches.end());
-    parse_arguments(job, arguments);
+    const std::unique_ptr<LaunchJob> parsed = parse_switches(row.switches);
+    LaunchJob& job = *parsed;
 
     const SwitchResult& expected = row.expected;
     EXPECT_EQ(job.options.flags, expected.flags);
@@ -234,16 +243,7 @@ protected:
         fs::current_path(previous_);
         fs::remove_all(folder_);
     }
-    std::unique_ptr<LaunchJob> parse(const std::vector<std::u16string>& args)
-    {
-        ArchiveOptions defaults;
-        init_archive_options(defaults);
-        auto job = std::make_unique<LaunchJob>(defaults);
-        std::vector<WideString> arguments = {u"tsuchi"};
-        arguments.insert(arguments.end(), args.begin(), args.end());
-        parse_arguments(*job, arguments);
-        return job;
-    }
+    std::unique_ptr<LaunchJob> parse(const std::vector<std::u16string>& args) { return parse_switches(args); }
     fs::path previous_, folder_;
 };
 
@@ -383,12 +383,8 @@ TEST_P(NameEncodingDefaults, AddsTheBitsForTheJob)
     const DefaultsCase& row = GetParam();
     SCOPED_TRACE(row.name);
     platform::set_ansi_code_page_override(row.ansi_code_page);
-    ArchiveOptions defaults;
-    init_archive_options(defaults);
-    LaunchJob job(defaults);
-    std::vector<WideString> arguments = {u"tsuchi"};
-    arguments.insert(arguments.end(), row.switches.begin(), row.switches.end());
-    parse_arguments(job, arguments);
+    const std::unique_ptr<LaunchJob> parsed = parse_switches(row.switches);
+    LaunchJob& job = *parsed;
     job.mode = row.mode;
     job.format = row.format;
     const std::uint32_t before = job.options.flags;
