@@ -71,13 +71,14 @@ struct Peer {
     "python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], "           \
     "metadata_encoding=sys.argv[2] or None); " body "\" {a} '{c}'"
 
-// unzip 6.0 takes every name of an archive made on MS-DOS (version made by
-// 20, upper byte 0) for code page 437 and turns it into ISO 8859-1 on its
-// own, bit 11 notwithstanding, and has no switch for another charset.
+// unzip 6.0 takes the names of an archive made on Unix (upper byte of
+// version made by 3) as they are stored, and has no switch for another
+// charset. (On an MS-DOS archive it would turn every name from code page
+// 437 into ISO 8859-1, bit 11 notwithstanding.)
 // p7zip writes names that are not UTF-8 as the bytes they are, whatever
 // -mcp says.
 const Peer PEERS[] = {
-    {"unzip", "unzip -tq {a}", "unzip -q {a} -d {d}", "", "unzip -Z1 {a}", Names::listed, Names::listed},
+    {"unzip", "unzip -tq {a}", "unzip -q {a} -d {d}", "", "unzip -Z1 {a}", Names::source, Names::stored},
     {"7z", "7z t {c} {a}", "7z x -y {c} -o{d} {a}", "-mcp=932", "", Names::source, Names::stored},
     {"bsdtar", "bsdtar {c} -tf {a}", "mkdir -p {d} && bsdtar {c} -xf {a} -C {d}", "--options hdrcharset=CP932", "",
      Names::source, Names::source},
