@@ -1,7 +1,9 @@
 #include "zip_create.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "coding_set.h"
@@ -13,8 +15,8 @@
 
 namespace {
 
-// Length of the end of central directory record; it closes every archive.
-constexpr std::int64_t END_RECORD_LENGTH = 22;
+// The most memory reserved up front for a file's compressed form.
+constexpr std::int64_t RESERVE_MOST = std::int64_t{1} << 28;
 
 // Versions needed to extract: 2.0 for Deflate data (and files in general),
 // 1.0 for a directory, which needs nothing but its name.
@@ -24,9 +26,7 @@ constexpr std::int32_t VERSION_DIRECTORY = 10;
 // The error lines of one entry: its path, then one of these.
 constexpr const char16_t* OPEN_FAILED = u" >> open 失敗。\n";
 constexpr const char16_t* READ_FAILED = u" >> 読み込み失敗。\n";
-constexpr const char16_t* TOO_LARGE = u" >> 2GB 以上のファイルは格納できない。\n";
 constexpr const char16_t* CHANGED = u" >> 読み込み中に変化したので格納しない。\n";
-constexpr const char16_t* ARCHIVE_FULL = u" >> 書庫が 4GB を超えるので格納しない。\n";
 constexpr const char16_t* NO_MEMORY = u" >> メモリ不足で格納しない。\n";
 // The line of a failed write names the archive.
 constexpr const char16_t* WRITE_FAILED = u" >> 書き込み失敗。\n";
@@ -76,6 +76,8 @@ enum class Reread { same, open_failed, read_failed, changed };
 // compressed form was not shorter), so no memory is added.
 Reread reread_source(InputFile& input, const WideString& path, std::int64_t size, std::uint32_t crc,
                      std::vector<std::uint8_t>& data) {
+    // A file larger than this process can address (a 32-bit build).
+    if (static_cast<std::uint64_t>(size) > data.max_size()) throw std::bad_alloc();
     if (!input.open(path)) return Reread::open_failed;
     data.resize(static_cast<std::size_t>(size));
     std::FILE* file = input.file();
@@ -92,7 +94,7 @@ Reread reread_source(InputFile& input, const WideString& path, std::int64_t size
 
 class ArchiveWriter {
 public:
-    ArchiveWriter(const ZipCreateLimits& limits, ArchiveOutput& output) : limits_(limits), output_(output) {}
+    explicit ArchiveWriter(ArchiveOutput& output) : output_(output) {}
 
     void store_directory(ZipEntry& entry) {
         entry.version_needed = VERSION_DIRECTORY;
@@ -108,23 +110,22 @@ public:
             entry_error(entry, OPEN_FAILED);
             return;
         }
-        // The examined size only reserves memory; what counts is what is
-        // read. A file above the bound is refused before it is read.
-        if (status.size > limits_.largest_source) {
-            entry_error(entry, TOO_LARGE);
-            return;
-        }
         if (!input.open(entry.path)) {
             entry_error(entry, OPEN_FAILED);
             return;
         }
         try {
             std::vector<std::uint8_t> data;
-            data.reserve(static_cast<std::size_t>(status.size));
+            // The examined size only reserves memory; what counts is what
+            // is read. Large files mostly compress well (the reservation
+            // is address space, not memory used), and one that does not
+            // is read back whole anyway; more than RESERVE_MOST is left to
+            // grow as needed, which a 32-bit build could not reserve.
+            data.reserve(static_cast<std::size_t>(std::min<std::int64_t>(status.size, RESERVE_MOST)));
             {
                 coding::ZipCoding::BitOutStream bits(data);
                 DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
-                encoder_.compress(input.file(), blocks, limits_.largest_source);
+                encoder_.compress(input.file(), blocks);
                 blocks.finish();
                 bits.flush();
             }
@@ -133,19 +134,14 @@ public:
                 entry_error(entry, READ_FAILED);
                 return;
             }
-            // It grew past the bound after it was examined.
-            if (encoder_.over_limit()) {
-                entry_error(entry, TOO_LARGE);
-                return;
-            }
             // The headers describe the bytes that were read and compressed,
             // also when the file changed since the list was made.
             const std::int64_t size = encoder_.bytes_read();
             entry.crc = ~encoder_.crc.value;
-            entry.uncompressed_size = static_cast<std::int32_t>(size);
+            entry.uncompressed_size = size;
             if (static_cast<std::int64_t>(data.size()) < size) {
                 entry.method = ZIP_METHOD_DEFLATE;
-                entry.compressed_size = static_cast<std::int32_t>(data.size());
+                entry.compressed_size = static_cast<std::int64_t>(data.size());
                 emit(entry, data.data(), data.size());
                 return;
             }
@@ -157,11 +153,15 @@ public:
             case Reread::changed: entry_error(entry, CHANGED); return;
             }
             entry.method = ZIP_METHOD_STORED;
-            entry.compressed_size = static_cast<std::int32_t>(size);
+            entry.compressed_size = size;
             emit(entry, data.data(), data.size());
         } catch (const std::bad_alloc&) {
             // A file whose compressed form does not fit in memory; the
             // memory is free again for the next one.
+            input.close();
+            entry_error(entry, NO_MEMORY);
+        } catch (const std::length_error&) {
+            // The same, past what a vector can address (a 32-bit build).
             input.close();
             entry_error(entry, NO_MEMORY);
         }
@@ -169,9 +169,8 @@ public:
 
     // The central directory and the end record, after the last entry.
     void finish() {
-        const auto directory_offset = static_cast<std::uint32_t>(offset_);
         header_.clear();
-        end_record_put(records_, static_cast<std::uint32_t>(central_.size()), directory_offset, header_);
+        end_record_put(records_, central_.size(), static_cast<std::uint64_t>(offset_), header_);
         output_.write(central_.data(), central_.size());
         output_.write(header_.data(), header_.size());
     }
@@ -179,54 +178,38 @@ public:
 private:
     // Both headers of an entry and its data. The central record is built
     // first (that makes the stored name) with the offset where the local
-    // header is about to go; the entry is only committed when it, its
-    // central record and the end record still fit below the archive bound.
+    // header is about to go; an entry with a ZIP64 block in either header
+    // says version 4.5 in both.
     void emit(ZipEntry& entry, const std::uint8_t* data, std::size_t data_length) {
+        const auto local_offset = static_cast<std::uint64_t>(offset_);
+        if (zip64_entry(entry, local_offset)) entry.version_needed = ZIP_VERSION_ZIP64;
         entry.signature = ZIP_CENTRAL_SIGNATURE;
-        central_record_.clear();
-        central_header_put(entry, static_cast<std::uint32_t>(offset_), central_record_);
+        central_header_put(entry, local_offset, central_);
+        ++records_;
         entry.signature = ZIP_LOCAL_SIGNATURE;
         header_.clear();
         local_header_put(entry, header_);
-
-        const std::int64_t end = offset_ + static_cast<std::int64_t>(header_.size()) +
-                                 static_cast<std::int64_t>(data_length) +
-                                 static_cast<std::int64_t>(central_.size() + central_record_.size()) +
-                                 END_RECORD_LENGTH;
-        if (end > limits_.largest_archive) {
-            entry_error(entry, ARCHIVE_FULL);
-            return;
-        }
-        central_ += central_record_;
-        ++records_;
         output_.write(header_.data(), header_.size());
         output_.write(data, data_length);
         offset_ += static_cast<std::int64_t>(header_.size() + data_length);
     }
 
-    const ZipCreateLimits& limits_;
     ArchiveOutput& output_;
     DeflateEnc encoder_;       // one for the job: compress starts it afresh
     ByteString header_;        // the header being written, reused
-    ByteString central_record_;
     ByteString central_;       // the central directory so far
-    std::uint32_t records_ = 0;
+    std::uint64_t records_ = 0;
     std::int64_t offset_ = 0;  // bytes written: the next local header's offset
 };
 
 }  // namespace
 
 void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path) {
-    encode_archive_within(ZipCreateLimits{}, input, list, archive_path);
-}
-
-void encode_archive_within(const ZipCreateLimits& limits, InputFile& input, SourceList<ZipEntry>& list,
-                           const WideString& archive_path) {
     if (list.empty()) return;
     ArchiveOutput output(archive_path);
     if (!output.is_open()) throw "encode: file is not open.";
 
-    ArchiveWriter writer(limits, output);
+    ArchiveWriter writer(output);
     // Records after one whose directory could not be entered are read in
     // that directory too; opening their relative paths anywhere else could
     // store another file of the same name.

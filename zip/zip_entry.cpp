@@ -11,7 +11,6 @@ ZipEntry::ZipEntry(const WideString& source_path) {
         compressed_size = uncompressed_size = ZIP_SIZE_DIRECTORY;
         if (path.back() != u'/') path += u'/';
     } else {
-        // Sizes are 32 bits in the headers; larger files are not supported.
-        compressed_size = uncompressed_size = static_cast<std::int32_t>(status.size);
+        compressed_size = uncompressed_size = static_cast<std::int64_t>(status.size);
     }
 }

@@ -20,6 +20,9 @@ enum : std::int32_t { ZIP_METHOD_STORED = 0, ZIP_METHOD_DEFLATE = 8 };
 // General purpose flag bit 11: the name (and comment) are UTF-8.
 constexpr std::uint32_t ZIP_FLAG_UTF8 = 0x0800;
 
+// Version needed to extract an entry with ZIP64 records.
+constexpr std::int32_t ZIP_VERSION_ZIP64 = 45;
+
 // Uncompressed-size markers of an entry that holds no file data.
 enum : std::int32_t { ZIP_SIZE_UNKNOWN = -1, ZIP_SIZE_DIRECTORY = -2 };
 
@@ -28,21 +31,21 @@ struct ZipEntry {
     // ZIP_CENTRAL_SIGNATURE. A writer refuses a record of the other kind.
     std::uint32_t signature = ZIP_LOCAL_SIGNATURE;
     std::int32_t method = ZIP_METHOD_STORED;
-    std::int32_t version_needed = 0;  // 20 for files, 10 for directories
+    std::int32_t version_needed = 0;  // 20 for files, 10 for directories, 45 with ZIP64
     // Flags before the UTF-8 bit; name_flags holds that bit once the stored
     // name is made, so that both headers of the entry carry the same flags.
     std::uint32_t flags = 0;
     std::uint32_t name_flags = 0;
-    std::int32_t compressed_size = ZIP_SIZE_UNKNOWN;
+    std::int64_t compressed_size = ZIP_SIZE_UNKNOWN;
     // ZIP_SIZE_DIRECTORY for a directory, ZIP_SIZE_UNKNOWN for a path that
     // could not be examined.
-    std::int32_t uncompressed_size = ZIP_SIZE_UNKNOWN;
+    std::int64_t uncompressed_size = ZIP_SIZE_UNKNOWN;
     DateRecord time;  // local modification time
     std::uint32_t crc = 0;  // CRC-32 as stored (already complemented)
     WideString path;        // the source; a directory's path ends in "/"
     ByteString stored_name; // empty until the first header is built
     WideString directory;   // to make current before the source is opened
-    ByteString extra;       // extra field bytes; always empty
+    ByteString extra;       // extra field bytes after the writer's ZIP64 block; empty
 
     ZipEntry() = default;
     // Reads the status of path (relative to the current directory): sizes

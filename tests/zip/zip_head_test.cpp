@@ -7,7 +7,11 @@
 
 #include "member_path.h"
 #include "zip_extract.h"
+#include "le_bytes.h"
+#include "zip_central_dir.h"
+#include "zip_extra_field.h"
 #include "zip_head_dec.h"
+#include "zip_head_enc.h"
 #include "zip_test_support.h"
 
 namespace {
@@ -97,13 +101,93 @@ TEST_F(ZipHeadTest, WritersPutEveryFieldAtItsOffset) {
     entry.signature = ZIP_CENTRAL_SIGNATURE;
     ByteString central;
     central_header_put(entry, 0x01020304, central);
-    const ByteString fixed_central = bytes({0x50, 0x4B, 0x01, 0x02, 20, 0}) + fixed_local.substr(4, 26) +
-                                     bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x03, 0x02, 0x01});
+    // Made by 2.0 on Unix; external attributes: mode 0100644 in the high half.
+    const ByteString fixed_central = bytes({0x50, 0x4B, 0x01, 0x02, 20, 3}) + fixed_local.substr(4, 26) +
+                                     bytes({0, 0, 0, 0, 0, 0, 0, 0, 0xA4, 0x81, 0x04, 0x03, 0x02, 0x01});
     EXPECT_EQ(central, fixed_central + "d/a.txt");
 
     ByteString end;
-    end_record_put(0x10003, 0x55, 0x66778899, end);
-    EXPECT_EQ(end, bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 3, 0, 3, 0, 0x55, 0, 0, 0, 0x99, 0x88, 0x77, 0x66, 0, 0}));
+    end_record_put(0xFFFE, 0x55, 0x66778899, end);
+    EXPECT_EQ(end, bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 0xFE, 0xFF, 0xFE, 0xFF, 0x55, 0, 0, 0, 0x99, 0x88, 0x77,
+                          0x66, 0, 0}));
+}
+
+// A directory is mode 040755 with the MS-DOS directory bit.
+TEST_F(ZipHeadTest, DirectoriesHaveDirectoryAttributes) {
+    ZipEntry entry = sample_entry();
+    entry.path = u"d/";
+    entry.signature = ZIP_CENTRAL_SIGNATURE;
+    ByteString central;
+    central_header_put(entry, 0, central);
+    EXPECT_EQ(LeBytes(central, "short").u32(38), 040755u << 16 | 0x10);
+}
+
+// Each value that does not fit its field (or equals the mark) is in the
+// ZIP64 block and its field holds the mark; the local header carries both
+// sizes or neither. The reader's own ZIP64 code takes the values back.
+TEST_F(ZipHeadTest, ValuesBeyond32BitsGoToTheZip64Block) {
+    const struct {
+        std::int64_t compressed, uncompressed;
+        std::uint64_t offset;
+        bool local_block;
+        std::size_t central_block;  // bytes of ZIP64 data in the central header
+    } cases[] = {
+        {0xFFFFFFFE, 0xFFFFFFFE, 0xFFFFFFFE, false, 0},
+        {0x1234, 0xFFFFFFFF, 0, true, 8},
+        {0x1234, std::int64_t{5} << 30, 0x123456789, true, 16},
+        {std::int64_t{5} << 30, std::int64_t{5} << 30, 0xFFFFFFFF, true, 24},
+        {0x1234, 0x5678, std::uint64_t{1} << 32, false, 8},
+    };
+    for (const auto& c : cases) {
+        ZipEntry entry = sample_entry();
+        entry.compressed_size = c.compressed;
+        entry.uncompressed_size = c.uncompressed;
+        const bool zip64 = zip64_entry(entry, c.offset);
+        EXPECT_EQ(zip64, c.local_block || c.central_block != 0);
+        ByteString local;
+        local_header_put(entry, local);
+        entry.signature = ZIP_CENTRAL_SIGNATURE;
+        ByteString central;
+        central_header_put(entry, c.offset, central);
+
+        const LeBytes l(local, "short"), r(central, "short");
+        EXPECT_EQ(l.u16(28), c.local_block ? 20u : 0u) << c.uncompressed;
+        EXPECT_EQ(r.u16(30), c.central_block == 0 ? 0u : 4 + c.central_block) << c.uncompressed;
+        Zip64Fields from_local{l.u32(22), l.u32(18), 0, 0};
+        zip64_fields_apply(l.part(30 + 7, l.u16(28)), from_local, true);
+        EXPECT_EQ(from_local.uncompressed_size, static_cast<std::uint64_t>(c.uncompressed));
+        EXPECT_EQ(from_local.compressed_size, static_cast<std::uint64_t>(c.compressed));
+        Zip64Fields from_central{r.u32(24), r.u32(20), r.u32(42), 0};
+        zip64_fields_apply(r.part(46 + 7, r.u16(30)), from_central, false);
+        EXPECT_EQ(from_central.uncompressed_size, static_cast<std::uint64_t>(c.uncompressed));
+        EXPECT_EQ(from_central.compressed_size, static_cast<std::uint64_t>(c.compressed));
+        EXPECT_EQ(from_central.local_offset, c.offset);
+    }
+}
+
+// Past 0xFFFE records or 32-bit size or offset, a ZIP64 end record and
+// its locator (pointing at it, right after the directory) come first, and
+// the end record's fields that do not fit hold their marks.
+TEST_F(ZipHeadTest, EndRecordsBeyondTheirFieldsGetZip64Records) {
+    ByteString end;
+    end_record_put(70000, 0x55, 0x123456789, end);
+    ASSERT_EQ(end.size(), 56u + 20 + 22);
+    const LeBytes e(end, "short");
+    EXPECT_EQ(e.u32(0), ZIP64_END_SIGNATURE);
+    EXPECT_EQ(e.u64(4), 44u);
+    EXPECT_EQ(e.u16(14), 45u);
+    EXPECT_EQ(e.u64(24), 70000u);
+    EXPECT_EQ(e.u64(32), 70000u);
+    EXPECT_EQ(e.u64(40), 0x55u);
+    EXPECT_EQ(e.u64(48), 0x123456789u);
+    EXPECT_EQ(e.u32(56), ZIP64_LOCATOR_SIGNATURE);
+    EXPECT_EQ(e.u64(64), 0x123456789u + 0x55);
+    EXPECT_EQ(e.u32(72), 1u);
+    EXPECT_EQ(e.part(76, 22), bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x55, 0, 0, 0, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0, 0}));
+    end.clear();
+    end_record_put(0xFFFF, 0x55, 0x66, end);
+    EXPECT_EQ(end.size(), 56u + 20 + 22);
 }
 
 TEST_F(ZipHeadTest, WritersRefuseARecordOfTheOtherKind) {
@@ -168,13 +252,14 @@ TEST_F(ZipHeadTest, ReaderTakesTheLocalHeaderFields) {
     EXPECT_EQ(header.raw.bytes.size(), 37u);
 }
 
-// Sizes are the unsigned 32-bit fields: 4 GiB - 1 is not -1.
+// Sizes are the unsigned 32-bit fields: 4 GiB - 2 is not -2 (4 GiB - 1
+// would be the ZIP64 mark).
 TEST_F(ZipHeadTest, SizesAreUnsigned) {
     Member member("big", "");
-    member.compressed_size = 0xFFFFFFFF;
+    member.compressed_size = 0xFFFFFFFE;
     member.uncompressed_size = 0x80000000;
     const ReadHeader header = read_one(zip_of({member}, false));
-    EXPECT_EQ(header.compressed_size, 0xFFFFFFFFLL);
+    EXPECT_EQ(header.compressed_size, 0xFFFFFFFELL);
     EXPECT_EQ(header.uncompressed_size, 0x80000000LL);
 }
 

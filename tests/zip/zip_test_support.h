@@ -252,9 +252,9 @@ inline ByteString zip_of(const std::vector<Member>& members, bool central = true
         entry.method = member.method;
         entry.version_needed = 20;
         entry.flags = member.flags;
-        entry.compressed_size = static_cast<std::int32_t>(member.compressed_size.value_or(static_cast<std::uint32_t>(data.size())));
-        entry.uncompressed_size =
-            static_cast<std::int32_t>(member.uncompressed_size.value_or(static_cast<std::uint32_t>(member.content.size())));
+        // A field of 0xFFFFFFFF would bring a ZIP64 block with it.
+        entry.compressed_size = member.compressed_size.value_or(static_cast<std::uint32_t>(data.size()));
+        entry.uncompressed_size = member.uncompressed_size.value_or(static_cast<std::uint32_t>(member.content.size()));
         entry.time = member.time;
         entry.crc = member.crc.value_or(crc32_of(member.content));
         entry.stored_name = member.name;  // as given: no name conversion
