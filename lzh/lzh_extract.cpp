@@ -106,6 +106,25 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head) {
     return parts;
 }
 
+namespace {
+
+// Unix LHA tools store a symbolic link as a directory entry named
+// "name|target". The target is cut off every name part that holds one and
+// kept; the member becomes a link. '|' cannot stand in a file name on
+// Windows, and a name keeps its bytes before it.
+void take_link_target(Member& member) {
+    for (NamePart& part : member.name_parts) {
+        if (part.directory || (part.hint & HINT_UTF16LE) != 0) continue;
+        const std::size_t bar = part.bytes.find('|');
+        if (bar == ByteString::npos) continue;
+        if (!member.link) member.link_target = part.bytes.substr(bar + 1);
+        part.bytes.resize(bar);
+        member.link = true;
+    }
+}
+
+}  // namespace
+
 bool MemberSource::next(Member& member) {
     member = Member{};
     try {
@@ -119,6 +138,8 @@ bool MemberSource::next(Member& member) {
     member.name_parts = name_parts(head_);
     member.method = head_.method;
     member.directory_entry = head_.method == DIRECTORY_METHOD;
+    if (member.directory_entry) take_link_target(member);
+    if (member.link) member.directory_entry = false;
     member.size = head_.original_size;
 #if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
     member.size = std::min(member.size, FUZZ_OUTPUT_LIMIT);
@@ -146,7 +167,7 @@ void MemberSource::decode(MemberDecoder decoder, FileDecOutStream& out) {
     if (consumed < head_.data_size()) skip_bytes(head_.data_size() - consumed);
 }
 
-void decode(OutputFile& output, const WideString& archive_path) {
+void decode(StagedFile& output, const WideString& archive_path) {
     extract_archive<Archive>(output, archive_path);
 }
 

@@ -62,6 +62,6 @@ struct Archive {
 
 // Extracts the archive at archive_path into the current directory through
 // output (opened and closed per entry).
-void decode(OutputFile& output, const WideString& archive_path);
+void decode(StagedFile& output, const WideString& archive_path);
 
 }  // namespace lzh
