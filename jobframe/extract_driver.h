@@ -145,7 +145,8 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
         // The member is written beside its name and renamed into place when
         // complete; a decoder that throws leaves the temporary file to the
         // output object, which removes it.
-        if (!output.open(std::move(place))) {
+        // A directory at the name cannot be replaced by a file.
+        if (place.kind() == platform::NodeKind::directory || !output.open(std::move(place))) {
             job.error_text += path + u" >>出力のオープンに失敗\n";
             source.skip();
             continue;
