@@ -1,6 +1,7 @@
 // The two file objects of a job. InputFile: what the creation driver reads
 // a source file through, and what the extraction driver reads an archive
-// through. OutputFile: what the extraction driver writes a member through.
+// through. OutputFile: a plain output file, truncated when opened (the
+// extraction driver writes members through StagedFile instead).
 // Each is opened and closed again per file; whatever is open when the
 // object goes (a coder threw in the middle of a file) is closed then.
 #pragma once

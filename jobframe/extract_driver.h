@@ -28,13 +28,15 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "archive_files.h"
-#include "dir_path.h"
 #include "file_system.h"
 #include "job_state.h"
 #include "member_path.h"
+#include "output_place.h"
 #include "platform.h"
+#include "staged_file.h"
 #include "text_types.h"
 
 // What the two libraries have always done differently, and keep doing so
@@ -57,15 +59,23 @@ struct ExtractRules {
     const char16_t* skip_report_line = u"   >> スキップ！\n";
 };
 
+// The line of a link member, after its path: what was written instead.
+inline constexpr const char16_t* LINK_WRITTEN_AS_FILE_LINE =
+    u" >> シンボリックリンクは作らず、リンク先を書いたファイルとして出力。\n";
+
+// Writes a link member's target text into its file; a failed write marks
+// the file failed.
+void write_link_text(StagedFile& output, const ByteString& target);
+
 // The overwrite question for an existing file: yes, no or cancel (a box
 // closed otherwise counts as cancel).
 platform::BoxAnswer ask_overwrite(const WideString& question);
 
-// Sets the member's time on the file at path, when the file is there.
-void set_member_time(const WideString& path, std::int64_t exact_time, const DateRecord& local_time);
+// Sets the member's time on the file just committed, not through a link.
+void set_member_time(const StagedFile& output, std::int64_t exact_time, const DateRecord& local_time);
 
 template <class L>
-void extract_archive(OutputFile& output, const WideString& archive_path) {
+void extract_archive(StagedFile& output, const WideString& archive_path) {
     JobState& job = job_state();
     InputFile archive;
     if (!archive.open(archive_path)) throw "decode: file is not found.";
@@ -96,16 +106,29 @@ void extract_archive(OutputFile& output, const WideString& archive_path) {
             source.skip();
             continue;
         }
-        // A failure shows up when the output cannot be opened.
-        const WideString directory = output_directory_of(path);
-        if (!directory.empty()) DirPath(directory).make();
-        if (member.directory_entry || (rules.trailing_separator_is_directory && ends_with_separator(path))) {
+        // Every directory of the path is entered from the one before it,
+        // none through a link; a path that meets a link or a file is
+        // refused here, before anything is made or written.
+        const bool directory_only =
+            member.directory_entry || (rules.trailing_separator_is_directory && ends_with_separator(path));
+        const WideString place_path = directory_only ? output_directory_of(path) : path;
+        OutputPlace place;
+        if (!place_path.empty()) {
+            const PlaceResult placed = place.enter(place_path, true);
+            if (placed != PlaceResult::ok) {
+                job.error_text += place_error_line(path, placed, place.refused_part());
+                source.skip();
+                continue;
+            }
+        }
+        if (directory_only) {
             source.skip();  // nothing, unless the header says otherwise
             continue;
         }
 
-        // A path whose status cannot be read is taken for an existing file.
-        if (path_exists(path.c_str()) != 0) {
+        // A link at the name counts as an existing file: Yes replaces the
+        // link itself, never what it points to.
+        if (place.kind() != platform::NodeKind::missing) {
             const platform::BoxAnswer answer = ask_overwrite(names.name + rules.overwrite_question);
             if (answer == platform::BoxAnswer::no) {
                 if (job.report_on) job.report_text += rules.skip_report_line;
@@ -119,21 +142,34 @@ void extract_archive(OutputFile& output, const WideString& archive_path) {
                 return;
             }
         }
-        if (!output.open(path)) {
+        // The member is written beside its name and renamed into place when
+        // complete; a decoder that throws leaves the temporary file to the
+        // output object, which removes it.
+        // A directory at the name cannot be replaced by a file.
+        if (place.kind() == platform::NodeKind::directory || !output.open(std::move(place))) {
             job.error_text += path + u" >>出力のオープンに失敗\n";
             source.skip();
             continue;
         }
 
-        typename L::Coding::FileDecOutStream out(output.file(), member.size);
-        source.decode(decoder, out);
-        const bool closed = output.close();
-        if (out.write_failed() || !closed) {
+        typename L::Coding::FileDecOutStream out(output.file(), member.link ? 0 : member.size);
+        if (member.link) {
+            write_link_text(output, member.link_target);
+            source.skip();
+        } else {
+            source.decode(decoder, out);
+        }
+        if (out.write_failed()) output.mark_failed();
+        if (!output.commit()) {
             if (rules.write_failure_text != nullptr) throw rules.write_failure_text;
             job.error_text += path + u" >>出力の書き込みに失敗\n";
+            continue;
+        }
+        if (member.link) {
+            job.error_text += path + LINK_WRITTEN_AS_FILE_LINE;
         } else if (out.crc.stored_value() != member.crc || out.count != member.size) {
             job.error_text += names.name + u" >> CRC error!\n";
         }
-        set_member_time(path, member.exact_time, member.local_time);
+        set_member_time(output, member.exact_time, member.local_time);
     }
 }

@@ -28,6 +28,12 @@ struct ExtractMember {
     // A member that only stands for a directory: its directories are made,
     // its data (if any) is skipped.
     bool directory_entry = false;
+    // A symbolic link (an LZH "name|target" entry, a ZIP entry marked as a
+    // Unix link): never made as a link. The driver writes a regular file
+    // at the name holding link_target, the target's text as stored, and
+    // says so in an error line.
+    bool link = false;
+    ByteString link_target;
     // Bytes the decoder is to produce, and the check value of the library's
     // CRC, as the archive stores it.
     std::int64_t size = 0;

@@ -9,8 +9,8 @@
 // Extracts every archive of paths into the current directory, one driver
 // call per archive; the library shows the result itself.
 ARCHIVE_DECODE_SIGNATURE(LZHDecode) {
-    return run_extract_job<OutputFile>(count, paths, options,
-                                            [](OutputFile& output, const WideString& archive_path) {
+    return run_extract_job<StagedFile>(count, paths, options,
+                                            [](StagedFile& output, const WideString& archive_path) {
                                                 lzh::decode(output, archive_path);
                                             });
 }

@@ -2,6 +2,8 @@
 #include "lzh_extract.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <vector>
 
 #include "lh5_dec.h"
 #include "stored_name.h"
@@ -49,6 +51,25 @@ constexpr Method METHODS[] = {
 };
 
 constexpr const char* DIRECTORY_METHOD = "-lhd-";
+
+// Losses at the end of an archive; the members before them are extracted.
+constexpr const char* NO_END_MARK = "LZH: the archive ends without its end mark; members may be missing.";
+constexpr const char* DATA_PAST_END = "LZH: a member's data runs past the end of the archive.";
+constexpr const char* NO_ARCHIVE = "LZH: no archive header in the first 64 KiB.";
+
+// Where a header could start: a method "-l??-" at offset 2. Behind a
+// stub, more must hold, since a stub may contain such text by chance: a
+// header level of 0 to 3 and a header length that can hold the fixed
+// fields (levels 0 and 1 give it in one byte, level 2 in two).
+bool looks_like_header(const unsigned char* p, std::size_t available, bool strict) {
+    if (available < 7 || p[2] != '-' || p[3] != 'l' || p[6] != '-') return false;
+    if (!strict) return true;
+    if (available < 21) return false;
+    const unsigned level = p[20];
+    if (level > 3) return false;
+    if (level == 2) return (p[0] | (p[1] << 8)) >= 26;
+    return level == 3 || p[0] >= 20;
+}
 
 }  // namespace
 
@@ -106,19 +127,64 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head) {
     return parts;
 }
 
+namespace {
+
+// Unix LHA tools store a symbolic link as a directory entry named
+// "name|target". The target is cut off every name part that holds one and
+// kept; the member becomes a link. '|' cannot stand in a file name on
+// Windows, and a name keeps its bytes before it.
+void take_link_target(Member& member) {
+    for (NamePart& part : member.name_parts) {
+        if (part.directory || (part.hint & HINT_UTF16LE) != 0) continue;
+        const std::size_t bar = part.bytes.find('|');
+        if (bar == ByteString::npos) continue;
+        if (!member.link) member.link_target = part.bytes.substr(bar + 1);
+        part.bytes.resize(bar);
+        member.link = true;
+    }
+}
+
+}  // namespace
+
+std::FILE* MemberSource::at_archive_start(std::FILE* archive) {
+    std::vector<unsigned char> start(static_cast<std::size_t>(ARCHIVE_SEARCH) + 21);
+    const std::size_t got = std::fread(start.data(), 1, start.size(), archive);
+    std::size_t offset = 0;
+    if (got > 0 && start[0] != 0 && !looks_like_header(start.data(), got, false)) {
+        offset = 1;
+        while (offset < static_cast<std::size_t>(ARCHIVE_SEARCH) && offset < got &&
+               !looks_like_header(start.data() + offset, got - offset, true)) {
+            ++offset;
+        }
+        if (offset >= static_cast<std::size_t>(ARCHIVE_SEARCH) || offset >= got) throw NO_ARCHIVE;
+    }
+    std::fseek(archive, static_cast<long>(offset), SEEK_SET);
+    return archive;
+}
+
 bool MemberSource::next(Member& member) {
     member = Member{};
+    if (data_cut_) throw DATA_PAST_END;
+    const std::int64_t header_start = reader_.byte_position();
     try {
         head_.read(reader_);
     } catch (const char*) {
         member.name_parts = name_parts(head_);
         throw;
     }
-    if (head_.level < 0) return false;
+    if (head_.level < 0) {
+        // No byte at all where a header or the end mark should be: the
+        // archive was cut, perhaps right before another member.
+        if (any_member_ && reader_.byte_position() == header_start) throw NO_END_MARK;
+        return false;
+    }
+    any_member_ = true;
     data_start_ = reader_.byte_position();
     member.name_parts = name_parts(head_);
     member.method = head_.method;
     member.directory_entry = head_.method == DIRECTORY_METHOD;
+    if (member.directory_entry) take_link_target(member);
+    if (member.link) member.directory_entry = false;
     member.size = head_.original_size;
 #if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
     member.size = std::min(member.size, FUZZ_OUTPUT_LIMIT);
@@ -132,7 +198,10 @@ bool MemberSource::next(Member& member) {
 void MemberSource::skip_bytes(std::int64_t count) {
     // The end of the archive ends the skip.
     for (std::int64_t i = 0; i < count; ++i) {
-        if (reader_.byte_get() < 0) return;
+        if (reader_.byte_get() < 0) {
+            data_cut_ = true;
+            return;
+        }
     }
 }
 
@@ -146,7 +215,7 @@ void MemberSource::decode(MemberDecoder decoder, FileDecOutStream& out) {
     if (consumed < head_.data_size()) skip_bytes(head_.data_size() - consumed);
 }
 
-void decode(OutputFile& output, const WideString& archive_path) {
+void decode(StagedFile& output, const WideString& archive_path) {
     extract_archive<Archive>(output, archive_path);
 }
 

@@ -34,7 +34,11 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head);
 class MemberSource {
 public:
     using Member = lzh::Member;
-    explicit MemberSource(std::FILE* archive) : reader_(archive) {}
+    // The archive may follow a program stub (a self-extracting file): it
+    // is searched for in the first ARCHIVE_SEARCH bytes and read from
+    // there. Throws when the file starts with neither a header, nor the
+    // end mark, nor a stub with an archive behind it.
+    explicit MemberSource(std::FILE* archive) : reader_(at_archive_start(archive)) {}
 
     bool next(Member& member);
     void skip();
@@ -44,10 +48,17 @@ public:
     // puts it.
     void decode(MemberDecoder decoder, FileDecOutStream& out);
 
+    static constexpr long ARCHIVE_SEARCH = 64 * 1024;
+
 private:
+    static std::FILE* at_archive_start(std::FILE* archive);
     void skip_bytes(std::int64_t count);
 
     BitInStream reader_;
+    // The data of the last member ran past the end of the file: whatever
+    // it was to be followed by is lost, and the next call says so.
+    bool data_cut_ = false;
+    bool any_member_ = false;
     LZHHeadDec head_;
     std::int64_t data_start_ = 0;
 };
@@ -62,6 +73,6 @@ struct Archive {
 
 // Extracts the archive at archive_path into the current directory through
 // output (opened and closed per entry).
-void decode(OutputFile& output, const WideString& archive_path);
+void decode(StagedFile& output, const WideString& archive_path);
 
 }  // namespace lzh

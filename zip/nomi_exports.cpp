@@ -8,7 +8,7 @@
 
 // Extracts every archive in paths into the current directory.
 ARCHIVE_DECODE_SIGNATURE(ZIPDecode) {
-    return run_extract_job<OutputFile>(count, paths, options, decode_archive);
+    return run_extract_job<StagedFile>(count, paths, options, decode_archive);
 }
 
 // Writes one archive of the files and directories in paths: archive_path,

@@ -75,6 +75,6 @@ void ZipMemberSource::skip() {
     }
 }
 
-void decode_archive(OutputFile& output, const WideString& archive_path) {
+void decode_archive(StagedFile& output, const WideString& archive_path) {
     extract_archive<ZipArchive>(output, archive_path);
 }

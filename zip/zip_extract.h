@@ -64,4 +64,4 @@ struct ZipArchive {
 
 // Extracts the archive at archive_path into the current directory through
 // output (opened and closed per entry).
-void decode_archive(OutputFile& output, const WideString& archive_path);
+void decode_archive(StagedFile& output, const WideString& archive_path);

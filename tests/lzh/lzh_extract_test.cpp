@@ -335,12 +335,12 @@ TEST_F(LzhExtract, EmptyLh5MemberAndUnreadPaddingAreSkipped) {
     EXPECT_EQ(scratch.read(u"last.txt"), "last");
 }
 
-TEST_F(LzhExtract, OutputThatCannotBeOpenedIsReported) {
+TEST_F(LzhExtract, MemberUnderAFileIsRefused) {
     scratch.make_file(u"f", "a file where a directory should be");
     const WideString archive = scratch.archive(
         "a.lzh", archive_of({{.name = u"x.txt", .directory = u"f/", .data = "x"}, {.name = u"y.txt", .data = "y"}}));
     const JobRun run = extract({archive});
-    EXPECT_EQ(run.errors, u"f/x.txt >>出力のオープンに失敗\n");
+    EXPECT_EQ(run.errors, u"f/x.txt >> f がフォルダでないので出力しない。\n");
     EXPECT_EQ(scratch.read(u"y.txt"), "y");
 }
 
@@ -445,11 +445,22 @@ TEST_F(LzhExtract, HostileArchivesEndCleanly) {
         {"lzh-namelen-past-header-l0.lzh", "LZHHeadDec: header format is illegal.", {}},
         {"lzh-ext-size-huge.lzh", "LZHHeadDec: extended header is illegal.", {}},
         {"lzh-ext-size-2.lzh", "LZHHeadDec: extended header is illegal.", {}},
-        {"lzh-csize-past-end.lzh", "", {"good.txt"}},
+        {"lzh-csize-past-end.lzh", "runs past the end of the archive", {"good.txt"}},
         {"lzh-bad-crc.lzh", "good.txt >> CRC error!", {"good.txt"}},
         {"lzh-level3.lzh", "LZHHeadDec: this file level is out of support range.", {}},
         {"lzh-garbage-after-end.lzh", "", {"good.txt"}},
-        {"lzh-no-end-mark.lzh", "", {"good.txt"}},
+        // Losses at the end of the archive are said; what came before is
+        // extracted. Without its end mark an archive cannot tell a lost
+        // member from none.
+        {"lzh-no-end-mark.lzh", "ends without its end mark", {"good.txt"}},
+        {"lzh-cut-at-boundary.lzh", "ends without its end mark", {"a.txt", "b.txt"}},
+        {"lzh-csize-past-end-second.lzh", "runs past the end of the archive", {"a.txt", "b.txt"}},
+        {"lzh-csize-swallows-next.lzh", "runs past the end of the archive", {"a.txt"}},
+        {"lzh-trunc-second-header.lzh", "header format is illegal.", {"a.txt"}},
+        // An archive behind a program stub is found in the first 64 KiB.
+        {"lzh-sfx-stub.lzh", "", {"a.txt", "b.txt", "c.txt"}},
+        {"lzh-sfx-decoy.lzh", "", {"a.txt", "b.txt", "c.txt"}},
+        {"lzh-sfx-too-far.lzh", "no archive header in the first 64 KiB", {}},
         {"lzh-dotdot-name.lzh", "", {".._evil.txt"}},
         {"lzh-dotdot-dir.lzh", "", {".._._/", ".._._/evil.txt"}},
         {"lzh-dotdot-l0.lzh", "", {".._._/", ".._._/evil.txt"}},

@@ -32,6 +32,9 @@ COPIED = [
     "hostile/zip-deflate-far-distance.zip",
     "hostile/zip-dotdot-deep.zip",
     "hostile/zip-trunc-stored.zip",
+    "hostile/zip-symlink-then-member.zip",
+    "hostile/zip-under-link.zip",
+    "hostile/zip-named-like-link.zip",
 ]
 STAMP = (2021, 7, 15, 12, 34, 56)
 
