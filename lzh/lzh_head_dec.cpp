@@ -100,18 +100,23 @@ void LZHHeadDec::read_level2(BitInStream& input) {
     // the entry then fails its CRC check, or its records are refused.
     if (!fill_to(input, length)) raw.bytes.resize(length, '\xFF');
 
-    compressed_size = raw.int_get(head::COMPRESSED_SIZE, 4);
-    original_size = raw.int_get(head::ORIGINAL_SIZE, 4);
-    stored_time = raw.int_get(head::TIME, 4);
-    to_date_record(stored_time, time);
-    data_crc = static_cast<std::uint16_t>(int_get(head::LEVEL2_CRC, 2));
-    os_id = int_get(head::LEVEL2_OS, 1);
+    read_unix_fields();
     std::size_t limit = length;
     if (os_id == OS9_68K) {
         fill_to(input, length + 2);
         limit += 2;
     }
     read_extended(input, head::LEVEL2_FIRST_SIZE, limit, 2, false);
+}
+
+// The fixed fields that levels 2 and 3 share.
+void LZHHeadDec::read_unix_fields() {
+    compressed_size = raw.int_get(head::COMPRESSED_SIZE, 4);
+    original_size = raw.int_get(head::ORIGINAL_SIZE, 4);
+    stored_time = raw.int_get(head::TIME, 4);
+    to_date_record(stored_time, time);
+    data_crc = static_cast<std::uint16_t>(int_get(head::LEVEL2_CRC, 2));
+    os_id = int_get(head::LEVEL2_OS, 1);
 }
 
 // ---- level 3 -----------------------------------------------------------------
@@ -123,12 +128,7 @@ void LZHHeadDec::read_level3(BitInStream& input) {
     if (length < head::LEVEL3_BASE_SIZE || length > LEVEL3_HEADER_LIMIT) throw FORMAT_ERROR;
     if (!fill_to(input, length)) raw.bytes.resize(length, '\xFF');
 
-    compressed_size = raw.int_get(head::COMPRESSED_SIZE, 4);
-    original_size = raw.int_get(head::ORIGINAL_SIZE, 4);
-    stored_time = raw.int_get(head::TIME, 4);
-    to_date_record(stored_time, time);
-    data_crc = static_cast<std::uint16_t>(int_get(head::LEVEL2_CRC, 2));
-    os_id = int_get(head::LEVEL2_OS, 1);
+    read_unix_fields();
     read_extended(input, head::LEVEL3_FIRST_SIZE, length, 4, false);
 }
 
