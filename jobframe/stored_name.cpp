@@ -324,6 +324,9 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, 
     const WideString raw = job.report_on ? hex_list(bytes) : WideString();
 
     WideString label;
+    // 0xFF is no byte of UTF-8: UTF-8 names split there before they are
+    // converted (and still at U+FFFF, EF BF BF, after it).
+    if (form.ff && form.utf8) split_separators(bytes, name, false, job.separator_byte);
     bool converted = convert_unicode(bytes, form, flags, name, label);
     bool ascii = form.ascii;
     if (form.ff) ascii = split_separators(bytes, name, converted, job.separator_byte);
@@ -384,8 +387,13 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
 
     const bool unicode =
         ((flags & (OPT_UTF8 | OPT_UTF16)) != 0 || unicode_header) && !no_unicode;
+    // The separator of UTF-16 forms is U+FFFF. UTF-8 forms keep the byte
+    // 0xFF, which no UTF-8 text holds (its U+FFFF, EF BF BF, is what no
+    // reader splits): the separators are encoded as themselves, ASCII bytes
+    // that occur in UTF-8 only as those characters, and replaced afterwards.
+    const bool utf8_form = unicode ? (flags & OPT_UTF8) != 0 : options.code_page == CODE_PAGE_UTF8;
     WideString source = name;
-    if (ff && (unicode || options.code_page == CODE_PAGE_UTF8)) {
+    if (ff && unicode && !utf8_form) {
         for (char16_t& c : source) {
             if (is_separator(c)) {
                 c = UTF16_SEPARATOR;
@@ -475,6 +483,12 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
             }
             bytes.push_back(FF_SEPARATOR);
             begin = i + 1;
+        }
+    }
+
+    if (ff && utf8_form && !split) {
+        for (std::size_t i = start; i < bytes.size(); ++i) {
+            if (is_separator(static_cast<unsigned char>(bytes[i]))) bytes[i] = FF_SEPARATOR;
         }
     }
 

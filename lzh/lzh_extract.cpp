@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "lh5_dec.h"
+#include "lzh_methods.h"
 #include "stored_name.h"
 #include "text_convert.h"
-#include "truncated_fill.h"
 
 namespace lzh {
 
@@ -20,35 +19,6 @@ namespace {
 // this size so that a run explores inputs instead of writing.
 constexpr std::int64_t FUZZ_OUTPUT_LIMIT = std::int64_t{1} << 20;
 #endif
-
-// Stored data: original-size bytes copied as they are.
-void copy_stored(BitInStream& input, FileDecOutStream& out) {
-    while (out.count < out.expected_size) {
-        const int c = input.byte_get();
-        if (c < 0) {
-            fill_truncated_entry(out);
-            return;
-        }
-        if (out.put(static_cast<std::uint8_t>(c)) || out.write_failed()) return;
-    }
-}
-
-void decode_lh5(BitInStream& input, FileDecOutStream& out) {
-    LH5Dec decoder(input);
-    LH5DecWindow window;
-    window.decode_entry(decoder, out);
-}
-
-struct Method {
-    const char* id;
-    MemberDecoder decode;
-};
-
-constexpr Method METHODS[] = {
-    {"-lh0-", copy_stored},
-    {"-lh5-", decode_lh5},
-    {"-lhd-", copy_stored},
-};
 
 constexpr const char* DIRECTORY_METHOD = "-lhd-";
 
@@ -74,10 +44,9 @@ bool looks_like_header(const unsigned char* p, std::size_t available, bool stric
 }  // namespace
 
 MemberDecoder decoder_for(const std::string& method) {
-    for (const Method& m : METHODS) {
-        if (method == m.id) return m.decode;
-    }
-    return nullptr;
+    if (method == DIRECTORY_METHOD) return decode_stored;
+    const LzhMethod* row = find_lzh_method(method);
+    return row ? row->decode : nullptr;
 }
 
 WideString Archive::method_text(const std::string& method) {

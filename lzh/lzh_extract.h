@@ -13,13 +13,12 @@
 #include "extract_member.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
+#include "lzh_methods.h"
 #include "text_types.h"
 
 namespace lzh {
 
 using Member = ExtractMember<std::string>;
-using MemberDecoder = void (*)(BitInStream& input, FileDecOutStream& out);
-
 // The decoder of a method ("-lh5-"); null for a method this library does
 // not read. "-lhd-" (a directory) reads as stored data.
 MemberDecoder decoder_for(const std::string& method);

@@ -1,4 +1,4 @@
-// LZHHeadDec: reads one LZH entry header, of level 0, 1 or 2, from the
+// LZHHeadDec: reads one LZH entry header, of level 0 to 3, from the
 // archive's bit stream into a plain record of its fields and stored names.
 //
 // The byte layout is drawn in lzh_header_layout.h.
@@ -83,7 +83,10 @@ private:
     bool fill_to(BitInStream& input, std::size_t count);
     void read_level01(BitInStream& input);
     void read_level2(BitInStream& input);
-    void read_extended(BitInStream& input, std::size_t size_field, std::size_t limit, bool counted);
+    void read_level3(BitInStream& input);
+    void read_unix_fields();
+    void read_extended(BitInStream& input, std::size_t size_field, std::size_t limit, std::size_t width,
+                       bool counted);
 };
 
 }  // namespace lzh

@@ -40,9 +40,21 @@
 //   23      1     operating-system identifier
 //   24      2     size of the first extended header
 //
+// OS-9/68k writers leave the last two bytes of a level-2 header out of H.
+//
+// Level 3 (read only; OS/2 and others). The fields of level 2, with 4-byte
+// sizes; H is the length of the whole header.
+//
+//   offset  size  field
+//   0       2     word size, 4
+//   2..23         as level 2
+//   24      4     H
+//   28      4     size of the first extended header
+//
 // Extended headers: a chain of records, each announced by the size field in
 // front of it. A record of size S is type (1 byte), data (S - 3 bytes) and
-// the size of the next record (2 bytes); size 0 ends the chain.
+// the size of the next record (2 bytes); size 0 ends the chain. At level 3
+// the size fields are 4 bytes and the data S - 5.
 //   0x00 header CRC (not verified)      0x44 file name, UTF-16LE
 //   0x01 file name, stored bytes        0x45 directory name, UTF-16LE
 //   0x02 directory name, stored bytes   0x46 code page of the stored names
@@ -72,6 +84,10 @@ enum : std::size_t {
     LEVEL2_OS = 23,
     LEVEL2_FIRST_SIZE = 24,
     LEVEL2_BASE_SIZE = 26,  // through the first size field
+    LEVEL3_WORD_SIZE = 0,
+    LEVEL3_LENGTH = 24,
+    LEVEL3_FIRST_SIZE = 28,
+    LEVEL3_BASE_SIZE = 32,
 };
 }  // namespace head
 

@@ -135,6 +135,13 @@ TEST_F(LzhExtract, JlhaArchivesExtractToTheirPayload) {
         {"jp-l0.lzh", "manifest-jp.tsv", {}, {}, OPT_FF_SEPARATOR, 0, 932},
         {"jp-l1.lzh", "manifest-jp.tsv", {}, {}, OPT_FF_SEPARATOR, 0, 932},
         {"jp-l2.lzh", "manifest-jp.tsv", {}, {}, OPT_FF_SEPARATOR, 0, 932},
+        // The larger dictionaries with Shift-JIS names.
+        {"jp-lh6-l0.lzh", "manifest-jp.tsv", {}, {}, OPT_CODEPAGE_SET, 932},
+        {"jp-lh6-l1.lzh", "manifest-jp.tsv", {}, {}, OPT_CODEPAGE_SET, 932},
+        {"jp-lh6-l2.lzh", "manifest-jp.tsv", {}, {}, OPT_FF_SEPARATOR, 0, 932},
+        {"jp-lh7-l0.lzh", "manifest-jp.tsv", {}, {}, OPT_FF_SEPARATOR, 0, 932},
+        {"jp-lh7-l1.lzh", "manifest-jp.tsv", {}, {}, OPT_CODEPAGE_SET, 932},
+        {"jp-lh7-l2.lzh", "manifest-jp.tsv", {}, {}, OPT_CODEPAGE_SET, 932},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
@@ -178,6 +185,10 @@ TEST_F(LzhExtract, GeneratedShiftJisArchivesGetTheirUnicodeNames) {
         {"l2-cp932-cp4.lzh", 0, 0, 1252},
         {"l2-cp936-cp2.lzh", 0, 0, 1252},
         {"l2-cp932-cp2.lzh", OPT_FF_SEPARATOR, 0, 932},
+        // Level 3, OS-9/68k level 2, an Amiga comment after the name.
+        {"l3-cp932.lzh", OPT_CODEPAGE_SET, 932, 1252},
+        {"l2-os9.lzh", 0, 0, 1252},
+        {"l0-amiga-comment.lzh", 0, 0, 1252},
     };
     std::map<std::string, std::vector<std::vector<std::string>>> members;
     for (const auto& row : manifest_rows("generated/members.tsv")) members[row[0]].push_back(row);
@@ -269,21 +280,22 @@ TEST_F(LzhExtract, CancelEndsTheArchiveButNotTheJob) {
 // ---- members that are not extracted, and broken members ----------------------------
 
 TEST_F(LzhExtract, UnsupportedMethodIsReportedAndSkipped) {
+    // Methods no writer produced.
     // At level 2 (our writer) and at level 1, whose size counts the records.
     const std::uint32_t stamp = dos_stamp(2021, 7, 15, 12, 34, 56);
-    const ByteString level1 = level1_header("-lh6-", 30, 60, stamp, "six.bin", 0, {{0x00, le(0, 2)}}) +
+    const ByteString level1 = level1_header("-lh8-", 30, 60, stamp, "eight.bin", 0, {{0x00, le(0, 2)}}) +
                               ByteString(30, '\x55') +
                               level1_header("-lh0-", 2, 2, stamp, "ok1.txt", crc16("ok"), {{0x00, le(0, 2)}}) + "ok" +
                               bytes_of({0});
     const WideString a = scratch.archive("a.lzh", archive_of({{.name = u"seven.bin", .data = std::string(40, 'x'),
-                                                                .method = "-lh7-", .stored = std::string(25, '?')},
+                                                                .method = "-lhx-", .stored = std::string(25, '?')},
                                                                {.name = u"ok2.txt", .data = "ok"}}));
     const WideString b = scratch.archive("b.lzh", level1);
     const JobRun run = extract({a, b});
-    EXPECT_EQ(run.errors, u"seven.bin >> -lh7-, this file-type is not support.\n"
-                          u"six.bin >> -lh6-, this file-type is not support.\n");
+    EXPECT_EQ(run.errors, u"seven.bin >> -lhx-, this file-type is not support.\n"
+                          u"eight.bin >> -lh8-, this file-type is not support.\n");
     EXPECT_FALSE(scratch.exists(u"seven.bin"));
-    EXPECT_FALSE(scratch.exists(u"six.bin"));
+    EXPECT_FALSE(scratch.exists(u"eight.bin"));
     EXPECT_EQ(scratch.read(u"ok1.txt"), "ok");
     EXPECT_EQ(scratch.read(u"ok2.txt"), "ok");
 }
@@ -447,7 +459,7 @@ TEST_F(LzhExtract, HostileArchivesEndCleanly) {
         {"lzh-ext-size-2.lzh", "LZHHeadDec: extended header is illegal.", {}},
         {"lzh-csize-past-end.lzh", "runs past the end of the archive", {"good.txt"}},
         {"lzh-bad-crc.lzh", "good.txt >> CRC error!", {"good.txt"}},
-        {"lzh-level3.lzh", "LZHHeadDec: this file level is out of support range.", {}},
+        {"lzh-level3.lzh", "LZHHeadDec: header format is illegal.", {}},
         {"lzh-garbage-after-end.lzh", "", {"good.txt"}},
         // Losses at the end of the archive are said; what came before is
         // extracted. Without its end mark an archive cannot tell a lost

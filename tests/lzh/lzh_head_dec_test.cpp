@@ -185,8 +185,14 @@ TEST_F(LzhHeadDec, EndMarkAndEndOfDataMeanNoHeader) {
 TEST_F(LzhHeadDec, BrokenHeadersAreThrown) {
     const ByteString good0 = level0_header("-lh0-", 0, 0, 0, "name.txt", 0);
     const ByteString good2 = level2_header("-lh0-", 0, 0, 0, 0, {{0x01, "name.txt"}});
-    ByteString level3 = good2;
-    level3[20] = 3;
+    ByteString level4 = good2;
+    level4[20] = 4;
+    // A level-2 header relabelled 3: its first field is no word size.
+    ByteString relabelled3 = good2;
+    relabelled3[20] = 3;
+    const ByteString good3 = level3_header("-lh0-", 0, 0, 0, 0, {{0x01, "name.txt"}});
+    ByteString huge3 = good3;
+    huge3[27] = '\x7F';  // a header length of about 2 GiB
     ByteString tiny0 = good0;
     tiny0[0] = 3;  // H = 5
     ByteString long_name0 = good0;
@@ -203,7 +209,11 @@ TEST_F(LzhHeadDec, BrokenHeadersAreThrown) {
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"level 3", level3, "LZHHeadDec: this file level is out of support range."},
+        {"level 4", level4, "LZHHeadDec: this file level is out of support range."},
+        {"level 3 with a word size of 42", relabelled3, "LZHHeadDec: header format is illegal."},
+        {"level-3 length past any real header", huge3, "LZHHeadDec: header format is illegal."},
+        {"level-3 record size 4", level3_header("-lh0-", 0, 0, 0, 0, {}).substr(0, 28) + le(4, 4) + "xxxx",
+         "LZHHeadDec: extended header is illegal."},
         {"cut inside the method", good0.substr(0, 5), "str_get: header format is illegal."},
         {"cut inside the fixed fields", good0.substr(0, 12), "int_get: header format is illegal."},
         {"cut inside the name", good0.substr(0, 25), "str_get: header format is illegal."},
@@ -220,6 +230,55 @@ TEST_F(LzhHeadDec, BrokenHeadersAreThrown) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(thrown_reading(c.bytes), c.error) << c.what;
+    }
+}
+
+// Level 3 (4-byte size fields) and the level-2 headers of OS-9/68k (whose
+// length leaves out the chain's last two bytes) read as level 2 does, and
+// records of unknown types are skipped by their size.
+TEST_F(LzhHeadDec, Level3AndOs9HeadersReadAsLevel2) {
+    start_job(0);
+    const std::vector<Record> records = {
+        {0x50, "unknown"}, {0x01, "name.txt"}, {0x02, "dir\xFF"}, {0x7F, ByteString(300, 'x')}};
+    ByteString os9 = level2_header("-lh5-", 0xFFFFFFFE, 0xFFFFFFFF, 1626352496, 0xCAFE, records);
+    os9[23] = 'K';
+    const auto short_length = static_cast<std::uint32_t>(os9.size() - 2);
+    os9[0] = le(short_length, 2)[0];
+    os9[1] = le(short_length, 2)[1];
+    struct Case {
+        const char* what;
+        ByteString header;
+        int level;
+    };
+    const std::vector<Case> cases = {
+        {"level 2", level2_header("-lh5-", 0xFFFFFFFE, 0xFFFFFFFF, 1626352496, 0xCAFE, records), 2},
+        {"level 3", level3_header("-lh5-", 0xFFFFFFFE, 0xFFFFFFFF, 1626352496, 0xCAFE, records), 3},
+        {"OS-9/68k level 2", os9, 2},
+    };
+    for (const Case& c : cases) {
+        HeaderStream stream(c.header + "data");
+        const ReadHead head(stream.reader());
+        EXPECT_EQ(head.level, c.level) << c.what;
+        EXPECT_EQ(head.method, "-lh5-") << c.what;
+        // Sizes are unsigned: members of 2 GiB to 4 GiB - 1 exist.
+        EXPECT_EQ(head.compressed_size, 0xFFFFFFFE) << c.what;
+        EXPECT_EQ(head.original_size, 0xFFFFFFFF) << c.what;
+        EXPECT_EQ(head.data_size(), 0xFFFFFFFE) << c.what;
+        EXPECT_EQ(head.stored_time, 1626352496) << c.what;
+        EXPECT_EQ(head.data_crc, 0xCAFE) << c.what;
+        EXPECT_EQ(head.name, u"name.txt") << c.what;
+        EXPECT_EQ(head.directory, u"dir/") << c.what;
+        EXPECT_EQ(stream.reader().byte_get(), 'd') << c.what;
+    }
+}
+
+TEST_F(LzhHeadDec, AnAmigaCommentAfterANulIsNoPartOfTheName) {
+    start_job(0);
+    for (const int level : {0, 1}) {
+        const ByteString name = ByteString("readme") + '\0' + "A comment";
+        HeaderStream stream(level == 0 ? level0_header("-lh0-", 0, 0, 0, name, 0) : level1_header("-lh0-", 0, 0, 0, name, 0));
+        const ReadHead head(stream.reader());
+        EXPECT_EQ(head.name, u"readme") << level;
     }
 }
 

@@ -81,15 +81,16 @@ struct Record {
 };
 
 // The chain of extended records after a first size field: each record's
-// size, then type and data; the last size is 0.
-inline ByteString record_chain(const std::vector<Record>& records) {
+// size, then type and data; the last size is 0. Size fields are width bytes
+// (4 at level 3).
+inline ByteString record_chain(const std::vector<Record>& records, int width = 2) {
     ByteString chain;
     for (const Record& r : records) {
-        chain += le(static_cast<std::uint32_t>(r.data.size() + 3), 2);
+        chain += le(static_cast<std::uint32_t>(r.data.size() + 1 + width), width);
         chain.push_back(static_cast<char>(r.type));
         chain += r.data;
     }
-    return chain + le(0, 2);
+    return chain + le(0, width);
 }
 
 inline ByteString with_checksum(ByteString header) {
@@ -137,6 +138,16 @@ inline ByteString level2_header(const std::string& method, std::uint32_t compres
     h[0] = length[0];
     h[1] = length[1];
     return h;
+}
+
+// A level-3 header: word size 4, the level-2 fields, the 4-byte header
+// length, then records with 4-byte size fields.
+inline ByteString level3_header(const std::string& method, std::uint32_t compressed, std::uint32_t original,
+                                std::uint32_t unix_time, std::uint16_t crc, const std::vector<Record>& records) {
+    const ByteString chain = record_chain(records, 4);
+    const auto length = static_cast<std::uint32_t>(28 + chain.size());
+    return le(4, 2) + method + le(compressed, 4) + le(original, 4) + le(unix_time, 4) + bytes_of({0x20, 3}) +
+           le(crc, 2) + "2" + le(length, 4) + chain;
 }
 
 // ---- archives from the library's own writer -------------------------------------

@@ -113,7 +113,7 @@ TEST_F(LzhTsuchi, BrokenArchiveNextToAGoodOne) {
     EXPECT_EQ(r.boxes[0].text, "展開先: " + dest() + "\nレポート: lzh-level3.lzh_dec_err_report.txt");
     const std::string report = scratch.read(u"lzh-level3.lzh_dec_err_report.txt");
     EXPECT_NE(report.find("エラー: " + (scratch.root() / "in" / "lzh-level3.lzh").string() +
-                          "\n  LZHHeadDec: this file level is out of support range.\n"),
+                          "\n  LZHHeadDec: header format is illegal.\n"),
               std::string::npos)
         << report;
 }
