@@ -193,4 +193,29 @@ TEST_F(PeerArchives, CheckedInFixtures) {
     }
 }
 
+// Names stored decomposed (kana and a combining voiced mark, as macOS
+// writes them) are extracted composed; a member read from a pipe (named
+// "-", with a 64-bit data descriptor) is extracted whole.
+TEST_F(PeerArchives, DecomposedNamesAndPipedMember) {
+    struct Case {
+        const char* archive;
+        std::set<std::string> files;
+    };
+    const std::vector<Case> cases = {
+        {"zip-infozip/nfd.zip", {"ガイド.txt"}},
+        {"zip-python/nfd.zip", {"ガイド.txt"}},
+        {"zip-infozip/stdin-pipe.zip", {"-"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        const fs::path root = destination();
+        const DecodeRun run = zip_decode({source_path(std::string("tests/fixtures/") + c.archive)});
+        EXPECT_EQ(run.error_text, u"") << utf8_of(run.error_text);
+        EXPECT_EQ(extracted_paths(root), c.files);
+        if (c.files.count("-") != 0) {
+            EXPECT_EQ(crc32_of(read_file(root / "-")), 0x19e987dcu);  // alpha.txt
+        }
+    }
+}
+
 }  // namespace
