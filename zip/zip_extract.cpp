@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "job_state.h"
-#include "le_bytes.h"
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_data_descriptor.h"
@@ -52,14 +51,6 @@ constexpr MethodName METHOD_NAMES[] = {
     {1, u"Shrink"}, {6, u"Implode"}, {12, u"BZIP2"}, {14, u"LZMA"}, {19, u"LZ77"},
     {93, u"Zstandard"}, {95, u"XZ"}, {96, u"JPEG"}, {97, u"WavPack"}, {98, u"PPMd"},
 };
-
-// Local file header fields beyond those ZipHeaderReader names.
-constexpr std::size_t LOCAL_METHOD = 8;
-constexpr std::size_t LOCAL_COMPRESSED = 18;
-constexpr std::size_t LOCAL_UNCOMPRESSED = 22;
-constexpr std::size_t LOCAL_NAME_LENGTH = 26;
-constexpr std::size_t LOCAL_EXTRA_LENGTH = 28;
-constexpr std::size_t LOCAL_FIXED = 30;
 
 bool file_seek(std::FILE* file, std::uint64_t offset) {
 #ifdef _WIN32
@@ -185,41 +176,36 @@ bool ZipMemberSource::next_listed(ZipMember& member) {
     member.refusal = local_header_check(record);
     // The central time wins; a local block serves where the central one has none.
     std::optional<std::int64_t> exact = extra_modification_time(view_of(record.extra));
-    if (!exact && member.refusal.empty()) exact = extra_modification_time(view_of(local_extra_));
+    if (!exact && member.refusal.empty()) exact = extra_modification_time(view_of(header_.extra));
     if (exact) member.exact_time = *exact;
-    if (member.refusal.empty()) input_at(data_offset_);
     return true;
 }
 
 WideString ZipMemberSource::local_header_check(const ZipCentralRecord& record) {
-    local_extra_.clear();
-    const ByteString fixed_bytes = read_at(record.local_offset, LOCAL_FIXED);
-    const LeBytes fixed(view_of(fixed_bytes), "");
-    if (fixed.size() < LOCAL_FIXED || fixed.u32(0) != ZIP_LOCAL_SIGNATURE) {
-        return u"ローカルヘッダが見つからない >>スキップ！";
-    }
-    const std::size_t name_length = fixed.u16(LOCAL_NAME_LENGTH);
-    const std::size_t extra_length = fixed.u16(LOCAL_EXTRA_LENGTH);
-    const ByteString rest = read_at(record.local_offset + LOCAL_FIXED, name_length + extra_length);
-    if (rest.size() < name_length + extra_length) return u"ローカルヘッダが見つからない >>スキップ！";
-    const ByteString name(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(name_length));
-    local_extra_.assign(rest.begin() + static_cast<std::ptrdiff_t>(name_length), rest.end());
-
-    Zip64Fields sizes;
-    sizes.compressed_size = fixed.u32(LOCAL_COMPRESSED);
-    sizes.uncompressed_size = fixed.u32(LOCAL_UNCOMPRESSED);
+    input_at(record.local_offset);
     try {
-        local_zip64_ = zip64_fields_apply(view_of(local_extra_), sizes, true);
+        header_.read(*input_);
+    } catch (const char*) {
+        header_ = ZipHeaderReader{};
+    }
+    if (header_.signature != ZIP_LOCAL_SIGNATURE || !header_.has_name) return u"ローカルヘッダが見つからない >>スキップ！";
+    Zip64Fields sizes;
+    sizes.compressed_size = static_cast<std::uint64_t>(header_.compressed_size);
+    sizes.uncompressed_size = static_cast<std::uint64_t>(header_.uncompressed_size);
+    try {
+        local_zip64_ = zip64_fields_apply(view_of(header_.extra), sizes, true);
     } catch (const char*) {
         return u"ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！";
     }
+    // Behind a data descriptor the local sizes are zeros (or the truth).
     const bool sizes_differ = (record.flags & ZIP_FLAG_DATA_DESCRIPTOR) == 0 &&
                               (sizes.compressed_size != record.compressed_size ||
                                sizes.uncompressed_size != record.uncompressed_size);
-    if (name != record.name || fixed.u16(LOCAL_METHOD) != record.method || sizes_differ) {
+    if (header_.stored_name != record.name || header_.method != record.method || sizes_differ) {
         return u"ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！";
     }
-    data_offset_ = record.local_offset + LOCAL_FIXED + name_length + extra_length;
+    // The data follows the header in the stream just read.
+    data_offset_ = record.local_offset + static_cast<std::uint64_t>(input_->byte_position());
     return u"";
 }
 

@@ -66,7 +66,7 @@ private:
     bool next_listed(ZipMember& member);
     bool next_local(ZipMember& member);
     // Why the member of record cannot be extracted from its local header;
-    // empty when it can, data_offset_ then at its data.
+    // empty when it can, the input then at its data.
     WideString local_header_check(const ZipCentralRecord& record);
     ByteString read_at(std::uint64_t offset, std::size_t length);
     void input_at(std::uint64_t offset);
@@ -80,7 +80,6 @@ private:
     const ZipCentralRecord* record_ = nullptr;  // the listed member handed out last
     std::uint64_t data_offset_ = 0;
     bool local_zip64_ = false;
-    ByteString local_extra_;
     WideString after_data_problem_;
 };
 
