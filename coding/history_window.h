@@ -10,7 +10,9 @@
 // about what a match may reach stay with each decoder.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace coding {
@@ -30,6 +32,22 @@ public:
         ring_[static_cast<std::size_t>(position_)] = byte;
         position_ = (position_ + 1) & mask_;
         ++produced_;
+    }
+
+    // Stores the next size output bytes (of which only the last ring size
+    // stay).
+    void put(const std::uint8_t* data, std::size_t size) {
+        produced_ += static_cast<std::int64_t>(size);
+        const std::size_t ring_size = ring_.size();
+        if (size > ring_size) {
+            data += size - ring_size;
+            position_ = static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size - ring_size) & static_cast<std::size_t>(mask_));
+            size = ring_size;
+        }
+        const std::size_t first = std::min(size, ring_size - static_cast<std::size_t>(position_));
+        std::memcpy(ring_.data() + position_, data, first);
+        std::memcpy(ring_.data(), data + first, size - first);
+        position_ = static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size) & static_cast<std::size_t>(mask_));
     }
 
     // The byte distance places back (1 is the byte put last). A distance

@@ -13,6 +13,10 @@
 //                       void decode(decoder, sink)
 //                                           the member's data through the
 //                                           decoder into the sink
+//                     A member may carry a refusal: it gets that error
+//                     line and is skipped. A source may also offer
+//                     after_data_problem(): what was wrong after the
+//                     member's data, as the text of an error line.
 //   L::Coding         its coding set (coding_set.h): the sink and its CRC
 //   L::decoder_for(method)  the member decoder of a method, a function
 //                     (bit stream, sink); null when the method is not read
@@ -101,6 +105,11 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             source.skip();
             continue;
         }
+        if (!member.refusal.empty()) {
+            job.error_text += path + u" >> " + member.refusal + u"\n";
+            source.skip();
+            continue;
+        }
         if (decoder == nullptr) {
             job.error_text += path + u" >> " + L::method_text(member.method) + u", this file-type is not support.\n";
             source.skip();
@@ -169,6 +178,10 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             job.error_text += path + LINK_WRITTEN_AS_FILE_LINE;
         } else if (out.crc.stored_value() != member.crc || out.count != member.size) {
             job.error_text += names.name + u" >> CRC error!\n";
+        }
+        // A source that checks what follows the data says so here.
+        if constexpr (requires { source.after_data_problem(); }) {
+            if (!source.after_data_problem().empty()) job.error_text += path + u" >> " + source.after_data_problem() + u"\n";
         }
         set_member_time(output, member.exact_time, member.local_time);
     }

@@ -43,4 +43,7 @@ struct ExtractMember {
     // time.
     std::int64_t exact_time = -1;
     DateRecord local_time;
+    // Why the member is not extracted, when the source refuses it: the
+    // text of its error line after the path.
+    WideString refusal;
 };

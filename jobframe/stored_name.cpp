@@ -7,6 +7,7 @@
 #include "job_state.h"
 #include "library_traits.h"
 #include "text_convert.h"
+#include "unicode_names.h"
 
 namespace {
 
@@ -204,7 +205,8 @@ DecodeForm choose_form(const ByteString& bytes, std::uint32_t hint, std::uint32_
     form.code_page_record = (hint & HINT_CODE_PAGE) != 0;
     form.ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
     if (form.utf16_record || form.code_page_record) return form;
-    form.utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0;
+    form.utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0 ||
+                ((hint & HINT_UTF8_LIKELY) != 0 && (flags & OPT_CODEPAGE_SET) == 0 && is_utf8_beyond_ascii(bytes));
     form.utf16 = (flags & OPT_UTF16) != 0;
     if (!form.utf8 && !form.utf16) return form;
     const int bom = detect_bom(bytes);
@@ -342,6 +344,8 @@ void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, 
         if (!label.empty()) job.report_text += label + u":";
         job.report_text += u" " + name + u"\n";
     }
+    // Names stored decomposed (as macOS writes them) are extracted composed.
+    name = compose_kana_marks(name);
     const int fixes = sanitise_name(name, job.name_length_limit);
     if (job.report_on && fixes > 0) job.report_text += u" └修正> " + name + u"\n";
 }

@@ -26,6 +26,9 @@ enum : std::uint32_t {
     // components whatever the code page; without /FF they become "/" before
     // the bytes are converted.
     HINT_DIRECTORY_RECORD = 0x1000,
+    // Unmarked bytes that are taken as UTF-8 when they are well-formed
+    // UTF-8 beyond ASCII and no code page was asked for.
+    HINT_UTF8_LIKELY = 0x2000,
 };
 
 // Mode bits from the writers to encode_stored_name.

@@ -1,5 +1,8 @@
 #include "dec_window.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 constexpr const char* FINISHED_EARLY = "It finished on the way.";
@@ -36,10 +39,17 @@ bool DecWindow::symbol_put(int symbol, DeflateDec& decoder, ZipFileDecOutStream&
     const int length = symbol - DeflateDec::MATCH_BASE;
     const int distance = decoder.distance_get() + 1;
     if (distance < 1 || distance > window_.produced()) throw "decode_entry: a match reaches back before the entry's first byte.(illegal data.)";
-    // The source may overlap the bytes being written (distance < length):
-    // each byte is read after the one before it was stored.
-    for (int i = 0; i < length; ++i) {
-        if (byte_put(window_.back(distance), out)) return true;
+    // The match goes out as one run, cut at the entry's size. A source that
+    // overlaps the bytes being written (distance < length) repeats its
+    // first distance bytes, so the run grows by copying what it holds.
+    const std::int64_t left = out.expected_size - out.count;
+    const auto size = static_cast<std::size_t>(left <= 0 ? 1 : std::min<std::int64_t>(left, length));
+    run_.resize(size);
+    const std::size_t taken = std::min(size, static_cast<std::size_t>(distance));
+    for (std::size_t i = 0; i < taken; ++i) run_[i] = window_.back(distance - static_cast<std::int64_t>(i));
+    for (std::size_t filled = taken; filled < size; filled += std::min(filled, size - filled)) {
+        std::memcpy(run_.data() + filled, run_.data(), std::min(filled, size - filled));
     }
-    return false;
+    window_.put(run_.data(), size);
+    return out.put(run_.data(), size);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "coding_set.h"
 #include "deflate_dec.h"
@@ -36,4 +37,5 @@ private:
     // the window is new per entry, so anything farther would be bytes that
     // were never written.
     coding::HistoryWindow window_{WINDOW_SIZE, 0};
+    std::vector<std::uint8_t> run_;  // the bytes of the match being written
 };

@@ -48,6 +48,7 @@ void ZipHeaderReader::read(ZipBitInStream& input) {
             const std::size_t extra_length = int_get(LOCAL_EXTRA_LENGTH, 2);
             if (!raw.fill(input, LOCAL_FIXED + name_length + extra_length)) return;
             stored_name = str_get(LOCAL_FIXED, name_length);
+            extra = str_get(LOCAL_FIXED + name_length, extra_length);
             has_name = true;
             return;
         }

@@ -19,7 +19,7 @@
 //   +26  2  file name length n
 //   +28  2  extra field length m
 //   +30  n  file name
-//   +30+n m extra field                    (ignored)
+//   +30+n m extra field
 //
 // Central directory file header: 46 fixed bytes, whose +28, +30 and +32
 // give the lengths of the name, extra field and comment that follow.
@@ -65,5 +65,6 @@ public:
     // The stored name of a local header; has_name is false when the header
     // was cut before its end.
     ByteString stored_name;
+    ByteString extra;  // the local extra field, read with the name
     bool has_name = false;
 };
