@@ -221,15 +221,13 @@ TEST_F(ZipExtractTest, HostileArchivesStayInsideAndEndCleanly) {
     const std::vector<Case> cases = {
         {"zip-trunc-local", "Zip内ファイル名の取得に失敗 >>スキップ\n", {}},
         {"zip-trunc-name", "Zip内ファイル名の取得に失敗 >>スキップ\n", {}},
-        {"zip-namelen-past-end", "good.txt >> ローカルヘッダが見つからない >>スキップ！
-", {}},
+        {"zip-namelen-past-end", "good.txt >> ローカルヘッダが見つからない >>スキップ！\n", {}},
         // A member whose data breaks off leaves no partial file behind.
         {"zip-trunc-deflate", "It finished on the way.", {}},
         {"zip-trunc-stored", "It finished on the way.", {}},
         {"zip-usize-wrong", "It finished on the way.", {}},
         {"zip-data-descriptor", "It finished on the way.", {}},
-        {"zip-no-central", "セントラルディレクトリが壊れている >>ローカルヘッダから展開
-", {"good.txt"}},
+        {"zip-no-central", "セントラルディレクトリが壊れている >>ローカルヘッダから展開\n", {"good.txt"}},
         {"zip-end-record-only", "", {}},
         {"zip-bad-local-sig", "good.txt >> ローカルヘッダが見つからない >>スキップ！\n", {}},
         {"zip-bad-method", "bzip2.bin >> 12 (BZIP2), this file-type is not support.\n", {}},
