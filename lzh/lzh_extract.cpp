@@ -27,12 +27,17 @@ constexpr const char* NO_END_MARK = "LZH: the archive ends without its end mark;
 constexpr const char* DATA_PAST_END = "LZH: a member's data runs past the end of the archive.";
 constexpr const char* NO_ARCHIVE = "LZH: no archive header in the first 64 KiB.";
 
-// Where a header could start: a method "-l??-" at offset 2. Behind a
+// Where a header could start: a method id at offset 2, five characters
+// between dashes ("-lh5-", "-lzs-", "-pm2-"). Behind a
 // stub, more must hold, since a stub may contain such text by chance: a
 // header level of 0 to 3 and a header length that can hold the fixed
 // fields (levels 0 and 1 give it in one byte, level 2 in two).
 bool looks_like_header(const unsigned char* p, std::size_t available, bool strict) {
-    if (available < 7 || p[2] != '-' || p[3] != 'l' || p[6] != '-') return false;
+    if (available < 7 || p[2] != '-' || p[6] != '-') return false;
+    for (int i = 3; i < 6; ++i) {
+        const unsigned char c = p[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
     if (!strict) return true;
     if (available < 21) return false;
     const unsigned level = p[20];

@@ -26,7 +26,7 @@ EXPECTED = {
     ("LZH by tsuchi", "jlha"): set(),       # jlha reads Shift-JIS or Latin-1, never UTF-8
     ("LZH by tsuchi", "7z"): ALL,
     ("LZH by tsuchi", "bsdtar"): ALL,
-    ("ZIP by tsuchi", "unzip"): set(),      # unzip 6.0 reads names of MS-DOS archives as code page 437
+    ("ZIP by tsuchi", "unzip"): ALL,
     ("ZIP by tsuchi", "7z"): ALL,
     ("ZIP by tsuchi", "bsdtar"): ALL,
     ("ZIP by tsuchi", "python"): ALL,
