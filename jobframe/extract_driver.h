@@ -161,8 +161,9 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             continue;
         }
 
-        typename L::Coding::FileDecOutStream out(output.file(), member.link ? 0 : member.size);
-        if (member.link) {
+        const bool target_in_header = member.link && !member.link_target_in_data;
+        typename L::Coding::FileDecOutStream out(output.file(), target_in_header ? 0 : member.size);
+        if (target_in_header) {
             write_link_text(output, member.link_target);
             source.skip();
         } else {
@@ -174,9 +175,8 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             job.error_text += path + u" >>出力の書き込みに失敗\n";
             continue;
         }
-        if (member.link) {
-            job.error_text += path + LINK_WRITTEN_AS_FILE_LINE;
-        } else if (out.crc.stored_value() != member.crc || out.count != member.size) {
+        if (member.link) job.error_text += path + LINK_WRITTEN_AS_FILE_LINE;
+        if (!target_in_header && (out.crc.stored_value() != member.crc || out.count != member.size)) {
             job.error_text += names.name + u" >> CRC error!\n";
         }
         // A source that checks what follows the data says so here.

@@ -34,6 +34,9 @@ struct ExtractMember {
     // says so in an error line.
     bool link = false;
     ByteString link_target;
+    // The target is the member's data (ZIP), not link_target: the data is
+    // decoded into the file as usual.
+    bool link_target_in_data = false;
     // Bytes the decoder is to produce, and the check value of the library's
     // CRC, as the archive stores it.
     std::int64_t size = 0;

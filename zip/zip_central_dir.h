@@ -36,6 +36,10 @@ enum : std::uint16_t {
     ZIP_FLAG_STRONG_ENCRYPTION = 0x0040,
 };
 
+// The host of "version made by" whose external attributes carry a Unix
+// mode in their high half.
+constexpr int ZIP_HOST_UNIX = 3;
+
 // One central directory record, with the ZIP64 values applied.
 //
 //   +0   4  signature 50 4B 01 02

@@ -163,6 +163,12 @@ bool ZipMemberSource::next_listed(ZipMember& member) {
     member.size = static_cast<std::int64_t>(record.uncompressed_size);
     member.crc = record.crc;
     member.local_time = dos_time_of(record.dos_stamp);
+    // Unix writers mark a symbolic link by the file type in the high half
+    // of the external attributes; its data is the target's text.
+    if (record.host() == ZIP_HOST_UNIX && ((record.external_attributes >> 16) & 0170000) == 0120000) {
+        member.link = true;
+        member.link_target_in_data = true;
+    }
 
     if ((record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) != 0 || record.method == ZIP_METHOD_AES) {
         member.refusal = record.method == ZIP_METHOD_AES ? u"暗号化(AES)されたファイルは展開できない >>スキップ！"

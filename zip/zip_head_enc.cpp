@@ -13,9 +13,8 @@ namespace {
 // MS-DOS archive (host 0) for code page 437 even when bit 11 says UTF-8;
 // for a Unix host they trust bit 11, and they read the external
 // attributes as a Unix mode in the high half.
-constexpr std::uint32_t HOST_UNIX = 3;
-constexpr std::uint32_t VERSION_MADE_BY = HOST_UNIX << 8 | 20;
-constexpr std::uint32_t ZIP64_VERSION_MADE_BY = HOST_UNIX << 8 | ZIP_VERSION_ZIP64;
+constexpr std::uint32_t VERSION_MADE_BY = std::uint32_t{ZIP_HOST_UNIX} << 8 | 20;
+constexpr std::uint32_t ZIP64_VERSION_MADE_BY = std::uint32_t{ZIP_HOST_UNIX} << 8 | ZIP_VERSION_ZIP64;
 
 // External attributes on a Unix host, as Unix archivers write them: the
 // mode (regular file 0100644, directory 040755) in the high 16 bits, the

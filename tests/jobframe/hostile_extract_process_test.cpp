@@ -150,8 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"lzh-symlink-l0.lzh", Plant::none, "", {{"evil", "/tmp"}}, {LINK_LINE}},
         Case{"lzh-symlink-then-member.lzh", Plant::none, "", {{"evil", "../outside"}},
              {LINK_LINE, "evil\\x.txt >> evil がフォルダでないので出力しない。"}},
+        Case{"zip-symlink.zip", Plant::none, "", {{"evil", "../outside"}}, {LINK_LINE}},
         Case{"zip-symlink-then-member.zip", Plant::none, "", {{"evil", "../outside"}},
-             {"evil/x.txt >> evil がフォルダでないので出力しない。"}}));
+             {LINK_LINE, "evil/x.txt >> evil がフォルダでないので出力しない。"}}));
 
 // A member larger than the file system it goes to: the file that stood at
 // its name stays as it was, and nothing partial is left. A small tmpfs
