@@ -73,8 +73,10 @@ class LinuxDesktop(Desktop):
     def env(self, lang):
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "WAYLAND_DISPLAY"}
         path = os.pathsep.join([self.stand_in_dir, os.path.join(self.install_prefix, "bin"), env.get("PATH", "")])
+        # No accessibility bus: without a session bus GTK may wait for it
+        # long enough to miss the window's deadline on a busy machine.
         env.update(LANG=lang, DISPLAY=self.display or "", PATH=path, TZ="UTC", ZENITY_LOG=self.log,
-                   REAL_ZENITY=getattr(self, "real_zenity", ""))
+                   REAL_ZENITY=getattr(self, "real_zenity", ""), NO_AT_BRIDGE="1", GDK_BACKEND="x11")
         return env
 
     def windows_asked(self):
