@@ -245,6 +245,11 @@ TEST(ZipCreate, DISABLED_FilesOf4GiBAndMoreGetZip64Blocks) {
 // 70000 entries: the end record holds the mark 0xFFFF and a ZIP64 end
 // record the count; the entries themselves need no ZIP64.
 TEST(ZipCreate, MoreThan65535EntriesGetAZip64EndRecord) {
+#ifdef _WIN32
+    // Under Wine, making 70000 files takes longer than the whole suite may;
+    // the writer is the same code on both systems.
+    GTEST_SKIP() << "70000 files are made and archived on Linux only";
+#endif
     ScratchDirectory scratch;
     constexpr std::size_t COUNT = 70000;
     fs::create_directory(scratch / "src");
