@@ -112,8 +112,9 @@ private:
     }
 
     static int consume(BitInStream<Order>& input, int length, int symbol) {
-        // Codes are at most 16 bits, so -1 can only mean the end of data.
-        return input.n_bit_get(length) < 0 ? -1 : symbol;
+        // Codes are at most 16 bits, so a failure can only mean the end of
+        // data.
+        return input.n_bit_skip(length) ? symbol : -1;
     }
 
     // The entry for a key: the code that prefixes it; in a gap of an
