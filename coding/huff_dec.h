@@ -49,7 +49,7 @@ public:
             if (length == 0) continue;
             auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
             if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-                entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
+            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
                                 static_cast<std::int32_t>(symbol)});
         }
         if (entries_.empty()) throw "HuffDec: program error.";
