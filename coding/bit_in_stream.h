@@ -59,6 +59,23 @@ public:
         return static_cast<int>(take(n));
     }
 
+    // Consumes the next n bits (0 <= n <= 32) as n_bit_get does, without
+    // assembling their value; false at end of data.
+    bool n_bit_skip(int n) {
+        if (n >= 0 && n <= 32 && n <= held_) {
+            take(n);
+            return true;
+        }
+        if (n < 0 || n > 32) throw "n_bit_skip: out of range.";
+        if (!top_up(n)) {
+            held_ = 0;
+            bits_ = 0;
+            return false;
+        }
+        take(n);
+        return true;
+    }
+
     // The next n bits (0 <= n <= 32) without consuming them, in the order of
     // n_bit_get. Bits beyond the end of the data read as 0: only truncated or
     // corrupt data makes a decoder consume them, and then n_bit_get reports

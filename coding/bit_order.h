@@ -23,14 +23,16 @@ constexpr std::uint32_t low_mask(int n) {
 }
 
 // The low n bits of value in reverse order (n from 0 to 32); higher bits of
-// value are dropped.
+// value are dropped. The whole word is reversed by swapping ever smaller
+// halves, which puts the low n bits, reversed, on top.
 constexpr std::uint32_t reverse_bits(std::uint32_t value, int n) {
-    std::uint32_t reversed = 0;
-    for (int i = 0; i < n; ++i) {
-        reversed = (reversed << 1) | (value & 1);
-        value >>= 1;
-    }
-    return reversed;
+    if (n <= 0) return 0;
+    value = ((value >> 1) & 0x55555555u) | ((value & 0x55555555u) << 1);
+    value = ((value >> 2) & 0x33333333u) | ((value & 0x33333333u) << 2);
+    value = ((value >> 4) & 0x0F0F0F0Fu) | ((value & 0x0F0F0F0Fu) << 4);
+    value = ((value >> 8) & 0x00FF00FFu) | ((value & 0x00FF00FFu) << 8);
+    value = (value >> 16) | (value << 16);
+    return value >> (32 - n);
 }
 
 }  // namespace coding

@@ -49,7 +49,7 @@ public:
             if (length == 0) continue;
             auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
             if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-                entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
+            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
                                 static_cast<std::int32_t>(symbol)});
         }
         if (entries_.empty()) throw "HuffDec: program error.";
@@ -112,8 +112,9 @@ private:
     }
 
     static int consume(BitInStream<Order>& input, int length, int symbol) {
-        // Codes are at most 16 bits, so -1 can only mean the end of data.
-        return input.n_bit_get(length) < 0 ? -1 : symbol;
+        // Codes are at most 16 bits, so a failure can only mean the end of
+        // data.
+        return input.n_bit_skip(length) ? symbol : -1;
     }
 
     // The entry for a key: the code that prefixes it; in a gap of an

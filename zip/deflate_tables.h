@@ -104,8 +104,8 @@ private:
 // (144-255), 7 (256-279), 8 (280-287); distance lengths 5 for all 32 codes.
 // Codes 286, 287, 30 and 31 are part of the code, so that reading one is
 // reported instead of decoding as a neighbour. Its decoders are built on
-// first use and then shared by every fixed block of the program, which
-// copies them instead of building them again.
+// first use and shared from then on: a fixed block can copy them instead
+// of building its own.
 class FixedDeflateCode {
 public:
     static constexpr int LITERAL_CODES = 288;

@@ -23,6 +23,12 @@ static_assert(std::is_same_v<coding::ZipCoding::HuffDec, coding::HuffDec<BitOrde
 static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream,
                              coding::FileDecOutStream<coding::CrcTable16>>);
 static_assert(std::is_same_v<coding::ZipCoding::CrcTable, coding::CrcTable32>);
+// reverse_bits keeps only the low n bits, reversed.
+static_assert(coding::reverse_bits(0b1101, 4) == 0b1011);
+static_assert(coding::reverse_bits(0x1F1, 4) == 0b1000);
+static_assert(coding::reverse_bits(1, 32) == 0x80000000u);
+static_assert(coding::reverse_bits(0xFFFFFFFFu, 0) == 0);
+static_assert(coding::reverse_bits(0x12345678u, 32) == 0x1E6A2C48u);
 
 // The reader as the format describes it: a position counted in bits from the
 // start of the file, bit n being the bit at place n mod 8 of byte n div 8.
@@ -93,11 +99,12 @@ TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
             // Enough operations to run well past the end of the data.
             for (int step = 0; step < 600; ++step) {
                 const int n = static_cast<int>(random() % 33);
-                switch (random() % 5) {
+                switch (random() % 6) {
                     case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
                     case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
                     case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
                     case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
+                    case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
                     default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
                 }
                 ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
@@ -116,6 +123,10 @@ TYPED_TEST(BitInStreamTest, ZeroBitsReadNothingAndRangeErrorsThrow) {
     EXPECT_EQ(thrown_text([&] { stream.n_bit_get(-1); }), "n_bit_get: out of range.");
     EXPECT_EQ(thrown_text([&] { stream.future_bits(33); }), "future_bits: out of range.");
     EXPECT_EQ(thrown_text([&] { stream.future_bits(-1); }), "future_bits: out of range.");
+    EXPECT_EQ(stream.future_bits(8), 0xFF);  // 40 bits held now
+    EXPECT_EQ(thrown_text([&] { stream.n_bit_skip(33); }), "n_bit_skip: out of range.");
+    EXPECT_EQ(thrown_text([&] { stream.n_bit_skip(-1); }), "n_bit_skip: out of range.");
+    EXPECT_TRUE(stream.n_bit_skip(0));
     // 32 bits are accepted; 32 one-bits read as -1, like the end marker.
     EXPECT_EQ(stream.future_bits(32), -1);
     EXPECT_EQ(stream.n_bit_get(32), -1);
