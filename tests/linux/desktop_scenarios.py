@@ -35,11 +35,16 @@ FORMAT_QUESTION = "LZH 形式で圧縮？、[いいえ]なら ZIP"
 BUTTONS = {"ok": ["OK"], "yes_no": ["はい(_Y)", "いいえ(_N)"], "yes_no_cancel": ["はい(_Y)", "いいえ(_N)", "キャンセル"]}
 YES, NO, CANCEL, OK = "alt+y", "alt+n", "Escape", "Return"
 
+# The stand-in runs the real zenity as its child so that what zenity says
+# on its error output and how it ends are kept for a failure message.
 STAND_IN = """#!/usr/bin/env python3
-import json, os, sys
+import json, os, subprocess, sys
 with open(os.environ["ZENITY_LOG"], "a", encoding="utf-8") as log:
     log.write(json.dumps(sys.argv[1:], ensure_ascii=False) + "\\n")
-os.execv(os.environ["REAL_ZENITY"], ["zenity"] + sys.argv[1:])
+with open(os.environ["ZENITY_LOG"] + ".stderr", "ab") as errors:
+    code = subprocess.call([os.environ["REAL_ZENITY"]] + sys.argv[1:], stderr=errors)
+    errors.write(b"zenity ended with %d\\n" % code)
+sys.exit(code)
 """
 
 make_payload = None  # the payload builder of the fixtures, imported by main
@@ -78,6 +83,13 @@ class LinuxDesktop(Desktop):
         env.update(LANG=lang, DISPLAY=self.display or "", PATH=path, TZ="UTC", ZENITY_LOG=self.log,
                    REAL_ZENITY=getattr(self, "real_zenity", ""), NO_AT_BRIDGE="1", GDK_BACKEND="x11")
         return env
+
+    def zenity_errors(self):
+        try:
+            with open(self.log + ".stderr", encoding="utf-8", errors="replace") as f:
+                return f.read()[-1500:]
+        except FileNotFoundError:
+            return ""
 
     def windows_asked(self):
         """The arguments of every zenity window so far, as
@@ -126,8 +138,9 @@ def exec_line(prefix, paths):
 def run(desktop, paths, cwd, boxes, lang=JA):
     """Starts tsuchi through the desktop entry without a terminal and answers
     the expected windows in order."""
-    if os.path.exists(desktop.log):
-        os.remove(desktop.log)
+    for log in (desktop.log, desktop.log + ".stderr"):
+        if os.path.exists(log):
+            os.remove(log)
     os.makedirs(cwd, exist_ok=True)
     output = os.path.join(desktop.work, "tsuchi-output.txt")
     with open(output, "wb") as out:
@@ -146,7 +159,11 @@ def run(desktop, paths, cwd, boxes, lang=JA):
                 raise Failure("window %r %s %r, expected %r %s" % (title, kind, buttons, box.title, box.kind))
             if box.text is not None and text != box.text:
                 raise Failure("window %r says %r, expected %r" % (title, text, box.text))
-            desktop.answer(box.title, box.key)
+            try:
+                desktop.answer(box.title, box.key)
+            except Failure as failure:
+                raise Failure("%s; tsuchi %s; zenity's error output: %r" % (
+                    failure, "running" if program.poll() is None else "ended", desktop.zenity_errors())) from None
         poll_until(lambda: program.poll() is not None, EXIT_TIMEOUT, "tsuchi did not end")
         if program.returncode != 0:
             raise Failure("exit code %d" % program.returncode)

@@ -99,9 +99,12 @@ class Desktop:
 
     def start_display(self):
         # Xvfb picks a free display number itself and writes it to the pipe.
+        # Without -noreset it resets whenever its last client leaves, and a
+        # window program that connects during the reset is refused ("cannot
+        # open display"): between two zenity boxes nothing else is connected.
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
