@@ -116,6 +116,13 @@ bool setup_job(ArchiveOptions* options) {
         if ((flags & OPT_UNICODE_HEADER) && (flags & OPT_CODEPAGE_SET)) {
             job.cp_header_with_unicode = true;
         }
+        // UTF-16 names asked for on their own go to the LZH Unicode records;
+        // the narrow record beside them gets the code-page form, the one
+        // the writer uses without any Unicode option, so that readers
+        // without those records still find the names of their system.
+        if ((flags & OPT_UTF16) && !(flags & OPT_UNICODE_HEADER)) {
+            job.cp_header_with_unicode = true;
+        }
         if (job.cp_header) {
             if (options->code_page != 0) {
                 validate_code_page = true;

@@ -164,6 +164,12 @@ bool is_ascii_name(const ByteString& bytes, bool ff) {
     return true;
 }
 
+// The bytes between 0xFF separators, which are no part of any UTF-8 text.
+ByteString without_ff_separators(ByteString bytes) {
+    std::erase(bytes, FF_SEPARATOR);
+    return bytes;
+}
+
 // Directory records separate their components with 0xFF (U+FFFF in the
 // UTF-16LE record): that is the format, whatever the system's code page.
 // With /FF the name conversion turns them into the user's separator
@@ -206,7 +212,8 @@ DecodeForm choose_form(const ByteString& bytes, std::uint32_t hint, std::uint32_
     form.ff = (hint & HINT_FF_SEPARATOR) != 0 && (flags & OPT_FF_SEPARATOR) != 0;
     if (form.utf16_record || form.code_page_record) return form;
     form.utf8 = (hint & HINT_UTF8) != 0 || (flags & OPT_UTF8) != 0 ||
-                ((hint & HINT_UTF8_LIKELY) != 0 && (flags & OPT_CODEPAGE_SET) == 0 && is_utf8_beyond_ascii(bytes));
+                ((hint & HINT_UTF8_LIKELY) != 0 && (flags & OPT_CODEPAGE_SET) == 0 &&
+                 is_utf8_beyond_ascii(form.ff ? without_ff_separators(bytes) : bytes));
     form.utf16 = (flags & OPT_UTF16) != 0;
     if (!form.utf8 && !form.utf16) return form;
     const int bom = detect_bom(bytes);
@@ -369,13 +376,15 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
     }
 
     const bool no_unicode = (mode & ENCODE_NO_UNICODE) != 0;
-    const bool unicode_header = (flags & OPT_UNICODE_HEADER) != 0 && !no_unicode;
+    const bool utf16_record = (mode & ENCODE_UNICODE_RECORD) != 0 && (flags & OPT_UTF16) != 0;
+    const bool unicode_header = ((flags & OPT_UNICODE_HEADER) != 0 || utf16_record) && !no_unicode;
     const bool ff = (mode & ENCODE_DIRECTORY) != 0 &&
                     ((flags & OPT_FF_SEPARATOR) != 0 || unicode_header);
     const bool top = (mode & ENCODE_COMPONENT) == 0;
     // UTF-16 without a mark is the one form that does not keep ASCII names
-    // in one byte per character.
-    const bool plain_allowed = !((flags & OPT_UTF16) != 0 && (flags & OPT_BOM) == 0);
+    // in one byte per character, unless the UTF-16 goes to a record of its
+    // own.
+    const bool plain_allowed = !((flags & OPT_UTF16) != 0 && (flags & OPT_BOM) == 0) || utf16_record;
     const std::size_t start = bytes.size();
 
     if (plain_allowed && top && is_ascii(name)) {
@@ -469,7 +478,7 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
             }
             job.report_text += u"(分割処理)";
         }
-        const std::uint32_t component_mode = ENCODE_COMPONENT | (mode & ENCODE_NO_UNICODE);
+        const std::uint32_t component_mode = ENCODE_COMPONENT | (mode & (ENCODE_NO_UNICODE | ENCODE_UNICODE_RECORD));
         std::size_t begin = 0;
         for (std::size_t i = 0; i <= name.size(); ++i) {
             const bool at_end = i == name.size();

@@ -64,8 +64,13 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head) {
     std::vector<NamePart> parts;
     // A 0xFF byte is a directory separator in LZH names wherever the user
     // asked for it (/FF): in 0x02 records, and also in name fields, where
-    // MS-DOS-era writers put whole paths.
-    if (!head.name_field.empty()) parts.push_back({head.name_field, HINT_FF_SEPARATOR, 0, false, u""});
+    // MS-DOS-era writers put whole paths. Narrow names without a code-page
+    // record are in the writer's code page, which nothing names: UTF-8
+    // (Unix and macOS tools, UTF-8 writers on Windows) is told by its form,
+    // which text in the double-byte code pages has only by rare accident.
+    if (!head.name_field.empty()) {
+        parts.push_back({head.name_field, HINT_FF_SEPARATOR | HINT_UTF8_LIKELY, 0, false, u""});
+    }
     bool unicode_name = false;
     bool unicode_directory = false;
     for (const UnicodeNameRecord& record : head.unicode_records) {
@@ -83,10 +88,10 @@ std::vector<NamePart> name_parts(const LZHHeadDec& head) {
     }
     if (!head.complete) return parts;
 
-    std::uint32_t hint = HINT_FF_SEPARATOR;
+    std::uint32_t hint = HINT_FF_SEPARATOR | HINT_UTF8_LIKELY;
     WideString code_page_label;
     if (head.has_code_page) {
-        hint |= HINT_CODE_PAGE;
+        hint = HINT_FF_SEPARATOR | HINT_CODE_PAGE;
         code_page_label = u"cp" + int_to_wide(head.code_page) + u": ";
     }
     if (!unicode_name && !head.narrow_name.empty()) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "unicode_names.h"
+
 namespace lzh {
 
 namespace {
@@ -157,7 +159,9 @@ void LZHHeadDec::read_extended(BitInStream& input, std::size_t size_field, std::
             break;
         case EXT_UNICODE_NAME:
         case EXT_UNICODE_DIRECTORY:
-            if (!data.empty()) unicode_records.push_back({type == EXT_UNICODE_DIRECTORY, data});
+            // A record that is no UTF-16LE text leaves the name to the
+            // narrow record.
+            if (is_utf16le_name(data)) unicode_records.push_back({type == EXT_UNICODE_DIRECTORY, data});
             break;
         case EXT_CODE_PAGE:
             // Written as 4 bytes, or 2 by some writers; longer data keeps

@@ -72,12 +72,12 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     };
     if (!entry.name.empty()) {
         ByteString unicode;
-        const EncodedName encoded = encode_stored_name(entry.name, unicode, 0);
+        const EncodedName encoded = encode_stored_name(entry.name, unicode, ENCODE_UNICODE_RECORD);
         if (encoded.flags & NAME_UNICODE_HEADER) {
             ByteString narrow;
             if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
             if (job.cp_header_with_unicode) {
-                if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_NO_UNICODE))) {
+                if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE))) {
                     code_page_record = own_code_page = true;
                 }
             } else {
@@ -98,12 +98,13 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         if (!node.converted) {
             if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
             ByteString converted;
-            EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY);
+            EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD);
             if (encoded.flags & NAME_UNICODE_HEADER) {
                 node.unicode_form = converted;
                 if (job.cp_header_with_unicode) {
                     if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
-                    encoded = encode_stored_name(node.path, node.narrow_form, ENCODE_DIRECTORY | ENCODE_NO_UNICODE);
+                    encoded = encode_stored_name(node.path, node.narrow_form,
+                                                 ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE);
                 } else {
                     node.narrow_form = ascii_fallback_name(node.unicode_form);
                 }

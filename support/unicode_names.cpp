@@ -85,6 +85,20 @@ bool is_utf8_beyond_ascii(const ByteString& bytes) {
     return beyond_ascii;
 }
 
+bool is_utf16le_name(const ByteString& bytes) {
+    if (bytes.empty() || bytes.size() % 2 != 0) return false;
+    bool pending_high = false;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const auto unit = static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[i]) |
+                                                     (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (unit == 0 || low != pending_high) return false;
+        pending_high = high;
+    }
+    return !pending_high;
+}
+
 WideString compose_kana_marks(const WideString& text) {
     WideString result;
     result.reserve(text.size());

@@ -12,6 +12,11 @@
 // character, no surrogates (U+D800 to U+DFFF) and nothing above U+10FFFF.
 bool is_utf8_beyond_ascii(const ByteString& bytes);
 
+// Whether bytes are a usable UTF-16LE name: whole 16-bit units, at least
+// one, no zero unit, and every surrogate in a high-low pair. A record that
+// fails is damaged or written by a tool that meant something else by it.
+bool is_utf16le_name(const ByteString& bytes);
+
 // Composes every kana followed by a combining voiced sound mark (U+3099)
 // or semi-voiced sound mark (U+309A) into the one precomposed kana, as
 // Unicode normalization form C does (カ U+30AB + U+3099 becomes ガ

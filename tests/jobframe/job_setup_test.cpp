@@ -96,6 +96,8 @@ TEST_F(JobSetup, CreationDerivesTheHeaderFields) {
         {OPT_CODEPAGE_HEADER | OPT_UNICODE_HEADER, 0, false, true, true, true, 932},
         {OPT_UNICODE_HEADER | OPT_CODEPAGE_SET, 0, false, false, true, true, 0},
         {OPT_UNICODE_HEADER, 0, false, false, false, true, 0},
+        {OPT_UTF16, 0, false, false, true, true, 0},
+        {OPT_UTF16 | OPT_UNICODE_HEADER, 0, false, false, false, true, 0},
         {OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 1252, false, true, false, true, 0},
     };
     for (const Case& c : cases) {

@@ -77,6 +77,17 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
          bytes_of({0x42, 0x30, 0xFF, 0xFF, 0x44, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
         {"no Unicode form: ANSI code page", OPT_UNICODE_HEADER, 0, ENCODE_NO_UNICODE, u"\u3042",
          bytes_of({0x82, 0xA0}), 0},
+        // UTF-16 names where the format has Unicode records: the record's
+        // form whatever the byte order and mark asked for, ASCII plain.
+        {"UTF-16 for a Unicode record", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM, 0, ENCODE_UNICODE_RECORD,
+         u"\u3042", bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"UTF-16 for a Unicode record: ASCII plain", OPT_UTF16, 0, ENCODE_UNICODE_RECORD, u"a/b",
+         "a/b", NAME_ASCII},
+        {"UTF-16 directory for a Unicode record", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_DIRECTORY,
+         u"\u3042/", bytes_of({0x42, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"UTF-16, the narrow record beside it", OPT_UTF16 | OPT_FF_SEPARATOR, 0,
+         ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE | ENCODE_DIRECTORY, u"\u3042/b/",
+         bytes_of({0x82, 0xA0, 0xFF, 0x62, 0xFF}), 0},
         {"code page 932", OPT_CODEPAGE_SET, 932, 0, u"\u3042.t", bytes_of({0x82, 0xA0, 0x2E, 0x74}), 0},
         {"code page 1252", OPT_CODEPAGE_SET, 1252, 0, u"caf\u00E9", bytes_of({0x63, 0x61, 0x66, 0xE9}), 0},
         {"932 directory split at separators", OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, 932, ENCODE_DIRECTORY,

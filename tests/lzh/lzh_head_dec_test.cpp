@@ -114,6 +114,11 @@ TEST_F(LzhHeadDec, Level2NamesAndDirectories) {
         {"a directory record with '/'", {{0x01, "a.txt"}, {0x02, "docs/sub/"}}, u"docs/sub/", u"a.txt"},
         {"the 0x44 name wins over 0x01", {{0x01, "memo.txt"}, {0x44, utf16_name}}, u"", u"日本語.txt"},
         {"an empty 0x44 record is no name", {{0x01, "memo.txt"}, {0x44, ""}}, u"", u"memo.txt"},
+        {"an odd-sized 0x44 record is no name", {{0x01, "memo.txt"}, {0x44, utf16_name + "x"}}, u"", u"memo.txt"},
+        {"a 0x44 record with a zero unit is no name", {{0x01, "memo.txt"}, {0x44, bytes_of({'a', 0, 0, 0})}}, u"",
+         u"memo.txt"},
+        {"a lone surrogate in 0x45 leaves 0x02", {{0x01, "a"}, {0x02, "x"}, {0x45, bytes_of({0x00, 0xD8, 'y', 0})}},
+         u"x/", u"a"},
         {"the 0x45 directory wins over 0x02", {{0x01, "a"}, {0x02, "x\xFF"}, {0x45, utf16_dir}}, u"ソース/", u"a"},
         {"unknown records are skipped", {{0x50, "????"}, {0x7F, ""}, {0x01, "a"}}, u"", u"a"},
         {"no name record", {{0x00, le(0, 2)}}, u"", u""},
@@ -163,6 +168,39 @@ TEST_F(LzhHeadDec, FFSeparatorOptionAppliesToNameFieldsToo) {
     const ReadHead level2(stream.reader());
     EXPECT_EQ(level2.directory, u"ソース\\b\\");
     EXPECT_EQ(level2.name, u"a.txt");
+}
+
+// Narrow names without a code-page record on a Japanese system: UTF-8 is
+// told by its form, with or without /FF and a leading mark; Shift-JIS
+// stays Shift-JIS; a code page the user gives decides.
+TEST_F(LzhHeadDec, UnmarkedUtf8NamesAreToldFromTheCodePage) {
+    platform::set_ansi_code_page_override(932);
+    const ByteString hyou = "\xE8\xA1\xA8";      // 表
+    const ByteString nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
+    struct Case {
+        const char* what;
+        std::uint32_t flags;
+        std::int32_t code_page;
+        ByteString name, directory;
+        WideString expected_name, expected_directory;
+    };
+    const Case cases[] = {
+        {"UTF-8", 0, 0, hyou + ".txt", "s\xFF" + nihongo + "\xFF", u"表.txt", u"s/日本語/"},
+        {"UTF-8 with /FF", OPT_FF_SEPARATOR, 0, hyou, "s\xFF" + nihongo + "\xFF", u"表", u"s\\日本語\\"},
+        {"UTF-8 with its mark", 0, 0, "\xEF\xBB\xBF" + hyou, "\xEF\xBB\xBFs\xFF", u"表", u"s/"},
+        {"Shift-JIS", 0, 0, SJIS_HYOU, SJIS_SOURCE + "\xFF", u"表", u"ソース/"},
+        {"UTF-8 read as the code page given", OPT_CODEPAGE_SET, 1252, hyou, "s", u"\u00E8\u00A1\u00A8", u"s/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_job();
+        start_job(c.flags, c.code_page);
+        job_state().separator_byte = '\\';
+        HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0, {{0x01, c.name}, {0x02, c.directory}}));
+        const ReadHead head(stream.reader());
+        EXPECT_EQ(utf8(head.name), utf8(c.expected_name));
+        EXPECT_EQ(utf8(head.directory), utf8(c.expected_directory));
+    }
 }
 
 TEST_F(LzhHeadDec, ReportNamesTheRecordsThatGaveTheNames) {

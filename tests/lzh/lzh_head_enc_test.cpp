@@ -107,6 +107,12 @@ TEST_F(LzhHeadEnc, NameRecordsFollowTheStorageOfTheName) {
          {{0x01, "_e,g__"}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
         {"Unicode beside the code page", OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932,
          {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
+        // UTF-16 names: the Unicode record, little-endian and unmarked, and
+        // the code-page form beside it (with its record only when asked).
+        {"UTF-16", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM | OPT_CODEPAGE_SET, 932,
+         {{0x01, nihongo_sjis}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
+        {"UTF-16 with the code-page record", OPT_UTF16 | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932,
+         {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
     };
     for (const Case& c : cases) {
         reset_job();

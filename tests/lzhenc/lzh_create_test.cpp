@@ -193,9 +193,12 @@ TEST_F(LzhCreate, EveryOptionSetRoundTripsThroughLZHDecode) {
         {"defaults on a Japanese system", DEFAULTS | OPT_FF_SEPARATOR, OPT_FF_SEPARATOR, 0, 932},
         {"/CP:932", OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, 932, 1252},
         {"/8", OPT_UTF8 | OPT_FF_SEPARATOR, OPT_UTF8 | OPT_FF_SEPARATOR, 0, 1252},
-        {"/2", OPT_UTF16 | OPT_FF_SEPARATOR, OPT_UTF16 | OPT_FF_SEPARATOR, 0, 1252},
+        // UTF-16 names go to the Unicode records, which need no option to
+        // be read.
+        {"/2", OPT_UTF16 | OPT_FF_SEPARATOR, 0, 0, 1252},
         {"/8 /bom", OPT_UTF8 | OPT_BOM | OPT_FF_SEPARATOR, OPT_UTF8 | OPT_BOM | OPT_FF_SEPARATOR, 0, 1252},
         {"/2 /bom", OPT_UTF16 | OPT_BOM | OPT_FF_SEPARATOR, OPT_UTF16 | OPT_BOM | OPT_FF_SEPARATOR, 0, 1252},
+        {"/2 /BE", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_FF_SEPARATOR, 0, 0, 1252},
     };
     const WideString archive = archive_in("src.lzh");
     for (const Case& c : cases) {
