@@ -12,11 +12,22 @@
 // in the middle of an entry or stops early. A byte is stored without the
 // stream lock that fputc takes for every call (the file belongs to one
 // thread); a run of bytes goes with one fwrite and an eight-byte-wide CRC.
+//
+// A format that wraps some files' data in a container of its own (MacLHA's
+// MacBinary header) can have the stream hold back the first bytes of the
+// data: they are folded into the CRC and counted like every byte, but kept
+// here until they are all in; then a check of the format's decides whether
+// they go to the file after all, or are left out together with whatever
+// follows a given number of further bytes. The CRC and the count always
+// cover every byte the decoder produced, as the archive's CRC does.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace coding {
 
@@ -40,7 +51,11 @@ public:
     // also when the call reports finished.
     bool put(std::uint8_t byte) {
         crc.update(byte);
-        if (put_unlocked(byte) == EOF) write_failed_ = true;
+        if (count >= write_from_ && count < write_to_) {
+            if (put_unlocked(byte) == EOF) write_failed_ = true;
+        } else if (count < held_size_) {
+            hold(byte);
+        }
         ++count;
         return count >= expected_size;
     }
@@ -50,9 +65,36 @@ public:
     // to expected_size - count first.
     bool put(const std::uint8_t* data, std::size_t size) {
         crc.update(data, size);
-        if (size > 0 && std::fwrite(data, 1, size, output_) != size) write_failed_ = true;
-        count += static_cast<std::int64_t>(size);
+        std::size_t i = 0;
+        for (; i < size && count < held_size_; ++i, ++count) hold(data[i]);
+        const std::int64_t end = count + static_cast<std::int64_t>(size - i);
+        const std::int64_t from = std::max(count, write_from_);
+        const std::int64_t to = std::min(end, write_to_);
+        if (from < to) {
+            const auto n = static_cast<std::size_t>(to - from);
+            if (std::fwrite(data + i + (from - count), 1, n, output_) != n) write_failed_ = true;
+        }
+        count = end;
         return count >= expected_size;
+    }
+
+    // The largest prefix that can be held back.
+    static constexpr std::size_t MAX_HELD = 128;
+
+    // What a prefix check answers: KEEP_ALL writes the held bytes and all
+    // that follows; any other value n >= 0 leaves the held bytes out and
+    // writes only the n bytes after them.
+    static constexpr std::int64_t KEEP_ALL = -1;
+    using PrefixCheck = std::int64_t (*)(const void* context, const std::uint8_t* prefix, std::size_t size);
+
+    // Holds back the first size bytes (at most MAX_HELD) until check has
+    // seen them. Called before the first byte is put; a stream that ends
+    // before they are all in has written none of them.
+    void hold_prefix(std::size_t size, PrefixCheck check, const void* context) {
+        held_size_ = static_cast<std::int64_t>(std::min(size, MAX_HELD));
+        write_from_ = held_size_;
+        check_ = check;
+        check_context_ = context;
     }
 
     // Whether a write to the output failed (a full disk, say). The CRC
@@ -61,10 +103,23 @@ public:
     bool write_failed() const { return write_failed_; }
 
     std::int64_t expected_size;
-    std::int64_t count = 0;  // bytes written so far
+    std::int64_t count = 0;  // bytes put so far, held back or left out ones included
     Crc crc;
 
 private:
+    // The byte at count, inside the held prefix; the last one asks the check.
+    void hold(std::uint8_t byte) {
+        held_[static_cast<std::size_t>(count)] = byte;
+        if (count + 1 < held_size_) return;
+        const std::int64_t keep = check_(check_context_, held_.data(), static_cast<std::size_t>(held_size_));
+        if (keep == KEEP_ALL) {
+            const auto size = static_cast<std::size_t>(held_size_);
+            if (std::fwrite(held_.data(), 1, size, output_) != size) write_failed_ = true;
+        } else {
+            write_to_ = held_size_ + keep;
+        }
+    }
+
     int put_unlocked(std::uint8_t byte) {
 #if defined(_WIN32)
         return _fputc_nolock(byte, output_);
@@ -75,6 +130,14 @@ private:
 
     std::FILE* output_;
     bool write_failed_ = false;
+    // The bytes from write_from_ up to write_to_ go to the file; before
+    // write_from_, those of the held prefix wait in held_.
+    std::int64_t write_from_ = 0;
+    std::int64_t write_to_ = std::numeric_limits<std::int64_t>::max();
+    std::int64_t held_size_ = 0;
+    std::array<std::uint8_t, MAX_HELD> held_{};
+    PrefixCheck check_ = nullptr;
+    const void* check_context_ = nullptr;
 };
 
 }  // namespace coding

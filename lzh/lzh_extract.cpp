@@ -169,6 +169,7 @@ bool MemberSource::next(Member& member) {
     member.size = std::min(member.size, FUZZ_OUTPUT_LIMIT);
 #endif
     member.crc = head_.data_crc;
+    mac_candidate_ = may_hold_macbinary(head_, mac_member_);
     member.exact_time = head_.stored_time;
     member.local_time = head_.time;
     return true;
@@ -189,6 +190,7 @@ void MemberSource::skip() {
 }
 
 void MemberSource::decode(MemberDecoder decoder, FileDecOutStream& out) {
+    if (mac_candidate_) strip_macbinary(out, mac_member_);
     if (out.expected_size > 0) decoder(reader_, out);
     const std::int64_t consumed = reader_.byte_position() - data_start_;
     if (consumed < head_.data_size()) skip_bytes(head_.data_size() - consumed);

@@ -14,6 +14,7 @@
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
 #include "lzh_methods.h"
+#include "macbinary.h"
 #include "text_types.h"
 
 namespace lzh {
@@ -60,6 +61,9 @@ private:
     bool any_member_ = false;
     LZHHeadDec head_;
     std::int64_t data_start_ = 0;
+    // A member of MacLHA's that may begin with a MacBinary header.
+    bool mac_candidate_ = false;
+    MacMember mac_member_;
 };
 
 struct Archive {

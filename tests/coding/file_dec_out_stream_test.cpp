@@ -2,11 +2,13 @@
 // reports finished exactly when the expected size is reached (and still
 // writes that byte), a run of bytes goes out like its bytes one by one,
 // sizes beyond 2 GiB are not cut short, a missing output
-// is refused with its text, and a failed write is told.
+// is refused with its text, a failed write is told, and a held prefix is
+// written or left out as its check says.
 #include "file_dec_out_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,53 @@ TEST(FileDecOutStream, RefusesAMissingOutputAndTellsFailedWrites) {
     const std::uint8_t bytes[] = {1, 2};
     EXPECT_FALSE(run.put(bytes, 2));
     EXPECT_TRUE(run.write_failed());
+}
+
+// A held prefix of 4 bytes whose first byte says what becomes of it: 'K'
+// keeps everything, a digit n leaves the prefix out and writes the n bytes
+// after it. Byte by byte, in one run or in runs that cross the prefix and
+// the end of what is written, the file is the same, and the CRC and the
+// count cover every byte put.
+std::int64_t digit_check(const void*, const std::uint8_t* prefix, std::size_t size) {
+    EXPECT_EQ(size, 4u);
+    return prefix[0] == 'K' ? FileDecOutStream<CrcTable16>::KEEP_ALL : prefix[0] - '0';
+}
+
+TEST(FileDecOutStream, AHeldPrefixIsWrittenOrLeftOutWithWhatItSays) {
+    const struct {
+        std::string data, written;
+    } cases[] = {
+        {"Kabcdefgh", "Kabcdefgh"},
+        {"3xyzabcdefgh", "abc"},
+        {"0xyzabcdefgh", ""},
+        {"9xyzabc", "abc"},  // more than there is
+        {"Kab", ""},        // ends inside the prefix: nothing is written
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t split : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{6}, c.data.size()}) {
+            SCOPED_TRACE(c.data + " split at " + std::to_string(split));
+            const std::string path = output_path("held");
+            std::FILE* file = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(file, nullptr);
+            FileDecOutStream<CrcTable16> out(file, static_cast<std::int64_t>(c.data.size()));
+            out.hold_prefix(4, digit_check, nullptr);
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.data.data());
+            const std::size_t cut = std::min(split, c.data.size());
+            if (split == 0) {
+                for (std::size_t i = 0; i < c.data.size(); ++i) out.put(bytes[i]);
+            } else {
+                out.put(bytes, cut);
+                out.put(bytes + cut, c.data.size() - cut);
+            }
+            std::fclose(file);
+            CrcTable16 all;
+            all.update(bytes, c.data.size());
+            EXPECT_EQ(out.crc.value, all.value);
+            EXPECT_EQ(out.count, static_cast<std::int64_t>(c.data.size()));
+            EXPECT_EQ(read_whole_file(path), std::vector<std::uint8_t>(c.written.begin(), c.written.end()));
+            std::remove(path.c_str());
+        }
+    }
 }
 
 }  // namespace

@@ -189,6 +189,8 @@ TEST_F(LzhExtract, GeneratedShiftJisArchivesGetTheirUnicodeNames) {
         {"l3-cp932.lzh", OPT_CODEPAGE_SET, 932, 1252},
         {"l2-os9.lzh", 0, 0, 1252},
         {"l0-amiga-comment.lzh", 0, 0, 1252},
+        // MacLHA's members: the fork after a MacBinary header of theirs.
+        {"l2-macbinary.lzh", 0, 0, 1252},
     };
     std::map<std::string, std::vector<std::vector<std::string>>> members;
     for (const auto& row : manifest_rows("generated/members.tsv")) members[row[0]].push_back(row);

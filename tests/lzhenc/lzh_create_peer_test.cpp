@@ -55,8 +55,9 @@ const Tree& ascii_tree() {
     return tree;
 }
 
-// First characters all different: with /2 the peers keep only the first
-// character of each name.
+// First characters all different, so that a reader that kept only the
+// first character of each name (UTF-16 read as narrow text) would still
+// give distinct files and be caught by the name check.
 const Tree& japanese_tree() {
     static const Tree tree = {
         {"日本語/表.txt", text_of(3000, 3), LATE_SUMMER},

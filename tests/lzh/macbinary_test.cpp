@@ -1,0 +1,74 @@
+// Proves the MacBinary check of MacLHA's members on headers built field by
+// field: a header of the member gives the fork to extract, and each field
+// that must be zero or must repeat the member's header turns it down.
+#include "macbinary.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace {
+
+using Header = std::array<std::uint8_t, lzh::MACBINARY_HEADER_SIZE>;
+
+constexpr std::int64_t MTIME = 1626352496;  // 2021-07-15 12:34:56 UTC
+constexpr std::int64_t MAC_EPOCH_OFFSET = 2082844800;
+constexpr std::int64_t HOUR = 3600;
+
+void be32(Header& h, std::size_t at, std::int64_t value) {
+    for (int i = 0; i < 4; ++i) h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// name, type TEXT, creator ttxt, Finder flags, fork lengths, creation and
+// modification time in the local time of a writer offset from UTC.
+Header header(const std::string& name, std::int64_t data_fork, std::int64_t resource_fork, std::int64_t offset) {
+    Header h{};
+    h[1] = static_cast<std::uint8_t>(name.size());
+    std::memcpy(h.data() + 2, name.data(), name.size());
+    std::memcpy(h.data() + 0x41, "TEXTttxt", 8);
+    h[0x49] = 0x21;
+    be32(h, 0x53, data_fork);
+    be32(h, 0x57, resource_fork);
+    be32(h, 0x5B, 12345);
+    be32(h, 0x5F, MTIME + offset + MAC_EPOCH_OFFSET);
+    return h;
+}
+
+TEST(MacBinary, AHeaderOfTheMemberGivesItsFork) {
+    const lzh::MacMember member{"doc.txt", 512, MTIME};
+    // 128 + 300 + 50 rounds up to 512.
+    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 300, 50, 9 * HOUR).data(), member), 300);
+    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 0, 384, -14 * HOUR).data(), member), 384);
+    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 384, 0, 14 * HOUR).data(), member), 384);
+}
+
+TEST(MacBinary, AnyFieldOutOfPlaceKeepsTheData) {
+    const lzh::MacMember member{"doc.txt", 512, MTIME};
+    const std::function<void(Header&)> faults[] = {
+        [](Header& h) { h[0x00] = 1; },                           // old version number
+        [](Header& h) { h[0x4A] = 1; },                           // reserved
+        [](Header& h) { h[0x52] = 1; },                           // reserved
+        [](Header& h) { h[0x63] = 1; },                           // comment length
+        [](Header& h) { h[0x7C] = 0x12; },                        // a MacBinary II CRC
+        [](Header& h) { h[0x02] = 'D'; },                         // another name
+        [](Header& h) { h[0x09] = 'x'; },                         // a byte after the name
+        [](Header& h) { h[0x01] = 64; },                          // past the name field
+        [](Header& h) { be32(h, 0x57, 200); },                    // the forks overrun the member
+        [](Header& h) { be32(h, 0x53, 100); },                    // ... or fall short of it
+        [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + 1 + MAC_EPOCH_OFFSET); },  // time too far
+        [](Header& h) { be32(h, 0x5F, 1000); },                   // before 1970
+    };
+    for (std::size_t i = 0; i < std::size(faults); ++i) {
+        Header h = header("doc.txt", 300, 50, 9 * HOUR);
+        faults[i](h);
+        EXPECT_EQ(lzh::macbinary_fork_size(h.data(), member), -1) << "fault " << i;
+    }
+    // A MacBinary file archived as such: the header names the file without
+    // ".bin".
+    EXPECT_EQ(lzh::macbinary_fork_size(header("doc", 300, 50, 0).data(), {"doc.bin", 512, MTIME}), -1);
+}
+
+}  // namespace
