@@ -2,7 +2,8 @@
 // LZHDecode into a scratch directory with every question answered (Yes and
 // No in turn) and reporting on. Besides the sanitizers' findings, anything
 // created outside the destination directory is a finding: the run aborts.
-// Seed corpus: corpus/, copies of small checked-in fixtures.
+// Seed corpus: corpus/, copies of small checked-in fixtures, and from
+// make_corpus.py an archive of every method the library reads.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
