@@ -386,8 +386,12 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
     // own.
     const bool plain_allowed = !((flags & OPT_UTF16) != 0 && (flags & OPT_BOM) == 0) || utf16_record;
     const std::size_t start = bytes.size();
+    // A name whose UTF-16 goes to a record of its own gets that record also
+    // when it is ASCII: extracted with the switch it was made with, which
+    // reads narrow names as UTF-16, it is then taken from the record.
+    const bool ascii_record = utf16_record && !no_unicode;
 
-    if (plain_allowed && top && is_ascii(name)) {
+    if (plain_allowed && top && is_ascii(name) && !ascii_record) {
         for (char16_t c : name) {
             bytes.push_back(ff && is_separator(c) ? FF_SEPARATOR : static_cast<char>(c & 0xFF));
         }

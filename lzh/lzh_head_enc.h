@@ -4,8 +4,9 @@
 // attribute 0x20 and operating system 0x4D, and its extended records in
 // this order: 0x01 name, 0x02 directory, 0x46 code page (2 or 4 bytes),
 // 0x44 name and 0x45 directory in UTF-16LE (with Unicode names, which are
-// asked for as Unicode headers or as UTF-16 names: the narrow records then
-// hold an ASCII or code-page form every reader can use), and last
+// asked for as Unicode headers or as UTF-16 names, these for ASCII names
+// too: the narrow records then hold an ASCII or code-page form every
+// reader can use), and last
 // 0x00 with the CRC-16 of the whole header, computed with its own two
 // bytes as 0.
 //

@@ -78,11 +78,14 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
         {"no Unicode form: ANSI code page", OPT_UNICODE_HEADER, 0, ENCODE_NO_UNICODE, u"\u3042",
          bytes_of({0x82, 0xA0}), 0},
         // UTF-16 names where the format has Unicode records: the record's
-        // form whatever the byte order and mark asked for, ASCII plain.
+        // form whatever the byte order and mark asked for, ASCII names too;
+        // the narrow record beside it keeps ASCII plain.
         {"UTF-16 for a Unicode record", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM, 0, ENCODE_UNICODE_RECORD,
          u"\u3042", bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
-        {"UTF-16 for a Unicode record: ASCII plain", OPT_UTF16, 0, ENCODE_UNICODE_RECORD, u"a/b",
-         "a/b", NAME_ASCII},
+        {"UTF-16 for a Unicode record: ASCII too", OPT_UTF16, 0, ENCODE_UNICODE_RECORD, u"ab",
+         bytes_of({0x61, 0, 0x62, 0}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"UTF-16, the ASCII narrow record beside it", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE,
+         u"a/b", "a/b", NAME_ASCII},
         {"UTF-16 directory for a Unicode record", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_DIRECTORY,
          u"\u3042/", bytes_of({0x42, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
         {"UTF-16, the narrow record beside it", OPT_UTF16 | OPT_FF_SEPARATOR, 0,
