@@ -37,34 +37,34 @@ Header header(const std::string& name, std::int64_t data_fork, std::int64_t reso
     return h;
 }
 
-TEST(MacBinary, AHeaderOfTheMemberGivesItsFork) {
-    const lzh::MacMember member{"doc.txt", 512, MTIME};
-    // 128 + 300 + 50 rounds up to 512.
-    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 300, 50, 9 * HOUR).data(), member), 300);
-    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 0, 384, -14 * HOUR).data(), member), 384);
-    EXPECT_EQ(lzh::macbinary_fork_size(header("doc.txt", 384, 0, 14 * HOUR).data(), member), 384);
-}
-
-TEST(MacBinary, AnyFieldOutOfPlaceKeepsTheData) {
-    const lzh::MacMember member{"doc.txt", 512, MTIME};
-    const std::function<void(Header&)> faults[] = {
-        [](Header& h) { h[0x00] = 1; },                           // old version number
-        [](Header& h) { h[0x4A] = 1; },                           // reserved
-        [](Header& h) { h[0x52] = 1; },                           // reserved
-        [](Header& h) { h[0x63] = 1; },                           // comment length
-        [](Header& h) { h[0x7C] = 0x12; },                        // a MacBinary II CRC
-        [](Header& h) { h[0x02] = 'D'; },                         // another name
-        [](Header& h) { h[0x09] = 'x'; },                         // a byte after the name
-        [](Header& h) { h[0x01] = 64; },                          // past the name field
-        [](Header& h) { be32(h, 0x57, 200); },                    // the forks overrun the member
-        [](Header& h) { be32(h, 0x53, 100); },                    // ... or fall short of it
-        [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + 1 + MAC_EPOCH_OFFSET); },  // time too far
-        [](Header& h) { be32(h, 0x5F, 1000); },                   // before 1970
+TEST(MacBinary, AHeaderOfTheMemberGivesItsForkAndAnyFieldOutOfPlaceKeepsTheData) {
+    const lzh::MacMember member{"doc.txt", 512, MTIME};  // 128 + 300 + 50 rounds up to 512
+    const struct {
+        const char* what;
+        std::function<void(Header&)> change;
+        std::int64_t fork;
+    } cases[] = {
+        {"a header of the member", [](Header&) {}, 300},
+        {"resource fork only", [](Header& h) { be32(h, 0x53, 0); be32(h, 0x57, 384); }, 384},
+        {"14 hours ahead", [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + MAC_EPOCH_OFFSET); }, 300},
+        {"14 hours behind", [](Header& h) { be32(h, 0x5F, MTIME - 14 * HOUR + MAC_EPOCH_OFFSET); }, 300},
+        {"more than 14 hours", [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + 1 + MAC_EPOCH_OFFSET); }, -1},
+        {"before 1970", [](Header& h) { be32(h, 0x5F, 1000); }, -1},
+        {"old version number", [](Header& h) { h[0x00] = 1; }, -1},
+        {"reserved 0x4A", [](Header& h) { h[0x4A] = 1; }, -1},
+        {"reserved 0x52", [](Header& h) { h[0x52] = 1; }, -1},
+        {"comment length", [](Header& h) { h[0x63] = 1; }, -1},
+        {"a MacBinary II CRC", [](Header& h) { h[0x7C] = 0x12; }, -1},
+        {"another name", [](Header& h) { h[0x02] = 'D'; }, -1},
+        {"a byte after the name", [](Header& h) { h[0x09] = 'x'; }, -1},
+        {"a name past its field", [](Header& h) { h[0x01] = 64; }, -1},
+        {"forks past the member", [](Header& h) { be32(h, 0x57, 200); }, -1},
+        {"forks short of it", [](Header& h) { be32(h, 0x53, 100); }, -1},
     };
-    for (std::size_t i = 0; i < std::size(faults); ++i) {
+    for (const auto& c : cases) {
         Header h = header("doc.txt", 300, 50, 9 * HOUR);
-        faults[i](h);
-        EXPECT_EQ(lzh::macbinary_fork_size(h.data(), member), -1) << "fault " << i;
+        c.change(h);
+        EXPECT_EQ(lzh::macbinary_fork_size(h.data(), member), c.fork) << c.what;
     }
     // A MacBinary file archived as such: the header names the file without
     // ".bin".
