@@ -174,7 +174,8 @@ bool MemberSource::next(Member& member) {
     member.crc = head_.data_crc;
     mac_candidate_ = may_hold_macbinary(head_, mac_member_);
     member.exact_time = head_.stored_time;
-    member.local_time = head_.time;
+    // The file gets its local time only when there are no exact seconds.
+    if (member.exact_time < 0) member.local_time = head_.local_time();
     return true;
 }
 

@@ -62,6 +62,12 @@ std::int64_t LZHHeadDec::data_size() const {
     return std::max<std::int64_t>(0, compressed_size - extended_size);
 }
 
+DateRecord LZHHeadDec::local_time() const {
+    DateRecord local = time;
+    if (stored_time >= 0) to_date_record(stored_time, local);
+    return local;
+}
+
 // ---- levels 0 and 1 -------------------------------------------------------
 
 void LZHHeadDec::read_level01(BitInStream& input) {
@@ -116,7 +122,6 @@ void LZHHeadDec::read_unix_fields() {
     compressed_size = raw.int_get(head::COMPRESSED_SIZE, 4);
     original_size = raw.int_get(head::ORIGINAL_SIZE, 4);
     stored_time = raw.int_get(head::TIME, 4);
-    to_date_record(stored_time, time);
     data_crc = static_cast<std::uint16_t>(int_get(head::LEVEL2_CRC, 2));
     os_id = int_get(head::LEVEL2_OS, 1);
 }

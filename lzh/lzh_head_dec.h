@@ -47,6 +47,9 @@ public:
     // less the extended headers at level 1, which that size also counts.
     std::int64_t data_size() const;
 
+    // The modification time as local wall-clock time, whatever the level.
+    DateRecord local_time() const;
+
     coding::HeaderBytes raw;  // every header byte read so far
     std::string method;
     std::int32_t level = -1;
@@ -54,11 +57,14 @@ public:
     // 4 GiB exist); -1 until read.
     std::int64_t compressed_size = -1;
     std::int64_t original_size = -1;
-    // Local modification time.
+    // Levels 0 and 1: the MS-DOS stamp, local time. Levels 2 and 3 leave it
+    // unset: local_time() converts their seconds on request only, because
+    // the conversion loads the time zone, and extraction, which sets the
+    // file time from the seconds, never needs it.
     DateRecord time;
-    // Level 2: the stored seconds since 1970, exact where the local fields
-    // are ambiguous (the hour repeated when daylight saving ends); -1 for an
-    // MS-DOS stamp.
+    // Levels 2 and 3: the stored seconds since 1970, exact where the local
+    // fields are ambiguous (the hour repeated when daylight saving ends);
+    // -1 for an MS-DOS stamp.
     std::int64_t stored_time = -1;
     std::uint16_t data_crc = 0;
     std::int32_t os_id = 0;

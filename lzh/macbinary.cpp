@@ -80,7 +80,7 @@ bool may_hold_macbinary(const LZHHeadDec& head, MacMember& member) {
     member.stored_name = last_component(head.narrow_name.empty() ? head.name_field : head.narrow_name);
     member.size = head.original_size;
     member.utc_time = head.stored_time;
-    return member.utc_time >= 0 || from_date_record(head.time, member.utc_time);
+    return member.utc_time >= 0 || from_date_record(head.local_time(), member.utc_time);
 }
 
 void strip_macbinary(FileDecOutStream& out, const MacMember& member) {

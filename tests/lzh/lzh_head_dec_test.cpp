@@ -138,7 +138,8 @@ TEST_F(LzhHeadDec, Level2TimeIsSecondsSince1970) {
     HeaderStream stream(level2_header("-lh5-", 7, 9, 1626352496, 0xCAFE, {{0x01, "t"}}));
     const ReadHead head(stream.reader());
     EXPECT_EQ(head.stored_time, 1626352496);
-    EXPECT_EQ((std::vector<int>{head.time.year, head.time.month, head.time.day, head.time.hour, head.time.minute, head.time.second}),
+    const DateRecord local = head.local_time();
+    EXPECT_EQ((std::vector<int>{local.year, local.month, local.day, local.hour, local.minute, local.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(head.data_crc, 0xCAFE);
     EXPECT_EQ(head.os_id, 'M');
