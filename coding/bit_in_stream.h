@@ -19,9 +19,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <vector>
 
 #include "bit_order.h"
+#include "read_block.h"
 
 namespace coding {
 
@@ -34,12 +35,7 @@ public:
     // an empty file. block_size: bytes per read from the file (tests use
     // tiny blocks to cross block boundaries often).
     explicit BitInStream(std::FILE* source, std::size_t block_size = DEFAULT_BLOCK_SIZE)
-        : source_(source),
-          block_size_(block_size > 0 ? block_size : 1),
-          // Left uninitialised: only bytes a read delivered are looked at,
-          // and clearing 64 KiB for every stream (the ZIP reader makes one
-          // per member) costs more than reading a small member.
-          block_(std::make_unique_for_overwrite<std::uint8_t[]>(block_size_)) {}
+        : source_(source), block_(block_size > 0 ? block_size : 1) {}
 
     BitInStream(const BitInStream&) = delete;
     BitInStream& operator=(const BitInStream&) = delete;
@@ -140,7 +136,7 @@ private:
     bool top_up(int need) {
         if (held_ <= 56 && filled_ - next_ >= 8) {
             const int bytes = (64 - held_) / 8;  // 1 to 8
-            const std::uint64_t word = load_word(block_.get() + next_);
+            const std::uint64_t word = load_word(block_.data() + next_);
             if (bytes == 8) {
                 bits_ = word;
             } else if constexpr (Order == BitOrder::MSB_FIRST) {
@@ -185,7 +181,7 @@ private:
             ended_ = true;
             return false;
         }
-        filled_ = std::fread(block_.get(), 1, block_size_, source_);
+        filled_ = std::fread(block_.data(), 1, block_.size(), source_);
         next_ = 0;
         // A short read is not the end (a pipe may deliver less); only a read
         // that delivers nothing is. The stream never restarts after it.
@@ -194,8 +190,7 @@ private:
     }
 
     std::FILE* source_;
-    std::size_t block_size_;
-    std::unique_ptr<std::uint8_t[]> block_;
+    ReadBlock block_;
     std::size_t next_ = 0;    // next unread byte of block_
     std::size_t filled_ = 0;  // valid bytes in block_
     bool ended_ = false;

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "lzh_methods.h"
+#include "read_block.h"
 #include "stored_name.h"
 #include "text_convert.h"
 
@@ -127,15 +127,13 @@ void take_link_target(Member& member) {
 }  // namespace
 
 std::FILE* MemberSource::at_archive_start(std::FILE* archive) {
-    // Only the bytes read are looked at: the buffer is not cleared first.
-    constexpr std::size_t SEARCH_BYTES = static_cast<std::size_t>(ARCHIVE_SEARCH) + 21;
-    const auto start = std::make_unique_for_overwrite<unsigned char[]>(SEARCH_BYTES);
-    const std::size_t got = std::fread(start.get(), 1, SEARCH_BYTES, archive);
+    coding::ReadBlock start(static_cast<std::size_t>(ARCHIVE_SEARCH) + 21);
+    const std::size_t got = std::fread(start.data(), 1, start.size(), archive);
     std::size_t offset = 0;
-    if (got > 0 && start[0] != 0 && !looks_like_header(start.get(), got, false)) {
+    if (got > 0 && start[0] != 0 && !looks_like_header(start.data(), got, false)) {
         offset = 1;
         while (offset < static_cast<std::size_t>(ARCHIVE_SEARCH) && offset < got &&
-               !looks_like_header(start.get() + offset, got - offset, true)) {
+               !looks_like_header(start.data() + offset, got - offset, true)) {
             ++offset;
         }
         if (offset >= static_cast<std::size_t>(ARCHIVE_SEARCH) || offset >= got) throw NO_ARCHIVE;
