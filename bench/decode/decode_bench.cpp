@@ -26,7 +26,7 @@
 
 #include "coding_set.h"
 #include "dec_window.h"
-#include "deflate_corpus.h"
+#include "byte_corpus.h"
 #include "deflate_dec.h"
 #include "lh5_dec.h"
 #include "lh5_enc.h"

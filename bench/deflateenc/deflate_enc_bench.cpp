@@ -25,7 +25,7 @@
 
 #include "coding_set.h"
 #include "deflate_block_enc.h"
-#include "deflate_corpus.h"
+#include "byte_corpus.h"
 #include "deflate_enc.h"
 #include "deflate_enc_reference.h"
 

@@ -10,7 +10,7 @@
 
 #include "coding_set.h"
 #include "dec_window.h"
-#include "deflate_corpus.h"
+#include "byte_corpus.h"
 #include "deflate_dec.h"
 #include "deflate_test_support.h"
 

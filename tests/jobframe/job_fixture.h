@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive_options.h"
+#include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"
 #include "platform.h"
@@ -45,11 +46,7 @@ inline WideString number(int value) {
     return WideString(digits.begin(), digits.end());
 }
 
-// Forgets everything a previous test left in the library's job state.
-inline void reset_job_state() {
-    restore_locale();
-    job_state() = JobState{};
-}
+using test_common::reset_job_state;
 
 // A test that starts and ends with a fresh job state and, while it runs,
 // the ANSI code page `AnsiCodePage` (0: the system's own).
@@ -86,12 +83,6 @@ struct CountedStream {
     }
 };
 
-struct RecordedBox {
-    WideString text;
-    WideString title;
-    platform::BoxKind kind;
-};
-
 // Installs a message-box handler for its lifetime: every box is recorded,
 // and questions are answered from `answers` (an empty script answers
 // "closed", which no test relies on by accident).
@@ -100,15 +91,15 @@ public:
     BoxRecorder() {
         platform::set_message_box_handler(
             [this](const WideString& text, const WideString& title, platform::BoxKind kind) {
-                boxes.push_back({text, title, kind});
-                if (kind == platform::BoxKind::ok) {
-                    return platform::BoxAnswer::ok;
+                platform::BoxAnswer answer = platform::BoxAnswer::ok;
+                if (kind != platform::BoxKind::ok) {
+                    answer = platform::BoxAnswer::closed;
+                    if (!answers.empty()) {
+                        answer = answers.front();
+                        answers.pop_front();
+                    }
                 }
-                if (answers.empty()) {
-                    return platform::BoxAnswer::closed;
-                }
-                const platform::BoxAnswer answer = answers.front();
-                answers.pop_front();
+                boxes.push_back({text, title, kind, answer});
                 return answer;
             });
     }

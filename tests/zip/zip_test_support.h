@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,12 +23,13 @@
 #include "dec_window.h"
 #include "deflate_dec.h"
 #include "date_record.h"
+#include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"
-#include "archive_files.h"
 #include "platform.h"
 #include "scratch_directory.h"
 #include "text_types.h"
+#include "tree_listing.h"
 #include "tsv_rows.h"
 #include "zip_entry.h"
 #include "zip_head_enc.h"
@@ -55,6 +59,12 @@ inline fs::path peer_data_path(const std::string& relative) {
 inline fs::path path_of(const WideString& text) { return fs::path(std::u16string(text)); }
 inline WideString wide_of(const fs::path& path) { return path.generic_u16string(); }
 inline fs::path utf8_path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+// A file a test writes the decoders' output to, closed when it goes.
+using OutputStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+inline OutputStream create_file(const fs::path& path) {
+    return OutputStream(platform::open_file(wide_of(path), "wb"), &std::fclose);
+}
 
 inline ByteString read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -106,8 +116,7 @@ public:
 // The job state a driver sees inside an export: set up from options (the
 // defaults when none) in the current directory.
 inline void fresh_job(ArchiveOptions* options = nullptr) {
-    restore_locale();
-    job_state() = JobState{};
+    test_common::reset_job_state();
     job_state().extract_mode = true;
     setup_job(options);
 }
@@ -199,12 +208,12 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
     EXPECT_NE(input_file, nullptr);
     {
         ZipBitInStream input(input_file);
-        OutputFile output;
-        EXPECT_TRUE(output.open(wide_of(output_path)));
+        const OutputStream output = create_file(output_path);
+        EXPECT_NE(output, nullptr);
         try {
             DeflateDec decoder(input, variant);
             DecWindow window;
-            ZipFileDecOutStream out(output.file(), size);
+            ZipFileDecOutStream out(output.get(), size);
             window.decode_entry(decoder, out);
             result.next_byte = input.byte_get();
         } catch (const char* message) {
