@@ -2,7 +2,6 @@
 #include "lzh_head_enc.h"
 
 #include "header_bytes.h"
-#include "job_state.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
 #include "stored_name.h"

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -18,6 +17,7 @@
 #include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"
+#include "message_box.h"
 #include "platform.h"
 #include "scratch_directory.h"
 #include "test_options.h"
@@ -83,33 +83,9 @@ struct CountedStream {
     }
 };
 
-// Installs a message-box handler for its lifetime: every box is recorded,
-// and questions are answered from `answers` (an empty script answers
-// "closed", which no test relies on by accident).
-class BoxRecorder {
-public:
-    BoxRecorder() {
-        platform::set_message_box_handler(
-            [this](const WideString& text, const WideString& title, platform::BoxKind kind) {
-                platform::BoxAnswer answer = platform::BoxAnswer::ok;
-                if (kind != platform::BoxKind::ok) {
-                    answer = platform::BoxAnswer::closed;
-                    if (!answers.empty()) {
-                        answer = answers.front();
-                        answers.pop_front();
-                    }
-                }
-                boxes.push_back({text, title, kind, answer});
-                return answer;
-            });
-    }
-    ~BoxRecorder() { platform::set_message_box_handler(nullptr); }
-    BoxRecorder(const BoxRecorder&) = delete;
-    BoxRecorder& operator=(const BoxRecorder&) = delete;
-
-    std::vector<RecordedBox> boxes;
-    std::deque<platform::BoxAnswer> answers;
-};
+// Every box of a test recorded; a question would be answered as a closed
+// box, which no test relies on by accident.
+using BoxRecorder = ScriptedMessageBoxes;
 
 // A new empty directory under the system's temporary directory, made the
 // current directory; the previous one is current again afterwards.

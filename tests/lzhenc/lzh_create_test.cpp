@@ -48,7 +48,7 @@ protected:
         options.flags = flags;
         options.code_page = code_page;
         return test_common::run_encode(LZHEncode, paths, archive != nullptr ? archive->c_str() : nullptr, options,
-                                       std::move(answers));
+                                       std::move(answers), test_common::Unasked::allowed);
     }
 
     // A creation job set up, and the walked list of the paths.

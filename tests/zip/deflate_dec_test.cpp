@@ -449,11 +449,11 @@ TEST_F(DeflateDecTest, TruncationAnywhereIsAnError) {
         std::string error;
         {
             ZipBitInStream input(file);
-            const OutputStream output = create_file(scratch / "cut.out");
-            ASSERT_NE(output, nullptr);
+            StagedFile output;
+            ASSERT_TRUE(open_output(output, scratch / "cut.out"));
             try {
                 DeflateDec decoder(input);
-                ZipFileDecOutStream out(output.get(), static_cast<std::int64_t>(expected.size()));
+                ZipFileDecOutStream out(output.file(), static_cast<std::int64_t>(expected.size()));
                 DecWindow().decode_entry(decoder, out);
             } catch (const char* message) {
                 error = message;

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,6 +27,7 @@
 #include "job_state.h"
 #include "platform.h"
 #include "scratch_directory.h"
+#include "staged_file.h"
 #include "text_types.h"
 #include "tree_listing.h"
 #include "tsv_rows.h"
@@ -60,10 +60,12 @@ inline fs::path path_of(const WideString& text) { return fs::path(std::u16string
 inline WideString wide_of(const fs::path& path) { return path.generic_u16string(); }
 inline fs::path utf8_path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-// A file a test writes the decoders' output to, closed when it goes.
-using OutputStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-inline OutputStream create_file(const fs::path& path) {
-    return OutputStream(platform::open_file(wide_of(path), "wb"), &std::fclose);
+// Opens the file the decoders' output goes to as the extraction driver
+// opens a member's: staged, put at path by commit() (an uncommitted one
+// leaves nothing).
+inline bool open_output(StagedFile& output, const fs::path& path) {
+    OutputPlace place;
+    return place.open_parent(wide_of(path)) == PlaceResult::ok && output.open(std::move(place));
 }
 
 inline ByteString read_file(const fs::path& path) {
@@ -208,17 +210,20 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
     EXPECT_NE(input_file, nullptr);
     {
         ZipBitInStream input(input_file);
-        const OutputStream output = create_file(output_path);
-        EXPECT_NE(output, nullptr);
+        StagedFile output;
+        EXPECT_TRUE(open_output(output, output_path));
         try {
             DeflateDec decoder(input, variant);
             DecWindow window;
-            ZipFileDecOutStream out(output.get(), size);
+            ZipFileDecOutStream out(output.file(), size);
             window.decode_entry(decoder, out);
             result.next_byte = input.byte_get();
         } catch (const char* message) {
             result.error = message;
         }
+        // What was decoded before an error is kept too, for the tests that
+        // look at it.
+        EXPECT_TRUE(output.commit());
     }
     std::fclose(input_file);
     result.output = read_file(output_path);
