@@ -1,4 +1,4 @@
-// Files renamed into place when complete (see staged_file.h).
+// Files put in place when complete (see staged_file.h).
 #include "staged_file.h"
 
 #include <utility>

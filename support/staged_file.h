@@ -60,12 +60,12 @@ public:
     // it): commit then abandons instead.
     void mark_failed() { failed_ = true; }
 
-    // Closes the file and, when every byte reached it, renames it to its
-    // name. With replace, whatever stands at the name is replaced (a file,
-    // or a link itself); without it, the commit fails when the name is
-    // taken. False when anything failed: the temporary file is removed
-    // and what stood at the name is untouched. A closed object answers
-    // false.
+    // Closes the file and, when every byte reached it, puts it at its
+    // name (links or renames it there). With replace, whatever stands at
+    // the name is replaced (a file, which passes on its permission bits, or
+    // a link itself); without it, the commit fails when the name is taken.
+    // False when anything failed: the temporary file is gone and what
+    // stood at the name is untouched. A closed object answers false.
     bool commit(bool replace = true);
 
     // Closes and removes the temporary file; what stood at the name stays.
