@@ -135,8 +135,8 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory);
 // is linked under spare_name, a free name, and renamed from it. Without
 // replace, the call fails when name is taken. False when the close or the
 // link failed: the file is gone and what stood at name is untouched.
-bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name, bool replace,
-                       const WideString& spare_name);
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
+                       bool replace, const WideString& spare_name);
 
 // Gives file the permission bits (read, write, execute for owner, group
 // and others) of the regular file name inside directory, the name not

@@ -977,15 +977,16 @@ namespace {
 // Links the open unnamed file fd at target inside directory fd; exclusive.
 bool link_descriptor(int fd, int directory, const std::string& target) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
     if (errno == EEXIST) return false;
     return linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0;
 }
 
 }  // namespace
 
-bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name, bool replace,
-                       const WideString& spare_name) {
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
+                       bool replace, const WideString& spare_name) {
     if (file == nullptr) return false;
     const std::string target = component_bytes(name), spare = component_bytes(spare_name);
     // The descriptor outlives the stream, so that an error of the close is
@@ -997,7 +998,8 @@ bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideStr
     if (closed && directory != nullptr && !target.empty()) {
         const int at = descriptor_of(directory);
         linked = link_descriptor(fd, at, target);
-        if (!linked && errno == EEXIST && replace && !spare.empty() && link_descriptor(fd, at, spare)) {
+        if (!linked && errno == EEXIST && replace && !spare.empty() &&
+            link_descriptor(fd, at, spare)) {
             // rename replaces the entry at the target, a link included, and
             // never follows it.
             linked = renameat(at, spare.c_str(), at, target.c_str()) == 0;
@@ -1012,7 +1014,8 @@ bool take_permissions_at(DirectoryHandle directory, const WideString& name, std:
     const std::string bytes = component_bytes(name);
     if (directory == nullptr || bytes.empty() || file == nullptr) return false;
     struct stat st;
-    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode)) {
         return true;
     }
     return fchmod(fileno(file), st.st_mode & 0777) == 0;

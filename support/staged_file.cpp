@@ -43,7 +43,8 @@ bool StagedFile::open(OutputPlace&& place, Staging staging) {
         place_result_ = PlaceResult::error;
         return false;
     }
-    if (staging == Staging::unnamed_where_possible) file_ = platform::create_unnamed_file_at(place_.directory());
+    if (staging == Staging::unnamed_where_possible)
+        file_ = platform::create_unnamed_file_at(place_.directory());
     for (int attempt = 0; attempt < NAME_ATTEMPTS && file_ == nullptr; ++attempt) {
         temporary_name_ = temporary_name();
         file_ = platform::create_new_file_at(place_.directory(), temporary_name_);
@@ -75,7 +76,8 @@ bool StagedFile::commit(bool replace) {
             std::fclose(file);
             return false;
         }
-        committed_ = platform::close_and_link_at(place_.directory(), file, place_.name(), replace, temporary_name());
+        committed_ = platform::close_and_link_at(place_.directory(), file, place_.name(), replace,
+                                                 temporary_name());
         return committed_;
     }
     const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;

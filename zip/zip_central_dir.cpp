@@ -157,7 +157,8 @@ ZipDirectory zip_directory_read(std::uint64_t archive_size, const ZipReadAt& rea
     std::uint64_t directory_end = end.position;
     const std::size_t end_in_tail = static_cast<std::size_t>(end.position - tail_offset);
     if (end_in_tail >= LOCATOR_LENGTH && signature_at(tail, end_in_tail - LOCATOR_LENGTH, ZIP64_LOCATOR_SIGNATURE)) {
-        const coding::LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH), ZIP64_NOT_FOUND);
+        const coding::LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH),
+                                      ZIP64_NOT_FOUND);
         end = zip64_end_read(end, locator.u64(8), read_at);
         directory_end = end.position;
         directory.zip64 = true;

@@ -166,12 +166,15 @@ TEST(HostileExtractReplace, AReplacedFileKeepsItsPermissions) {
         fs::copy_file(fs::path(FIXTURES) / "hostile" / fixture, scratch / "in" / fixture);
         write_file(dest / "link", "old\n");
         fs::permissions(dest / "link", fs::perms(0750));
-        const test_common::LauncherRun r = test_common::run_launcher(
-            {.program = TSUCHI_PROGRAM, .directory = dest, .arguments = {std::string("../in/") + fixture},
-             .answers = "y\n"});
+        const test_common::LauncherRun r =
+            test_common::run_launcher({.program = TSUCHI_PROGRAM,
+                                       .directory = dest,
+                                       .arguments = {std::string("../in/") + fixture},
+                                       .answers = "y\n"});
         const std::string texts = box_texts(r, dest);
         EXPECT_EQ(read_file(dest / "link"), MEMBER) << texts;
-        EXPECT_EQ(fs::status(dest / "link").permissions() & fs::perms::mask, fs::perms(0750)) << texts;
+        EXPECT_EQ(fs::status(dest / "link").permissions() & fs::perms::mask, fs::perms(0750))
+            << texts;
         EXPECT_FALSE(has_temporary_file(dest)) << texts;
     }
 }

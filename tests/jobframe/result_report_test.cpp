@@ -218,7 +218,8 @@ TEST_F(ResultReport, ErrorsReachTheBoxWhenTheReportCannotBeWritten) {
         finish_job();
         ASSERT_EQ(boxes.boxes().size(), 1u);
         EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
-        EXPECT_EQ(boxes.boxes()[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
+        EXPECT_EQ(boxes.boxes()[0].text,
+                  u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
     }
 }
 

@@ -29,7 +29,8 @@ class LzhExtract : public LzhJobTest {
 protected:
 
     JobRun extract(const std::vector<WideString>& archives, std::vector<BoxAnswer> answers = {}) {
-        return test_common::run_decode(LZHDecode, archives, options, std::move(answers), test_common::Unasked::allowed);
+        return test_common::run_decode(LZHDecode, archives, options, std::move(answers),
+                                       test_common::Unasked::allowed);
     }
 
     // "展開先: " and the destination, as the final boxes begin.

@@ -15,11 +15,11 @@
 #include <map>
 #include <optional>
 
-#include "archive_options.h"
 #include "archive_files.h"
+#include "archive_options.h"
+#include "export_run.h"
 #include "lh5_enc.h"
 #include "lzh_create.h"
-#include "export_run.h"
 #include "lzhenc_support.h"
 #include "message_box.h"
 #include "source_list.h"
@@ -47,7 +47,8 @@ protected:
         reset_job_state();
         options.flags = flags;
         options.code_page = code_page;
-        return test_common::run_encode(LZHEncode, paths, archive != nullptr ? archive->c_str() : nullptr, options,
+        return test_common::run_encode(LZHEncode, paths,
+                                       archive != nullptr ? archive->c_str() : nullptr, options,
                                        std::move(answers), test_common::Unasked::allowed);
     }
 

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iostream>
 #include <iterator>
 #include <optional>
-#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,12 +19,12 @@
 #include "staged_file.h"
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <csignal>
 #endif
 
 namespace {
@@ -83,8 +83,9 @@ TEST(StagedFile, OnlyAWholeFileReachesItsName) {
             // Nothing has reached the name yet; a named temporary file is
             // beside it, an unnamed one nowhere.
             EXPECT_EQ(c.old_file ? read_bytes(scratch / "m.txt") : "", c.old_file ? "old" : "");
-            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
-                      (c.old_file ? 1 : 0) + (file.unnamed() ? 0 : 1));
+            EXPECT_EQ(
+                std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
+                (c.old_file ? 1 : 0) + (file.unnamed() ? 0 : 1));
             switch (c.ending) {
                 case Ending::commit: EXPECT_TRUE(file.commit()); break;
                 case Ending::commit_after_failure:
@@ -194,7 +195,8 @@ TEST(StagedFile, AKilledWriterLeavesNothingBehind) {
     {
         StagedFile probe;
         ASSERT_TRUE(probe.open(u"m.txt"));
-        if (!probe.unnamed()) GTEST_SKIP() << "no files without a name here: a crash leaves the temporary file";
+        if (!probe.unnamed())
+            GTEST_SKIP() << "no files without a name here: a crash leaves the temporary file";
     }
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -225,12 +227,9 @@ TEST(StagedFile, AReplacingFileKeepsThePermissionsOfTheOldOne) {
         bool link;
         mode_t expected;
     } cases[] = {
-        {"private file", 0600, false, 0600},
-        {"executable", 0755, false, 0755},
-        {"read-only", 0444, false, 0444},
-        {"group-writable", 0664, false, 0664},
-        {"no old file", -1, false, 0644},
-        {"a link to a private file", 0600, true, 0644},
+        {"private file", 0600, false, 0600}, {"executable", 0755, false, 0755},
+        {"read-only", 0444, false, 0444},    {"group-writable", 0664, false, 0664},
+        {"no old file", -1, false, 0644},    {"a link to a private file", 0600, true, 0644},
     };
     for (const auto& [c, staging] : with_both_stagings(cases)) {
         SCOPED_TRACE(c.what + staging_name(staging));

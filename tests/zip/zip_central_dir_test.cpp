@@ -200,7 +200,8 @@ TEST(ZipCentralDir, EndRecordAndDirectoryFaults) {
     EXPECT_EQ(found.records.size(), 2u);
 
     const std::size_t end = plain.size() - 22;
-    const std::size_t directory = static_cast<std::size_t>(coding::LeBytes(plain, "").u32(end + 16));
+    const std::size_t directory =
+        static_cast<std::size_t>(coding::LeBytes(plain, "").u32(end + 16));
     const auto altered = [&](std::size_t at, char value, std::size_t also = 0) {
         ByteString bytes = plain;
         bytes[at] = value;

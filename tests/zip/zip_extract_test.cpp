@@ -175,7 +175,8 @@ TEST_F(ZipExtractTest, OutputThatCannotBeOpenedSkipsTheEntry) {
 TEST_F(ZipExtractTest, MissingArchiveIsReportedWithItsPath) {
     const fs::path missing = scratch / "missing.zip";
     const DecodeRun run = zip_decode({missing, archive("ok.zip", {Member("ok.txt", "ok")})});
-    EXPECT_EQ(run.errors, u"エラー: " + wide_of(fs::absolute(missing)) + u"\n  decode: file is not found.\n");
+    EXPECT_EQ(run.errors,
+              u"エラー: " + wide_of(fs::absolute(missing)) + u"\n  decode: file is not found.\n");
     EXPECT_TRUE(fs::exists(dest("ok.txt")));
 }
 

@@ -5,11 +5,11 @@
 // the end of the input keeps its defaults and the field guards throw.
 #include <gtest/gtest.h>
 
-#include "member_path.h"
-#include "zip_extract.h"
 #include "header_bytes.h"
+#include "member_path.h"
 #include "zip_central_dir.h"
 #include "zip_extra_field.h"
+#include "zip_extract.h"
 #include "zip_head_dec.h"
 #include "zip_head_enc.h"
 #include "zip_test_support.h"

@@ -39,7 +39,9 @@ std::vector<ManifestEntry> read_manifest(const fs::path& path) {
     return entries;
 }
 
-std::set<std::string> extracted_paths(const fs::path& root) { return test_common::paths_below(root, true); }
+std::set<std::string> extracted_paths(const fs::path& root) {
+    return test_common::paths_below(root, true);
+}
 
 std::int64_t mtime_of(const fs::path& path) {
     platform::FileStatus status;

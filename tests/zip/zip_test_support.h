@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "coding_set.h"
+#include "date_record.h"
 #include "dec_window.h"
 #include "deflate_dec.h"
-#include "date_record.h"
 #include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"

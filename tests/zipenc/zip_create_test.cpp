@@ -18,9 +18,9 @@
 #include "header_bytes.h"
 #include "shell_command.h"
 #include "zip_central_dir.h"
-#include "zip_extra_field.h"
 #include "zip_create.h"
 #include "zip_create_support.h"
+#include "zip_extra_field.h"
 
 namespace {
 
