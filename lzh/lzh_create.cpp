@@ -41,7 +41,8 @@ void source_error(const LZHEntry& entry, const WideString& suffix) {
 // The archive stream; after the first failed write nothing more is tried.
 class ArchiveSink {
 public:
-    explicit ArchiveSink(std::FILE* file) : file_(file) {}
+    ArchiveSink(std::FILE* file, const HeadEncOptions& header_options)
+        : file_(file), header_options_(header_options) {}
 
     bool put(const std::uint8_t* data, std::size_t size) {
         if (failed_) return false;
@@ -50,7 +51,7 @@ public:
     }
     bool put(const std::vector<std::uint8_t>& bytes) { return put(bytes.data(), bytes.size()); }
     // The header goes out right before the data it describes.
-    bool put_header(LZHEntry& entry) { return put(LZHHeadEnc(entry).bytes); }
+    bool put_header(LZHEntry& entry) { return put(LZHHeadEnc(entry, header_options_).bytes); }
     bool flush() {
         if (!failed_ && std::fflush(file_) != 0) failed_ = true;
         return !failed_;
@@ -58,6 +59,7 @@ public:
 
 private:
     std::FILE* file_;
+    HeadEncOptions header_options_;
     bool failed_ = false;
 };
 
@@ -203,10 +205,19 @@ private:
 
 }  // namespace
 
+HeadEncOptions header_options_of_job() {
+    JobState& job = job_state();
+    HeadEncOptions options;
+    options.code_page_beside_unicode = job.cp_header_with_unicode;
+    options.code_page_4byte = job.cp_header_4byte;
+    options.report = job.report_on ? &job.report_text : nullptr;
+    return options;
+}
+
 bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive,
                    const WideString& archive_path) {
     const JobState& job = job_state();
-    ArchiveSink sink(archive);
+    ArchiveSink sink(archive, header_options_of_job());
     const WideString archive_full = comparable_path(archive_path);
     // After a change directory that could not be made, the records read in
     // it would be other files of the same names: they are not opened.

@@ -27,10 +27,15 @@
 
 #include "archive_files.h"
 #include "lzh_entry.h"
+#include "lzh_head_enc.h"
 #include "source_list.h"
 #include "text_types.h"
 
 namespace lzh {
+
+// The header options the job's settings ask for; the report lines go to
+// the job's report while it writes one.
+HeadEncOptions header_options_of_job();
 
 // Writes the archive of list at archive_path, created or truncated. Does
 // nothing for an empty list. The current directory follows the records'

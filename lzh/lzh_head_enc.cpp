@@ -2,7 +2,6 @@
 #include "lzh_head_enc.h"
 
 #include "header_bytes.h"
-#include "job_state.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
 #include "stored_name.h"
@@ -35,8 +34,8 @@ std::size_t LZHHeadEnc::add_record(int type, const ByteString& data) {
     return data_offset;
 }
 
-LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
-    JobState& job = job_state();
+LZHHeadEnc::LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options) {
+    WideString* const report = options.report;
 
     // ---- the fixed fields ----
     bytes.assign(head::LEVEL2_BASE_SIZE, 0);
@@ -75,8 +74,8 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         const EncodedName encoded = encode_stored_name(entry.name, unicode, ENCODE_UNICODE_RECORD);
         if (encoded.flags & NAME_UNICODE_HEADER) {
             ByteString narrow;
-            if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
-            if (job.cp_header_with_unicode) {
+            if (report) *report += u"└↑(H44)/(H1)";
+            if (options.code_page_beside_unicode) {
                 if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE))) {
                     code_page_record = own_code_page = true;
                 }
@@ -96,13 +95,13 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         if (!entry.parent) entry.parent = std::make_shared<DirectoryNode>(entry.directory);
         DirectoryNode& node = *entry.parent;
         if (!node.converted) {
-            if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
+            if (report) *report += entry.name.empty() ? u"(dir) " : u"└(dir) ";
             ByteString converted;
             EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD);
             if (encoded.flags & NAME_UNICODE_HEADER) {
                 node.unicode_form = converted;
-                if (job.cp_header_with_unicode) {
-                    if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
+                if (options.code_page_beside_unicode) {
+                    if (report) *report += u"└↑(H45)/(H2) ";
                     encoded = encode_stored_name(node.path, node.narrow_form,
                                                  ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE);
                 } else {
@@ -116,9 +115,9 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
                 if (!code_page_record) own_code_page = true;
             }
             node.converted = true;
-        } else if (job.report_on) {
-            if (!entry.name.empty()) job.report_text += u"└";
-            job.report_text += u"(dir,既出) " + node.path + u"\n";
+        } else if (report) {
+            if (!entry.name.empty()) *report += u"└";
+            *report += u"(dir,既出) " + node.path + u"\n";
         }
         add_record(EXT_DIRECTORY, node.narrow_form);
         unicode_directory = node.unicode_form;
@@ -130,14 +129,14 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
 
     // ---- the code page, the header CRC and the length ----
     if (code_page_record) {
-        const int width = job.cp_header_4byte ? 4 : 2;
+        const int width = options.code_page_4byte ? 4 : 2;
         ByteString value;
         for (int i = 0; i < width; ++i) {
             value.push_back(static_cast<char>(static_cast<std::uint32_t>(code_page) >> (8 * i)));
         }
         add_record(EXT_CODE_PAGE, value);
-        if (job.report_on && own_code_page) {
-            job.report_text += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
+        if (report && own_code_page) {
+            *report += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
         }
     }
     if (!unicode_name.empty()) add_record(EXT_UNICODE_NAME, unicode_name);

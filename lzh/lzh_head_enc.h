@@ -34,13 +34,25 @@ constexpr std::uint8_t ATTRIBUTE_ARCHIVE = 0x20;
 constexpr std::size_t MAX_LENGTH = 0xFFFF;
 }  // namespace head_enc
 
+// How the creation job wants its headers written.
+struct HeadEncOptions {
+    // With a UTF-16LE name record: the name record 0x01 holds the name in
+    // the code page, named by a 0x46 record (else an ASCII fallback form).
+    bool code_page_beside_unicode = false;
+    // Width of the 0x46 record's value: 4 bytes, or 2 as some readers want.
+    bool code_page_4byte = true;
+    // The report the writer's lines go to, in order with those of the name
+    // conversions; null when the job writes no report.
+    WideString* report = nullptr;
+};
+
 class LZHHeadEnc {
 public:
     // Builds the header. As a side effect the entry's DirectoryNode gets its
     // stored forms (first entry of a directory) and the job's code-page
     // state follows the name conversions. A header that would not fit its
     // 16-bit length throws "LZHHeadEnc: header is too long.".
-    explicit LZHHeadEnc(LZHEntry& entry);
+    LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options);
 
     std::vector<std::uint8_t> bytes;
 

@@ -331,6 +331,24 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
     return file;
 }
 
+// Windows has no file without a name that can be given one later (a file
+// opened to be deleted on close cannot be renamed into place): the named
+// temporary file serves.
+std::FILE* create_unnamed_file_at(DirectoryHandle) {
+    return nullptr;
+}
+
+bool close_and_link_at(DirectoryHandle, std::FILE* file, const WideString&, bool,
+                       const WideString&) {
+    if (file != nullptr) std::fclose(file);
+    return false;
+}
+
+// Files carry no POSIX permission bits to take over.
+bool take_permissions_at(DirectoryHandle, const WideString&, std::FILE*) {
+    return true;
+}
+
 bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {
     const WideString source = child_path(directory, from), target = child_path(directory, to);
     if (source.empty() || target.empty()) return false;

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "job_state.h"
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_data_descriptor.h"
@@ -119,7 +118,7 @@ ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
         overlapping_ = overlapping_members(*directory_);
     } catch (const char*) {
         directory_.reset();
-        job_state().error_text += u"セントラルディレクトリが壊れている >>ローカルヘッダから展開\n";
+        opening_line_ = u"セントラルディレクトリが壊れている >>ローカルヘッダから展開\n";
         input_at(0);
     }
 }

@@ -83,14 +83,9 @@ bool have(const std::string& tool) {
 }
 
 std::vector<std::pair<std::string, Bytes>> sources() {
-    const Bytes pairs = lh5_test::de_bruijn_pairs();
+    const Bytes pairs = corpus::pair_sequence();
     Bytes zero_to_15;
     for (int c = 0; c < 16; ++c) zero_to_15.push_back(static_cast<std::uint8_t>(c));
-    Bytes across_slide(pairs.begin(), pairs.begin() + 16000);
-    across_slide.insert(across_slide.end(), pairs.begin() + 7808, pairs.begin() + 8108);
-    Bytes zeros_then_text(4500000, 0);
-    const Bytes text = lh5_test::text_like(50000, 36);
-    zeros_then_text.insert(zeros_then_text.end(), text.begin(), text.end());
     return {
         {"zero.bin", Bytes{0x00}},
         {"abcabc.txt", Bytes{'a', 'b', 'c', 'a', 'b', 'c'}},
@@ -100,10 +95,10 @@ std::vector<std::pair<std::string, Bytes>> sources() {
         // one literal/length symbol (509) and one position symbol (0): no
         // bits per match. Text follows, so that a reader that took bits
         // for them would go wrong.
-        {"zeros_then_text.bin", zeros_then_text},
+        {"zeros_then_text.bin", lh5_test::zeros_then_text(4500000, 50000, 36)},
         {"zero_to_15.bin", zero_to_15},
         {"pairs40000.bin", Bytes(pairs.begin(), pairs.begin() + 40000)},
-        {"across_slide.bin", across_slide},
+        {"across_slide.bin", lh5_test::pairs_then_repeat(16000, 7808, 300)},
         {"text.txt", lh5_test::text_like(200000, 31)},
         {"random.bin", lh5_test::random_bytes(30000, 32)},
         {"runs.bin", lh5_test::runs(100000, 33, 500)},

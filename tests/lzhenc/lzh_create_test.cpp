@@ -15,9 +15,9 @@
 #include <map>
 #include <optional>
 
-#include "archive_exports.h"
-#include "archive_options.h"
 #include "archive_files.h"
+#include "archive_options.h"
+#include "export_run.h"
 #include "lh5_enc.h"
 #include "lzh_create.h"
 #include "lzhenc_support.h"
@@ -33,11 +33,7 @@ using platform::BoxAnswer;
 constexpr std::int64_t SUMMER = 1626345296;  // 2021-07-15 12:34:56 in Berlin
 constexpr std::int64_t WINTER = 1611142496;  // 2021-01-20 12:34:56 in Berlin
 
-struct JobRun {
-    std::vector<RecordedBox> boxes;
-    WideString errors;
-    WideString report;
-};
+using JobRun = test_common::ExportRun;
 
 class LzhCreate : public LzhJobTest {
 protected:
@@ -48,21 +44,17 @@ protected:
 
     JobRun create(const std::vector<WideString>& paths, std::uint32_t flags, const WideString* archive = nullptr,
                std::vector<BoxAnswer> answers = {}, std::int32_t code_page = 0) {
-        reset_job();
+        reset_job_state();
         options.flags = flags;
         options.code_page = code_page;
-        ScriptedMessageBoxes script(std::move(answers));
-        std::vector<const char16_t*> argv;
-        for (const WideString& p : paths) argv.push_back(p.c_str());
-        EXPECT_EQ(LZHEncode(static_cast<std::int32_t>(argv.size()), argv.data(),
-                            archive != nullptr ? archive->c_str() : nullptr, &options),
-                  nullptr);
-        return {script.boxes(), job_state().error_text, job_state().report_text};
+        return test_common::run_encode(LZHEncode, paths,
+                                       archive != nullptr ? archive->c_str() : nullptr, options,
+                                       std::move(answers), test_common::Unasked::allowed);
     }
 
     // A creation job set up, and the walked list of the paths.
     SourceList<lzh::LZHEntry> walked(const std::vector<WideString>& paths, WideString& archive) {
-        reset_job();
+        reset_job_state();
         job_state().create_mode = true;
         EXPECT_TRUE(setup_job(&options));
         std::vector<const char16_t*> argv;
@@ -209,7 +201,7 @@ TEST_F(LzhCreate, EveryOptionSetRoundTripsThroughLZHDecode) {
         EXPECT_EQ(made.errors, u"") << utf8(made.errors);
 
         scratch.fresh_dest();
-        reset_job();
+        reset_job_state();
         options.flags = c.extract_flags;
         ScriptedMessageBoxes script;
         const char16_t* argv[] = {archive.c_str()};

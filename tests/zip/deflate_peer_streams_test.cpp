@@ -11,7 +11,7 @@
 
 #include <set>
 
-#include "le_bytes.h"
+#include "header_bytes.h"
 #include "zip_central_dir.h"
 #include "zip_test_support.h"
 
@@ -65,7 +65,7 @@ TEST(DeflatePeerStreams, SevenZipMembersOfEveryLevelAndDeflate64) {
             if (record.method != 8 && record.method != 9) continue;
             SCOPED_TRACE(std::string(file) + " " + record.name);
             ++deflated;
-            const LeBytes local(archive, "local header beyond the archive");
+            const coding::LeBytes local(archive, "local header beyond the archive");
             const auto at = static_cast<std::size_t>(record.local_offset);
             const std::size_t data = at + 30 + local.u16(at + 26) + local.u16(at + 28);
             const ByteString stream = archive.substr(data, static_cast<std::size_t>(record.compressed_size));
@@ -95,7 +95,7 @@ TEST(DeflatePeerStreams, SevenZipDeflate64UsesItsLongCodes) {
     int longest = 0;
     int farthest = 0;
     for (const ZipCentralRecord& record : directory.records) {
-        const LeBytes local(archive, "local header beyond the archive");
+        const coding::LeBytes local(archive, "local header beyond the archive");
         const auto at = static_cast<std::size_t>(record.local_offset);
         const std::size_t data = at + 30 + local.u16(at + 26) + local.u16(at + 28);
         write_file(scratch / "member.bin", archive.substr(data, static_cast<std::size_t>(record.compressed_size)));

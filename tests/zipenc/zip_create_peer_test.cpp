@@ -109,7 +109,7 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
     write_tree(scratch.root(), tree);
     const fs::path archive = scratch / "out.zip";
     const EncodeRun run = zip_encode({scratch / "src"}, archive, GetParam().options);
-    ASSERT_EQ(run.error_text, u"");
+    ASSERT_EQ(run.errors, u"");
 
     const Layout layout = layout_of(read_file(archive));
     expect_sound(layout);
@@ -126,7 +126,7 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
 
     fs::create_directory(scratch / "ours");
     ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "ours")));
-    EXPECT_EQ(zip_decode({archive}, GetParam().options).error_text, u"");
+    EXPECT_EQ(zip_decode({archive}, GetParam().options).errors, u"");
     EXPECT_EQ(tree_difference(read_tree(scratch / "ours"), tree), "");
 
 #if !defined(_WIN32)

@@ -15,12 +15,12 @@
 #include <thread>
 
 #include "deflate_enc.h"
-#include "le_bytes.h"
+#include "header_bytes.h"
 #include "shell_command.h"
 #include "zip_central_dir.h"
-#include "zip_extra_field.h"
 #include "zip_create.h"
 #include "zip_create_support.h"
+#include "zip_extra_field.h"
 
 namespace {
 
@@ -70,8 +70,7 @@ const Record* find(const Layout& layout, const std::string& name) {
 
 // The job state a driver sees inside ZIPEncode.
 void create_job() {
-    restore_locale();
-    job_state() = JobState{};
+    test_common::reset_job_state();
     job_state().create_mode = true;
     // The job keeps a pointer to the record for its whole length.
     static ArchiveOptions options;
@@ -95,7 +94,7 @@ TEST(ZipCreate, EachKindOfEntryIsStoredAsItShouldBe) {
                        {"src/sub/deeper/", ""}};
     write_tree(scratch.root(), tree);
     const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
-    EXPECT_EQ(run.error_text, u"");
+    EXPECT_EQ(run.errors, u"");
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].title, u"終了");
 
@@ -133,7 +132,7 @@ TEST(ZipCreate, EachKindOfEntryIsStoredAsItShouldBe) {
     // Our own reader gives the tree back.
     fs::create_directory(scratch / "back");
     ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "back")));
-    EXPECT_EQ(zip_decode({scratch / "out.zip"}).error_text, u"");
+    EXPECT_EQ(zip_decode({scratch / "out.zip"}).errors, u"");
     EXPECT_EQ(tree_difference(read_tree(scratch / "back"), tree), "");
 }
 
@@ -213,7 +212,7 @@ TEST(ZipCreate, DISABLED_FilesOf4GiBAndMoreGetZip64Blocks) {
     const std::int64_t huge = std::int64_t{4300} << 20;
     fs::resize_file(scratch / "src/huge", static_cast<std::uintmax_t>(huge));
     const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
-    EXPECT_EQ(run.error_text, u"");
+    EXPECT_EQ(run.errors, u"");
     const ByteString bytes = read_file(scratch / "out.zip");
 
     // The central directory through the reader's own code.
@@ -231,7 +230,7 @@ TEST(ZipCreate, DISABLED_FilesOf4GiBAndMoreGetZip64Blocks) {
         EXPECT_NE(directory.records[i].version_needed, 45);
     }
     // The local header: both sizes in its ZIP64 block.
-    const LeBytes local(bytes, "short");
+    const coding::LeBytes local(bytes, "short");
     EXPECT_EQ(local.u16(record.local_offset + 4), 45u);
     EXPECT_EQ(local.u32(record.local_offset + 18), ZIP64_MARK_32);
     EXPECT_EQ(local.u32(record.local_offset + 22), ZIP64_MARK_32);
@@ -255,9 +254,9 @@ TEST(ZipCreate, MoreThan65535EntriesGetAZip64EndRecord) {
     fs::create_directory(scratch / "src");
     for (std::size_t i = 0; i < COUNT; ++i) write_file(scratch / "src" / std::to_string(i), "");
     const EncodeRun run = zip_encode({scratch / "src"}, scratch / "out.zip");
-    EXPECT_EQ(run.error_text, u"");
+    EXPECT_EQ(run.errors, u"");
     const ByteString bytes = read_file(scratch / "out.zip");
-    const LeBytes end(bytes, "short");
+    const coding::LeBytes end(bytes, "short");
     ASSERT_GT(bytes.size(), 98u);
     EXPECT_EQ(end.u32(bytes.size() - 22), ZIP_END_SIGNATURE);
     EXPECT_EQ(end.u16(bytes.size() - 22 + 8), 0xFFFFu);
@@ -345,7 +344,7 @@ TEST(ZipCreate, ArchiveThatCannotBeWrittenIsReported) {
 #endif
     for (const Row& row : rows) {
         const EncodeRun run = zip_encode({scratch / "a.txt"}, row.archive, default_options(OPT_UTF8), row.answers);
-        EXPECT_EQ(run.error_text, row.error);
+        EXPECT_EQ(run.errors, row.error);
         ASSERT_FALSE(run.boxes.empty());
         const std::string report = row.archive.filename().string() + "_enc_err_report.txt";
         EXPECT_NE(run.boxes.back().text.find(wide_of(utf8_path(report))), WideString::npos) << row.archive;
