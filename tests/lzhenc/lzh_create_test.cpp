@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 
+#include "address_space_limit.h"
 #include "archive_exports.h"
 #include "archive_options.h"
 #include "archive_files.h"
@@ -309,6 +310,28 @@ TEST_F(LzhCreate, ASourceBeyondTheSizeFieldsIsLeftOut) {
     EXPECT_EQ(walk.entries[0].stored_path(), "big/a.txt");
 }
 #endif
+
+// A file larger than the memory the job may take beside what the process
+// holds: its data goes to the archive as the encoder makes it.
+TEST_F(LzhCreate, ALargeFileIsWrittenInBoundedMemory) {
+    write_tree(src(), {{"big/a.txt", "a"}, {"big/zeros", ""}});
+    constexpr std::uint64_t SIZE = std::uint64_t{128} << 20;
+    fs::resize_file(at(src(), "big/zeros"), SIZE);
+    const WideString archive = archive_in("big.lzh");
+    JobRun run;
+    {
+        const test_common::AddressSpaceLimit limit(std::uint64_t{64} << 20);
+        if (!limit.active()) GTEST_SKIP() << "no address space limit here";
+        run = create({source("big")}, 0, &archive);
+    }
+    EXPECT_EQ(run.errors, u"");
+    const Walk walk = walk_archive(read_binary(fs::path(archive)));
+    EXPECT_TRUE(walk.ended);
+    const std::map<std::string, Entry> entries = by_path(walk);
+    ASSERT_EQ(entries.count("big/zeros"), 1u);
+    EXPECT_EQ(entries.at("big/zeros").method, "-lh5-");
+    EXPECT_EQ(entries.at("big/zeros").original, SIZE);
+}
 
 TEST_F(LzhCreate, WriteErrorsNameTheArchive) {
     write_tree(src(), {{"w/a.txt", text_of(3000)}, {"w/b.bin", random_bytes(3000)}});

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "address_space_limit.h"
 #include "deflate_enc.h"
 #include "le_bytes.h"
 #include "shell_command.h"
@@ -175,6 +176,28 @@ TEST(ZipCreate, SourceInAFolderThatIsGoneIsNotReadElsewhere) {
     expect_sound(layout);
     ASSERT_EQ(layout.records.size(), 1u);
     EXPECT_EQ(layout.records[0].data, "x");
+}
+
+// A file larger than the memory the job may take beside what the process
+// holds: its data goes to the archive as the encoder makes it.
+TEST(ZipCreate, LargeFilesAreWrittenInBoundedMemory) {
+    ScratchDirectory scratch;
+    write_tree(scratch.root(), {{"src/zeros", ""}, {"src/text.txt", text_of(100)}});
+    constexpr std::uint64_t SIZE = std::uint64_t{128} << 20;
+    fs::resize_file(scratch / "src/zeros", SIZE);
+    EncodeRun run;
+    {
+        const test_common::AddressSpaceLimit limit(std::uint64_t{64} << 20);
+        if (!limit.active()) GTEST_SKIP() << "no address space limit here";
+        run = zip_encode({scratch / "src"}, scratch / "out.zip");
+    }
+    EXPECT_EQ(run.error_text, u"");
+    const Layout layout = layout_of(read_file(scratch / "out.zip"));
+    expect_sound(layout);
+    const Record* zeros = find(layout, "src/zeros");
+    ASSERT_NE(zeros, nullptr);
+    EXPECT_EQ(zeros->method, ZIP_METHOD_DEFLATE);
+    EXPECT_EQ(zeros->uncompressed, SIZE);
 }
 
 // The peers' archive tests (Linux): unzip, 7z, bsdtar and Python's
