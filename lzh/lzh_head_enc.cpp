@@ -39,19 +39,14 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options) {
 
     // ---- the fixed fields ----
     bytes.assign(head::LEVEL2_BASE_SIZE, 0);
-    for (std::size_t i = 0; i < head::METHOD_SIZE && i < entry.method.size(); ++i) {
-        bytes[head::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
-    }
+    data_fields_put(entry);
     bytes[head::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
     bytes[head::LEVEL] = 2;
-    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
-    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
     // The entry holds local wall-clock time; the C library decides whether
     // daylight saving applied to it.
     std::int64_t seconds = 0;
     if (!from_date_record(entry.time, seconds)) seconds = 0;
     put(head::TIME, static_cast<std::uint32_t>(seconds), 4);
-    put(head::LEVEL2_CRC, entry.data_crc, 2);
     bytes[head::LEVEL2_OS] = entry.os_id;
 
     // ---- the name records ----
@@ -145,12 +140,30 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options) {
     // the final size field the header grows by 5. A length that would be a
     // multiple of 256 gets a third data byte, 0, in this record.
     const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
-    const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
+    crc_offset_ = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
     put(head::LEVEL2_LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
+    header_crc_put();
+}
 
+void LZHHeadEnc::data_fields_put(const LZHEntry& entry) {
+    for (std::size_t i = 0; i < head::METHOD_SIZE; ++i) {
+        bytes[head::METHOD + i] = i < entry.method.size() ? static_cast<std::uint8_t>(entry.method[i]) : 0;
+    }
+    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
+    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
+    put(head::LEVEL2_CRC, entry.data_crc, 2);
+}
+
+void LZHHeadEnc::header_crc_put() {
+    put(crc_offset_, 0, 2);
     CrcTable16 crc;
     crc.update(bytes.data(), bytes.size());
-    put(crc_offset, crc.value, 2);
+    put(crc_offset_, crc.value, 2);
+}
+
+void LZHHeadEnc::update(const LZHEntry& entry) {
+    data_fields_put(entry);
+    header_crc_put();
 }
 
 }  // namespace lzh

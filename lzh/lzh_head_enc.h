@@ -54,14 +54,24 @@ public:
     // 16-bit length throws "LZHHeadEnc: header is too long.".
     LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options);
 
+    // Rewrites the fields that describe the data (method, both sizes and
+    // the data CRC) from entry, and the header CRC with them; the length
+    // stays. A header written before its data is completed this way.
+    void update(const LZHEntry& entry);
+
     std::vector<std::uint8_t> bytes;
 
 private:
+    void data_fields_put(const LZHEntry& entry);
+    void header_crc_put();
+
     void put(std::size_t offset, std::uint32_t value, int n);
     // Appends a record at the current end: its size goes into the size
     // field that ends the header so far, then type, data and a new size
     // field 0. Returns the offset of the record's data.
     std::size_t add_record(int type, const ByteString& data);
+
+    std::size_t crc_offset_ = 0;  // the two CRC bytes of the 0x00 record
 };
 
 }  // namespace lzh

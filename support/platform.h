@@ -72,6 +72,17 @@ bool set_file_time(const WideString& path, std::int64_t modification_time);
 // Opens a file with a C stdio mode ("rb", "wb", ...). Null on failure.
 std::FILE* open_file(const WideString& path, const char* mode);
 
+// Moves an open stream to offset bytes from the start of its file, with
+// 64-bit offsets on every build (archives grow past 4 GiB). False on
+// failure.
+bool seek_file(std::FILE* file, std::uint64_t offset);
+// The length of the file of an open stream, which is left at its end; 0
+// when it cannot be found.
+std::uint64_t file_length(std::FILE* file);
+// Cuts the file of an open stream, flushed first, to length bytes; the
+// stream's position is not moved. False on failure.
+bool truncate_file(std::FILE* file, std::uint64_t length);
+
 struct DirectoryItem {
     WideString name;
     bool is_directory = false;

@@ -40,6 +40,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <limits>
 #include <string>
 
 namespace platform {
@@ -822,6 +823,22 @@ std::FILE* open_file(const WideString& path, const char* mode) {
         return nullptr;
     }
     return file;
+}
+
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t file_length(std::FILE* file) {
+    if (fseeko(file, 0, SEEK_END) != 0) return 0;
+    const off_t length = ftello(file);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+}
+
+bool truncate_file(std::FILE* file, std::uint64_t length) {
+    if (length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 }
 
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {

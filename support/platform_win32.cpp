@@ -18,6 +18,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -198,6 +199,22 @@ std::FILE* open_file(const WideString& path, const char* mode) {
     // Shared for reading and writing, so that the user can look at a
     // report while it is open.
     return _wfsopen(wide(path), wide_mode, _SH_DENYNO);
+}
+
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t file_length(std::FILE* file) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
+    const __int64 length = _ftelli64(file);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+}
+
+bool truncate_file(std::FILE* file, std::uint64_t length) {
+    if (length > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return std::fflush(file) == 0 && _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
 }
 
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform.h"
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_data_descriptor.h"
@@ -51,25 +52,6 @@ constexpr MethodName METHOD_NAMES[] = {
     {93, u"Zstandard"}, {95, u"XZ"}, {96, u"JPEG"}, {97, u"WavPack"}, {98, u"PPMd"},
 };
 
-bool file_seek(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-std::uint64_t file_length(std::FILE* file) {
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
-    const __int64 length = _ftelli64(file);
-#else
-    if (fseeko(file, 0, SEEK_END) != 0) return 0;
-    const off_t length = ftello(file);
-#endif
-    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
-}
-
 std::string_view view_of(const ByteString& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -112,7 +94,7 @@ ZipMember zip_member_of(const ZipHeaderReader& header) {
 
 ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
     try {
-        directory_ = zip_directory_read(file_length(file_), [this](std::uint64_t offset, std::size_t length) {
+        directory_ = zip_directory_read(platform::file_length(file_), [this](std::uint64_t offset, std::size_t length) {
             return read_at(offset, length);
         });
         overlapping_ = overlapping_members(*directory_);
@@ -125,14 +107,14 @@ ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
 
 ByteString ZipMemberSource::read_at(std::uint64_t offset, std::size_t length) {
     ByteString bytes(length, 0);
-    if (!file_seek(file_, offset)) return {};
+    if (!platform::seek_file(file_, offset)) return {};
     bytes.resize(std::fread(bytes.data(), 1, length, file_));
     return bytes;
 }
 
 void ZipMemberSource::input_at(std::uint64_t offset) {
     input_.reset();
-    file_seek(file_, offset);
+    platform::seek_file(file_, offset);
     input_ = std::make_unique<ZipBitInStream>(file_);
 }
 
