@@ -9,6 +9,8 @@
 #include "crc_table.h"
 #include "job_state.h"
 #include "lh5_enc.h"
+#include "lh7_enc.h"
+#include "lzh_create_method.h"
 #include "lzh_head_enc.h"
 #include "platform.h"
 #include "result_report.h"
@@ -31,7 +33,6 @@ const WideString SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
 const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
 
 const std::string METHOD_STORED = "-lh0-";
-const std::string METHOD_LH5 = "-lh5-";
 const std::string METHOD_DIRECTORY = "-lhd-";
 
 void source_error(const LZHEntry& entry, const WideString& suffix) {
@@ -104,7 +105,14 @@ bool is_the_archive(const WideString& path, const WideString& archive_full) {
     return !archive_full.empty() && comparable_path(path) == archive_full;
 }
 
+// The method of the job's new entries; -lh5- before a job is set up.
+LzhCreateMethod job_method() {
+    const ArchiveOptions* options = job_state().options;
+    return lzh_create_method_of(options != nullptr ? options->flags : 0);
+}
+
 Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const WideString& archive_full) {
+    const LzhCreateMethod method = job_method();
     if (entry.original_size >= ENTRY_SIZE_LIMIT) {
         source_error(entry, SUFFIX_TOO_LARGE);
         return Stored::SKIPPED;
@@ -124,7 +132,9 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const Wi
     try {
         // Room for data as large as the file, the most that is kept.
         data.reserve(static_cast<std::size_t>(std::max<std::int64_t>(entry.original_size, 0)));
-        read = lh5_compress(input.file(), data);
+        read = method.dictionary_bits == CREATE_LH5.dictionary_bits
+                   ? lh5_compress(input.file(), data)
+                   : lh7_compress(input.file(), data, method.dictionary_bits);
     } catch (const std::bad_alloc&) {
         input.close();
         source_error(entry, SUFFIX_TOO_LARGE);
@@ -146,7 +156,7 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const Wi
 
     const auto compressed_size = static_cast<std::int64_t>(data.size());
     if (compressed_size < entry.original_size) {
-        entry.method = METHOD_LH5;
+        entry.method = method.id;
         entry.compressed_size = compressed_size;
         return written_if(sink.put_header(entry) && sink.put(data));
     }
