@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "deflate_enc_constants.h"
-#include "deflate_parse.h"
+#include "deflate_level_parse.h"
 
 using namespace deflate_enc;
 

@@ -69,7 +69,7 @@ public:
     explicit DeflateEnc(DeflateLevel level = DeflateLevel::DEFAULT);
 
     // The level of the next compress. Above DEFAULT the parse is another
-    // one (deflate_parse.h); the rules above describe DEFAULT.
+    // one (deflate_level_parse.h); the rules above describe DEFAULT.
     void set_level(DeflateLevel level) { level_ = level; }
     DeflateLevel level() const { return level_; }
 

@@ -1,4 +1,4 @@
-#include "deflate_parse.h"
+#include "deflate_level_parse.h"
 
 #include "lazy_match_finder.h"
 

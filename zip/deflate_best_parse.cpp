@@ -28,7 +28,7 @@
 #include <limits>
 #include <vector>
 
-#include "deflate_parse.h"
+#include "deflate_level_parse.h"
 #include "deflate_tables.h"
 
 namespace {
