@@ -10,6 +10,8 @@
 #include "crc_table.h"
 #include "job_state.h"
 #include "lh5_enc.h"
+#include "lh7_enc.h"
+#include "lzh_create_method.h"
 #include "lzh_head_enc.h"
 #include "platform.h"
 #include "result_report.h"
@@ -28,7 +30,6 @@ const WideString SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
 const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
 
 const std::string METHOD_STORED = "-lh0-";
-const std::string METHOD_LH5 = "-lh5-";
 const std::string METHOD_DIRECTORY = "-lhd-";
 
 void source_error(const LZHEntry& entry, const WideString& suffix) {
@@ -87,8 +88,15 @@ Stored store_as_is(InputFile& input, const WideString& path, LZHEntry& entry, LZ
     return written_if(!output.failed());
 }
 
+// The method of the job's new entries; -lh5- before a job is set up.
+LzhCreateMethod job_method() {
+    const ArchiveOptions* options = job_state().options;
+    return lzh_create_method_of(options != nullptr ? options->flags : 0);
+}
+
 Stored store_file(InputFile& input, LZHEntry& entry, ArchiveOutput& output, const WideString& archive_full,
                   const HeadEncOptions& header_options) {
+    const LzhCreateMethod method = job_method();
     if (entry.original_size >= ENTRY_SIZE_LIMIT) {
         source_error(entry, SUFFIX_TOO_LARGE);
         return Stored::SKIPPED;
@@ -108,7 +116,7 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveOutput& output, cons
     // The header's length depends on the names only.
     const std::uint64_t header_offset = output.position();
     const std::uint64_t listed_size = static_cast<std::uint64_t>(std::max<std::int64_t>(entry.original_size, 0));
-    entry.method = METHOD_LH5;
+    entry.method = method.id;
     LZHHeadEnc header(entry, header_options);
     output.write(header.bytes);
 
@@ -116,8 +124,10 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveOutput& output, cons
     LH5Result read;
     try {
         std::vector<std::uint8_t> piece;
-        read = lh5_compress(input.file(), piece, LH5MatchFinder::FAST,
-                            [&data](std::vector<std::uint8_t>& sink) { data.take(sink); });
+        const coding::ByteDrain drain = [&data](std::vector<std::uint8_t>& sink) { data.take(sink); };
+        read = method.dictionary_bits == CREATE_LH5.dictionary_bits
+                   ? lh5_compress(input.file(), piece, LH5MatchFinder::FAST, drain)
+                   : lh7_compress(input.file(), piece, method.dictionary_bits, drain);
         data.take(piece);
     } catch (const std::bad_alloc&) {
         input.close();

@@ -28,11 +28,15 @@ constexpr const char16_t* NO_MEMORY = u" >> メモリ不足で格納しない。
 // The line of a failed write names the archive.
 constexpr const char16_t* WRITE_FAILED = u" >> 書き込み失敗。\n";
 
+// The job's option bits; none before a job is set up.
+std::uint32_t job_flags() { return job_state().options != nullptr ? job_state().options->flags : 0; }
+
 void entry_error(const ZipEntry& entry, const char16_t* suffix) { job_state().error_text += entry.path + suffix; }
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(ArchiveOutput& output) : output_(output) {}
+    explicit ArchiveWriter(ArchiveOutput& output)
+        : output_(output), encoder_(deflate_level_of(job_flags())) {}
 
     void store_directory(ZipEntry& entry) {
         const std::uint64_t local_offset = output_.position();

@@ -15,6 +15,7 @@
 
 #include "byte_corpus.h"
 #include "lh5_enc.h"
+#include "lh7_enc.h"
 #include "test_input_file.h"
 
 namespace lh5_test {
@@ -33,15 +34,19 @@ struct Compressed {
     lzh::LH5Result result;
 };
 
-// Compresses bytes through a file with the chosen form of the search.
+// Compresses bytes through a file with the chosen form of the search, or
+// with the -lh6-/-lh7- encoder when dictionary_bits is 15 or 16.
 inline Compressed compress(const Bytes& bytes,
                            lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
-                           const std::string& tag = "in") {
+                           const std::string& tag = "in",
+                           int dictionary_bits = lzh::LH5BlockEnc::LH5_DICTIONARY_BITS) {
     TempFile file(bytes, tag);
     std::FILE* source = std::fopen(file.path().c_str(), "rb");
     if (source == nullptr) throw std::runtime_error("cannot open " + file.path());
     Compressed out;
-    out.result = lzh::lh5_compress(source, out.data, finder);
+    out.result = dictionary_bits == lzh::LH5BlockEnc::LH5_DICTIONARY_BITS
+                     ? lzh::lh5_compress(source, out.data, finder)
+                     : lzh::lh7_compress(source, out.data, dictionary_bits);
     std::fclose(source);
     return out;
 }

@@ -1,7 +1,8 @@
 // Proves that the archives ZIPEncode writes are read by the peer tools and
 // by our own ZIPDecode: a tree of text that shrinks, random bytes that are
 // stored, empty files, empty and nested folders and Japanese names, once
-// with the default UTF-8 names (bit 11) and once with code page 932 names.
+// with the default UTF-8 names (bit 11), once with code page 932 names, and
+// once at each of the levels /lazy and /best.
 // unzip -t, 7z t, bsdtar -tf and Python's testzip() pass every archive,
 // and each peer extracts it to the source tree byte for byte, names as the
 // peer decodes them (for code page 932 each is told the charset). The
@@ -159,7 +160,9 @@ ArchiveOptions code_page_932() {
 
 INSTANTIATE_TEST_SUITE_P(Names, ZipCreatePeers,
                          ::testing::Values(Options{"utf8", default_options(OPT_UTF8), false},
-                                           Options{"cp932", code_page_932(), true}),
+                                           Options{"cp932", code_page_932(), true},
+                                           Options{"lazy", default_options(OPT_UTF8 | OPT_DEFLATE_LAZY), false},
+                                           Options{"best", default_options(OPT_UTF8 | OPT_DEFLATE_BEST), false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
