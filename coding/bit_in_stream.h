@@ -16,9 +16,11 @@
 // one-bits is also -1; no caller reads more than 16 bits at once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "bit_order.h"
@@ -96,6 +98,45 @@ public:
         if (held_ < 8 && !top_up(8)) return -1;
         // In both orders the 8 bits assemble back into the file's byte.
         return static_cast<int>(take(8));
+    }
+
+    // For decode loops that read many fields per step: when more than 56
+    // bits are held, or eight bytes of the current block are left to load
+    // them from with one word, tops the accumulator up to at least 57 bits
+    // and returns true. Otherwise (near the end of a block or of the file)
+    // nothing changes and the caller reads through the checked calls above.
+    bool fast_fill() {
+        if (held_ > 56) return true;
+        if (filled_ - next_ < 8) return false;
+        top_up(57);
+        return true;
+    }
+
+    // Bits held: how many the unchecked calls below may take.
+    int held() const { return held_; }
+
+    // Unchecked: the next n bits (1 <= n <= held()) without consuming them.
+    std::uint32_t peek_held(int n) const { return peek(n); }
+    // Unchecked: consumes the next n bits (0 <= n <= held()) and returns
+    // their value as n_bit_get would.
+    std::uint32_t take_held(int n) { return n == 0 ? 0 : take(n); }
+
+    // Reads up to size whole bytes of the file into destination, from the
+    // next byte boundary on, as byte_get would one by one; returns how
+    // many there were (fewer only at the end of the data).
+    std::size_t bytes_get(std::uint8_t* destination, std::size_t size) {
+        if (const int partial = held_ % 8; partial != 0) take(partial);
+        std::size_t got = 0;
+        while (got < size && held_ >= 8) destination[got++] = static_cast<std::uint8_t>(take(8));
+        while (got < size) {
+            if (next_ == filled_ && !read_block()) break;
+            const std::size_t run = std::min(size - got, filled_ - next_);
+            std::memcpy(destination + got, block_.data() + next_, run);
+            next_ += run;
+            loaded_ += static_cast<std::int64_t>(run);
+            got += run;
+        }
+        return got;
     }
 
     // Bytes of the file consumed so far, a byte counting as consumed once

@@ -68,17 +68,17 @@ public:
     // The next symbol, or -1 when the input ends inside its code.
     int decode(BitInStream<Order>& input) const {
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-        const auto peek = static_cast<std::uint32_t>(input.future_bits(width_));
-        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
-                                                               : peek & low_mask(fast_bits_);
-        Fast fast = fast_[row];
-        if (fast.sub_bits != 0) {
-            // The bits after the row's, in the order read.
-            const std::uint32_t next =
-                Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_ - fast.sub_bits) : peek >> fast_bits_;
-            fast = fast_[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
-        }
+        const Fast fast = lookup(static_cast<std::uint32_t>(input.future_bits(width_)));
         return consume(input, fast.length, fast.value);
+    }
+
+    // The same for a decode loop that has made sure (fast_fill) that the
+    // input holds at least width() bits: no checks, no end of data.
+    int decode_held(BitInStream<Order>& input) const {
+        if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
+        const Fast fast = lookup(input.peek_held(width_));
+        input.take_held(fast.length);
+        return fast.value;
     }
 
     // The same as decode, by an ordered search for every symbol.
@@ -105,6 +105,21 @@ private:
         std::int16_t sub_bits;  // 0: value is the symbol
         std::int32_t value;
     };
+
+    // The row for width_ looked-ahead bits: the main table's, or the one of
+    // its subtable.
+    Fast lookup(std::uint32_t peek) const {
+        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
+                                                               : peek & low_mask(fast_bits_);
+        Fast fast = fast_[row];
+        if (fast.sub_bits != 0) {
+            // The bits after the row's, in the order read.
+            const std::uint32_t next =
+                Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_ - fast.sub_bits) : peek >> fast_bits_;
+            fast = fast_[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
+        }
+        return fast;
+    }
 
     // The looked-ahead bits as a key: the first bit read is the top bit.
     std::uint32_t key_of(std::uint32_t peek) const {

@@ -158,24 +158,47 @@ int LH5Dec::distance_get() {
 
 void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
     if (out.count >= out.expected_size) return;  // an empty entry has no data to read
+    // Position values stay below the method's dictionary size.
+    constexpr std::size_t LONGEST_MATCH = LITERAL_SYMBOLS - 1 - MATCH_LENGTH_OFFSET;
+    coding::OutputWindow<FileDecOutStream> window(out, history_, RING_FILL, LONGEST_MATCH);
     for (;;) {
+        while (window.fast() && decoder.held_ready()) {
+            const int c = decoder.symbol_get_held();
+            if (c < FIRST_MATCH_SYMBOL) {
+                window.literal(static_cast<std::uint8_t>(c));
+                continue;
+            }
+            const int distance = decoder.distance_get_held();
+            if (distance < 0) {
+                window.flush();
+                fill_truncated_entry(out);
+                return;
+            }
+            window.copy(static_cast<std::size_t>(distance) + 1, static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET));
+        }
+        // The fast path may have ended right at the entry's size: nothing
+        // more is read then. A write that failed (a full disk) ends the
+        // entry too: the rest could not be kept anyway.
+        if (window.left() <= 0 || out.write_failed()) return;
         const int c = decoder.symbol_get();
         if (c < 0) {
+            window.flush();
             fill_truncated_entry(out);
             return;
         }
         if (c < FIRST_MATCH_SYMBOL) {
-            if (window_.emit(out, static_cast<std::uint8_t>(c))) return;
+            if (window.put(static_cast<std::uint8_t>(c))) return;
             continue;
         }
         const int distance = decoder.distance_get();
         if (distance < 0) {
+            window.flush();
             fill_truncated_entry(out);
             return;
         }
-        // Position values stay below the method's dictionary size, half
-        // the ring.
-        if (window_.copy_back(out, distance + 1, c - MATCH_LENGTH_OFFSET)) return;
+        if (window.copy_cut(static_cast<std::size_t>(distance) + 1, static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET))) {
+            return;
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 // matches reach back up to 65536 bytes and run up to 65538 long.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -54,6 +55,44 @@ public:
     // Deflate64 to 65535); -1 when the stream is over.
     int distance_get();
 
+    // ---- for the fast loop of DecWindow --------------------------------
+    // The longest match and the farthest distance of the variant.
+    int longest_match() const { return length_table_.max_length(); }
+    int farthest_distance() const { return distance_table_.max_distance(); }
+
+    // Whether the current block is a stored one with bytes left.
+    bool stored_pending() const { return type_ == 0 && final_ != -1 && stored_left_ > 0; }
+    // Up to size bytes of the current stored block (as many symbol_get
+    // calls would return). cut: set when the input ended before them.
+    std::size_t stored_get(std::uint8_t* destination, std::size_t size, bool& cut);
+
+    // Whether the current block is Huffman-coded and the input holds the
+    // bits of a whole literal/length code with its extra bits, so that
+    // symbol_get_held may run.
+    bool held_ready() { return type_ != 0 && final_ != -1 && input_.fast_fill(); }
+
+    // symbol_get after held_ready: the same results and errors.
+    int symbol_get_held() {
+        const int symbol = literal_decoder_->decode_held(input_);
+        if (symbol < END_OF_BLOCK) return symbol;
+        if (symbol == END_OF_BLOCK) return block_end() ? symbol_get() : -1;
+        if (symbol > LengthCodeTable::LAST_CODE) throw "out of range.";
+        const DeflateCode& code = length_table_.code(symbol);
+        return MATCH_BASE + code.base + static_cast<int>(input_.take_held(code.extra_bits));
+    }
+
+    // distance_get, unchecked where the input holds a whole distance code
+    // and its extra bits: the same results and errors.
+    int distance_get_held() {
+        // A 15-bit code and at most 14 extra bits (Deflate64).
+        constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
+        if (input_.held() < LONGEST_DISTANCE_FIELD || !distance_decoder_) return distance_get();
+        const int symbol = distance_decoder_->decode_held(input_);
+        if (symbol >= distance_table_.code_count()) throw "out of range.";
+        const DeflateCode& code = distance_table_.code(symbol);
+        return code.base + static_cast<int>(input_.take_held(code.extra_bits));
+    }
+
 private:
     void block_header_get();
     void fixed_tables_make();
@@ -70,8 +109,12 @@ private:
     // Rebuilt for every Huffman block; empty for stored blocks. A dynamic
     // block that uses no distance codes at all (RFC 1951 allows a single
     // distance length of 0 for such a block) has no distance decoder.
-    std::optional<ZipHuffDec> literal_decoder_;
-    std::optional<ZipHuffDec> distance_decoder_;
+    // The fixed code's decoders are shared (FixedDeflateCode); a dynamic
+    // block's are built into the two optionals.
+    std::optional<ZipHuffDec> literal_dynamic_;
+    std::optional<ZipHuffDec> distance_dynamic_;
+    const ZipHuffDec* literal_decoder_ = nullptr;
+    const ZipHuffDec* distance_decoder_ = nullptr;
     std::int32_t stored_left_ = -1;
     int final_ = 0;  // BFINAL of the current block; -1 once the stream is over
     int type_ = 0;   // BTYPE: 0 stored, 1 fixed, 2 dynamic

@@ -285,8 +285,10 @@ TYPED_TEST(HuffDecTest, TableLookupAgreesWithTheSearchOnAnyBits) {
         BitInStream<order> b(copy.get(), 3);
         const HuffDec<order> dec(BLenTable(lengths), SingleCode::ONE_BIT);
         // Each decode consumes at least one bit, so the end is reached.
+        // Where the input holds enough bits, the unchecked decode of the
+        // fast loops takes the place of the checked one.
         for (int step = 0;; ++step) {
-            const int s = dec.decode(a);
+            const int s = step % 2 == 0 && a.fast_fill() ? dec.decode_held(a) : dec.decode(a);
             ASSERT_EQ(s, dec.decode_by_search(b)) << round << " " << step;
             ASSERT_EQ(a.future_bits(16), b.future_bits(16)) << round << " " << step;
             if (s < 0) break;
