@@ -72,9 +72,10 @@ public:
         return consume(input, fast.length, fast.value);
     }
 
-    // The same for a decode loop that has made sure (fast_fill) that the
-    // input holds at least width() bits: no checks, no end of data.
-    int decode_held(BitInStream<Order>& input) const {
+    // The same for a decode loop whose cursor (BitInStream::Cursor) holds
+    // at least width() bits: no checks, no end of data.
+    template <class Cursor>
+    int decode_held(Cursor& input) const {
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
         const Fast fast = lookup(input.peek_held(width_));
         input.take_held(fast.length);

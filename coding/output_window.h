@@ -10,9 +10,9 @@
 // to the output stream in one run (one write, one CRC pass) and the last
 // history bytes move down to the front.
 //
-// Decoders write through two paths. The fast one (fast(), literal(),
-// copy()) checks nothing per byte: it may run only while fast() says that
-// the longest match still fits both the area and the entry's size. The
+// Decoders write through two paths. The fast one (fast(), cursor(),
+// copy_match()) checks nothing per byte: it may run only while fast() says
+// that the longest match still fits both the area and the entry's size. The
 // careful one (put(), copy_cut()) checks before every symbol and cuts a
 // match at the entry's size, so it can run up to the last byte. Both give
 // the bytes of a byte-by-byte ring copy: a source that overlaps the bytes
@@ -80,15 +80,23 @@ public:
         return pos_ + longest_ <= limit_;
     }
 
-    // Fast path: one byte.
-    void literal(std::uint8_t byte) { buffer_[pos_++] = byte; }
+    // The fast path keeps the write position in a local variable (where
+    // the bytes it writes cannot alias it): after fast() said yes, cursor()
+    // is where the next byte goes and cursor_limit() the last place from
+    // which one more symbol, however long its match, may be written;
+    // advance() takes the position back. Matches go through copy_match.
+    std::uint8_t* cursor() { return buffer_.get() + pos_; }
+    const std::uint8_t* cursor_limit() const { return buffer_.get() + (limit_ - longest_); }
+    void advance(const std::uint8_t* to) { pos_ = static_cast<std::size_t>(to - buffer_.get()); }
 
-    // Fast path: length bytes from distance back (1 to the history size, or
-    // to produced() when there is no history).
-    void copy(std::size_t distance, std::size_t length) {
-        std::uint8_t* to = buffer_.get() + pos_;
+    // Bytes produced since the start of the entry up to a place of the
+    // fast path.
+    std::int64_t produced_at(const std::uint8_t* at) const { return (at - buffer_.get()) - origin_; }
+
+    // Writes length bytes at to from distance back (1 to the history size,
+    // or to what was produced when there is no history).
+    static void copy_match(std::uint8_t* to, std::size_t distance, std::size_t length) {
         const std::uint8_t* from = to - distance;
-        pos_ += length;
         if (distance >= 8) {
             // Each word's source ends at least eight bytes behind its
             // target, so it has been written already; the last word may run
@@ -120,7 +128,8 @@ public:
         if (pos_ >= history_ + area_) slide();
         const std::int64_t left_now = left();
         const auto size = static_cast<std::size_t>(left_now <= 0 ? 1 : std::min<std::int64_t>(left_now, static_cast<std::int64_t>(length)));
-        copy(distance, size);
+        copy_match(buffer_.get() + pos_, distance, size);
+        pos_ += size;
         return left() <= 0;
     }
 

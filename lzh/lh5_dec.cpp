@@ -154,28 +154,51 @@ int LH5Dec::distance_get() {
     return extra + (1 << (j - 1));
 }
 
+// A literal code of up to 16 bits, then a position code of up to 16 and
+// up to 15 extra bits (-lh7-): the 57 bits of a refill hold them all, and
+// every symbol of the tables is a sound literal or match.
+void LH5Dec::fast_run(Window& window) {
+    if (ended_ || !window.fast()) return;
+    const HuffDec& literal = *literal_;
+    const HuffDec& position = *position_;
+    auto bits = input_.cursor();
+    std::int32_t remaining = remaining_;
+    std::uint8_t* out = window.cursor();
+    const std::uint8_t* limit = window.cursor_limit();
+    while (remaining >= 1) {
+        if (out > limit) {
+            window.advance(out);
+            if (!window.fast()) break;
+            out = window.cursor();
+            limit = window.cursor_limit();
+        }
+        if (!bits.refill()) break;
+        --remaining;
+        const int c = literal.decode_held(bits);
+        if (c < FIRST_MATCH_SYMBOL) {
+            *out++ = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        const int j = position.decode_held(bits);
+        const std::size_t value = j == 0 ? 0 : bits.take_held(j - 1) + (std::size_t{1} << (j - 1));
+        const auto length = static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET);
+        Window::copy_match(out, value + 1, length);
+        out += length;
+    }
+    window.advance(out);
+    input_.resume(bits);
+    remaining_ = remaining;
+}
+
 // ---- LH5DecWindow ----------------------------------------------------------------
 
 void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
     if (out.count >= out.expected_size) return;  // an empty entry has no data to read
-    // Position values stay below the method's dictionary size.
+    // Symbol 509: 256 bytes.
     constexpr std::size_t LONGEST_MATCH = LITERAL_SYMBOLS - 1 - MATCH_LENGTH_OFFSET;
     coding::OutputWindow<FileDecOutStream> window(out, history_, RING_FILL, LONGEST_MATCH);
     for (;;) {
-        while (window.fast() && decoder.held_ready()) {
-            const int c = decoder.symbol_get_held();
-            if (c < FIRST_MATCH_SYMBOL) {
-                window.literal(static_cast<std::uint8_t>(c));
-                continue;
-            }
-            const int distance = decoder.distance_get_held();
-            if (distance < 0) {
-                window.flush();
-                fill_truncated_entry(out);
-                return;
-            }
-            window.copy(static_cast<std::size_t>(distance) + 1, static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET));
-        }
+        decoder.fast_run(window);
         // The fast path may have ended right at the entry's size: nothing
         // more is read then. A write that failed (a full disk) ends the
         // entry too: the rest could not be kept anyway.

@@ -98,24 +98,13 @@ public:
     // of data.
     int distance_get();
 
-    // For the fast loop: whether the current block has symbols left and
-    // the input holds the bits of a whole symbol with its match position,
-    // so that the two calls below may run.
-    bool held_ready() { return !ended_ && remaining_ >= 1 && input_.fast_fill(); }
-    // symbol_get after held_ready.
-    int symbol_get_held() {
-        --remaining_;
-        return literal_->decode_held(input_);
-    }
-    // distance_get right after symbol_get_held: the same results.
-    int distance_get_held() {
-        // A 16-bit code and at most 15 extra bits (-lh7-).
-        constexpr int LONGEST_POSITION_FIELD = 16 + 15;
-        if (input_.held() < LONGEST_POSITION_FIELD) return distance_get();
-        const int j = position_->decode_held(input_);
-        if (j == 0) return 0;
-        return static_cast<int>(input_.take_held(j - 1)) + (1 << (j - 1));
-    }
+    // The output window of one entry, as LH5DecWindow keeps it.
+    using Window = coding::OutputWindow<FileDecOutStream>;
+    // Decodes symbols of the current block straight into the window for as
+    // long as its fast path may run, the block has symbols left and the
+    // input holds a whole symbol with its position: the bytes symbol_get
+    // and distance_get would give, without checks.
+    void fast_run(Window& window);
 
 private:
     void read_block();

@@ -30,7 +30,7 @@ void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
             complete = window.left() <= 0;
             continue;
         }
-        fast_run(decoder, window);
+        decoder.fast_run(window);
         // The fast path may have ended right at the entry's size.
         if (window.left() <= 0) break;
         const int symbol = decoder.symbol_get();
@@ -41,20 +41,6 @@ void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
     // consumes the end code of the final block.
     window.flush();
     if (decoder.symbol_get() != -1) throw FINISHED_EARLY;
-}
-
-void DecWindow::fast_run(DeflateDec& decoder, Window& window) {
-    while (window.fast() && decoder.held_ready()) {
-        const int symbol = decoder.symbol_get_held();
-        if (symbol < DeflateDec::END_OF_BLOCK) {
-            if (symbol < 0) throw FINISHED_EARLY;
-            window.literal(static_cast<std::uint8_t>(symbol));
-            continue;
-        }
-        const int distance = decoder.distance_get_held() + 1;
-        distance_check(distance, window);
-        window.copy(static_cast<std::size_t>(distance), static_cast<std::size_t>(symbol - DeflateDec::MATCH_BASE));
-    }
 }
 
 void DecWindow::distance_check(int distance, const Window& window) {

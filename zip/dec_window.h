@@ -32,10 +32,8 @@ public:
     void decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out);
 
 private:
-    using Window = coding::OutputWindow<ZipFileDecOutStream>;
+    using Window = DeflateDec::Window;
 
-    // Decodes symbols on the fast path for as long as it may run.
-    static void fast_run(DeflateDec& decoder, Window& window);
     // Puts one symbol's bytes through the careful path; true when the
     // entry is complete (the rest of a match is then dropped).
     static bool symbol_put(int symbol, DeflateDec& decoder, Window& window);

@@ -199,6 +199,64 @@ std::size_t DeflateDec::stored_get(std::uint8_t* destination, std::size_t size, 
     return got;
 }
 
+void DeflateDec::fast_run(Window& window) {
+    if (type_ == 0 || final_ == -1 || !window.fast()) return;
+    // A distance code of up to 15 bits and up to 14 extra bits (Deflate64):
+    // after a literal/length code and its extra bits, Deflate always has
+    // them in the 57 bits of a refill, Deflate64 nearly always.
+    constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
+    const ZipHuffDec& literals = *literal_decoder_;
+    const ZipHuffDec* const distances = distance_decoder_;
+    auto bits = input_.cursor();
+    std::uint8_t* out = window.cursor();
+    const std::uint8_t* limit = window.cursor_limit();
+    // What was produced at a place of the loop, from locals.
+    const std::uint8_t* mark = out;
+    std::int64_t produced_at_mark = window.produced_at(out);
+    for (;;) {
+        if (out > limit) {
+            window.advance(out);
+            if (!window.fast()) break;
+            out = window.cursor();
+            limit = window.cursor_limit();
+            mark = out;
+            produced_at_mark = window.produced_at(out);
+        }
+        if (!bits.refill()) break;
+        const auto symbol_start = bits;
+        const int symbol = literals.decode_held(bits);
+        if (symbol < END_OF_BLOCK) {
+            *out++ = static_cast<std::uint8_t>(symbol);
+            continue;
+        }
+        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || distances == nullptr) {
+            bits = symbol_start;
+            break;
+        }
+        const DeflateCode& length_code = length_table_.code(symbol);
+        const std::size_t length = static_cast<std::size_t>(length_code.base) + bits.take_held(length_code.extra_bits);
+        if (bits.held() < LONGEST_DISTANCE_FIELD) {
+            bits = symbol_start;
+            break;
+        }
+        const int distance_symbol = distances->decode_held(bits);
+        if (distance_symbol >= distance_table_.code_count()) {
+            bits = symbol_start;
+            break;
+        }
+        const DeflateCode& distance_code = distance_table_.code(distance_symbol);
+        const std::size_t distance = static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
+        if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
+            bits = symbol_start;
+            break;
+        }
+        Window::copy_match(out, distance, length);
+        out += length;
+    }
+    window.advance(out);
+    input_.resume(bits);
+}
+
 int DeflateDec::distance_get() {
     if (final_ == -1) return -1;
     if (!distance_decoder_) throw "distance_get: a match in a block without distance codes.(illegal data.)";

@@ -22,6 +22,7 @@
 
 #include "coding_set.h"
 #include "deflate_tables.h"
+#include "output_window.h"
 
 using ZipBitInStream = coding::ZipCoding::BitInStream;
 using ZipHuffDec = coding::ZipCoding::HuffDec;
@@ -66,32 +67,16 @@ public:
     // calls would return). cut: set when the input ended before them.
     std::size_t stored_get(std::uint8_t* destination, std::size_t size, bool& cut);
 
-    // Whether the current block is Huffman-coded and the input holds the
-    // bits of a whole literal/length code with its extra bits, so that
-    // symbol_get_held may run.
-    bool held_ready() { return type_ != 0 && final_ != -1 && input_.fast_fill(); }
-
-    // symbol_get after held_ready: the same results and errors.
-    int symbol_get_held() {
-        const int symbol = literal_decoder_->decode_held(input_);
-        if (symbol < END_OF_BLOCK) return symbol;
-        if (symbol == END_OF_BLOCK) return block_end() ? symbol_get() : -1;
-        if (symbol > LengthCodeTable::LAST_CODE) throw "out of range.";
-        const DeflateCode& code = length_table_.code(symbol);
-        return MATCH_BASE + code.base + static_cast<int>(input_.take_held(code.extra_bits));
-    }
-
-    // distance_get, unchecked where the input holds a whole distance code
-    // and its extra bits: the same results and errors.
-    int distance_get_held() {
-        // A 15-bit code and at most 14 extra bits (Deflate64).
-        constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
-        if (input_.held() < LONGEST_DISTANCE_FIELD || !distance_decoder_) return distance_get();
-        const int symbol = distance_decoder_->decode_held(input_);
-        if (symbol >= distance_table_.code_count()) throw "out of range.";
-        const DeflateCode& code = distance_table_.code(symbol);
-        return code.base + static_cast<int>(input_.take_held(code.extra_bits));
-    }
+    // The output window of one entry, as DecWindow keeps it.
+    using Window = coding::OutputWindow<coding::ZipCoding::FileDecOutStream>;
+    // Decodes literals and matches of the current Huffman-coded block
+    // straight into the window for as long as its fast path may run and
+    // the input holds a whole symbol. A symbol it does not settle (the end
+    // of a block, a code outside the tables, a match reaching back before
+    // the entry's first byte) is left unread: symbol_get and distance_get
+    // then decode it again from the same bits and give the usual results
+    // and errors.
+    void fast_run(Window& window);
 
 private:
     void block_header_get();

@@ -116,13 +116,17 @@ TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
                         }
                         break;
                     }
-                    case 6:
+                    case 6: {
                         // The unchecked reads of a decode loop, where it may run.
-                        if (stream.fast_fill()) {
-                            ASSERT_GT(stream.held(), 56);
-                            ASSERT_EQ(static_cast<int>(stream.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
+                        auto cursor = stream.cursor();
+                        if (cursor.refill()) {
+                            ASSERT_GT(cursor.held(), 56);
+                            ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
+                            ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
                         }
+                        stream.resume(cursor);
                         break;
+                    }
                     default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
                 }
                 ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
