@@ -17,6 +17,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -238,6 +239,12 @@ private:
     // top byte most significant first, the low byte least significant first.
     static std::uint64_t load_word(const std::uint8_t* p) {
         std::uint64_t word = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // One load: the first byte is the low byte already.
+            std::memcpy(&word, p, 8);
+            if constexpr (Order == BitOrder::MSB_FIRST) word = __builtin_bswap64(word);
+            return word;
+        }
         for (int k = 0; k < 8; ++k) {
             if constexpr (Order == BitOrder::MSB_FIRST) {
                 word = (word << 8) | p[k];

@@ -68,18 +68,46 @@ public:
     // The next symbol, or -1 when the input ends inside its code.
     int decode(BitInStream<Order>& input) const {
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-        const Fast fast = lookup(static_cast<std::uint32_t>(input.future_bits(width_)));
+        const Fast fast = lookup(fast_.data(), width_, fast_bits_, static_cast<std::uint32_t>(input.future_bits(width_)));
         return consume(input, fast.length, fast.value);
     }
 
-    // The same for a decode loop whose cursor (BitInStream::Cursor) holds
-    // at least width() bits: no checks, no end of data.
+    // A row of the main table or of a subtable: a symbol and its code
+    // length, or (main table only) where the row's subtable starts and how
+    // many further bits index it.
+    struct Fast {
+        std::int16_t length;
+        std::int16_t sub_bits;  // 0: value is the symbol
+        std::int32_t value;
+    };
+
+    // decode for a decode loop whose cursor (BitInStream::Cursor) holds at
+    // least width() bits: no checks, no end of data. A loop copies it once
+    // into a local, so that the tables' place and sizes stay in registers
+    // rather than being read again after every byte the loop writes.
+    class Held {
+    public:
+        template <class Cursor>
+        int decode(Cursor& input) const {
+            if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
+            const Fast fast = lookup(table_, width_, fast_bits_, input.peek_held(width_));
+            input.take_held(fast.length);
+            return fast.value;
+        }
+
+    private:
+        friend class HuffDec;
+        Held(const Fast* table, int width, int fast_bits, int zero_bit_symbol)
+            : table_(table), width_(width), fast_bits_(fast_bits), zero_bit_symbol_(zero_bit_symbol) {}
+        const Fast* table_;
+        int width_;
+        int fast_bits_;
+        int zero_bit_symbol_;
+    };
+    Held held() const { return Held(fast_.data(), width_, fast_bits_, zero_bit_symbol_); }
     template <class Cursor>
     int decode_held(Cursor& input) const {
-        if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-        const Fast fast = lookup(input.peek_held(width_));
-        input.take_held(fast.length);
-        return fast.value;
+        return held().decode(input);
     }
 
     // The same as decode, by an ordered search for every symbol.
@@ -98,26 +126,16 @@ private:
         std::int32_t length;  // 1 to width_
         std::int32_t symbol;
     };
-    // A row of the main table or of a subtable: a symbol and its code
-    // length, or (main table only) where the row's subtable starts in fast_
-    // and how many further bits index it.
-    struct Fast {
-        std::int16_t length;
-        std::int16_t sub_bits;  // 0: value is the symbol
-        std::int32_t value;
-    };
-
-    // The row for width_ looked-ahead bits: the main table's, or the one of
+    // The row for width looked-ahead bits: the main table's, or the one of
     // its subtable.
-    Fast lookup(std::uint32_t peek) const {
-        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
-                                                               : peek & low_mask(fast_bits_);
-        Fast fast = fast_[row];
+    static Fast lookup(const Fast* table, int width, int fast_bits, std::uint32_t peek) {
+        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits) : peek & low_mask(fast_bits);
+        Fast fast = table[row];
         if (fast.sub_bits != 0) {
             // The bits after the row's, in the order read.
             const std::uint32_t next =
-                Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_ - fast.sub_bits) : peek >> fast_bits_;
-            fast = fast_[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
+                Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits - fast.sub_bits) : peek >> fast_bits;
+            fast = table[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
         }
         return fast;
     }

@@ -159,8 +159,8 @@ int LH5Dec::distance_get() {
 // every symbol of the tables is a sound literal or match.
 void LH5Dec::fast_run(Window& window) {
     if (ended_ || !window.fast()) return;
-    const HuffDec& literal = *literal_;
-    const HuffDec& position = *position_;
+    const HuffDec::Held literal = literal_->held();
+    const HuffDec::Held position = position_->held();
     auto bits = input_.cursor();
     std::int32_t remaining = remaining_;
     std::uint8_t* out = window.cursor();
@@ -174,12 +174,12 @@ void LH5Dec::fast_run(Window& window) {
         }
         if (!bits.refill()) break;
         --remaining;
-        const int c = literal.decode_held(bits);
+        const int c = literal.decode(bits);
         if (c < FIRST_MATCH_SYMBOL) {
             *out++ = static_cast<std::uint8_t>(c);
             continue;
         }
-        const int j = position.decode_held(bits);
+        const int j = position.decode(bits);
         const std::size_t value = j == 0 ? 0 : bits.take_held(j - 1) + (std::size_t{1} << (j - 1));
         const auto length = static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET);
         Window::copy_match(out, value + 1, length);

@@ -205,8 +205,11 @@ void DeflateDec::fast_run(Window& window) {
     // after a literal/length code and its extra bits, Deflate always has
     // them in the 57 bits of a refill, Deflate64 nearly always.
     constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
-    const ZipHuffDec& literals = *literal_decoder_;
-    const ZipHuffDec* const distances = distance_decoder_;
+    const ZipHuffDec::Held literals = literal_decoder_->held();
+    // A block without distance codes leaves its matches to the careful
+    // path, which refuses them.
+    const bool has_distances = distance_decoder_ != nullptr;
+    const ZipHuffDec::Held distances = (has_distances ? distance_decoder_ : literal_decoder_)->held();
     auto bits = input_.cursor();
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
@@ -224,12 +227,12 @@ void DeflateDec::fast_run(Window& window) {
         }
         if (!bits.refill()) break;
         const auto symbol_start = bits;
-        const int symbol = literals.decode_held(bits);
+        const int symbol = literals.decode(bits);
         if (symbol < END_OF_BLOCK) {
             *out++ = static_cast<std::uint8_t>(symbol);
             continue;
         }
-        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || distances == nullptr) {
+        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || !has_distances) {
             bits = symbol_start;
             break;
         }
@@ -239,7 +242,7 @@ void DeflateDec::fast_run(Window& window) {
             bits = symbol_start;
             break;
         }
-        const int distance_symbol = distances->decode_held(bits);
+        const int distance_symbol = distances.decode(bits);
         if (distance_symbol >= distance_table_.code_count()) {
             bits = symbol_start;
             break;
