@@ -44,19 +44,23 @@ public:
         if (patterns.patterns.size() != table.lengths.size() || width_ == 0) {
             throw "HuffDec: program error.";
         }
+        // Canonical keys rise with (length, symbol), so the entries placed
+        // by length, in symbol order within each length, are in key order.
+        std::vector<std::size_t> place(static_cast<std::size_t>(width_) + 2, 0);
+        for (const int length : table.lengths) {
+            if (length > 0) ++place[static_cast<std::size_t>(length) + 1];
+        }
+        for (std::size_t k = 1; k < place.size(); ++k) place[k] += place[k - 1];
+        entries_.resize(place.back());
+        if (entries_.empty()) throw "HuffDec: program error.";
         for (std::size_t symbol = 0; symbol < table.lengths.size(); ++symbol) {
             const int length = table.lengths[symbol];
             if (length == 0) continue;
             auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
             if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
-                                static_cast<std::int32_t>(symbol)});
+            entries_[place[static_cast<std::size_t>(length)]++] = {static_cast<std::int32_t>(code << (width_ - length)),
+                                                                   length, static_cast<std::int32_t>(symbol)};
         }
-        if (entries_.empty()) throw "HuffDec: program error.";
-        // Canonical keys rise with (length, symbol), so a stable sort by
-        // length alone puts the entries in key order.
-        std::stable_sort(entries_.begin(), entries_.end(),
-                         [](const Entry& a, const Entry& b) { return a.length < b.length; });
 
         if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
             zero_bit_symbol_ = entries_.front().symbol;
