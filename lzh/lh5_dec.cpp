@@ -159,6 +159,7 @@ int LH5Dec::distance_get() {
 // every symbol of the tables is a sound literal or match.
 void LH5Dec::fast_run(Window& window) {
     if (ended_ || !window.fast()) return;
+    constexpr int LONGEST_POSITION_FIELD = 16 + 15;
     const HuffDec::Held literal = literal_->held();
     const HuffDec::Held position = position_->held();
     auto bits = input_.cursor();
@@ -174,10 +175,26 @@ void LH5Dec::fast_run(Window& window) {
         }
         if (!bits.refill()) break;
         --remaining;
-        const int c = literal.decode(bits);
+        auto symbol_start = bits;
+        int c = literal.decode(bits);
         if (c < FIRST_MATCH_SYMBOL) {
             *out++ = static_cast<std::uint8_t>(c);
-            continue;
+            if (remaining < 1) break;
+            // A second symbol from the same refill (41 bits are left): a
+            // literal still fits the window's slack, a match only from
+            // where the loop may start one and with its position held.
+            --remaining;
+            symbol_start = bits;
+            c = literal.decode(bits);
+            if (c < FIRST_MATCH_SYMBOL) {
+                *out++ = static_cast<std::uint8_t>(c);
+                continue;
+            }
+            if (out > limit || (bits.held() < LONGEST_POSITION_FIELD && !bits.refill())) {
+                bits = symbol_start;
+                ++remaining;
+                continue;
+            }
         }
         const int j = position.decode(bits);
         const std::size_t value = j == 0 ? 0 : bits.take_held(j - 1) + (std::size_t{1} << (j - 1));

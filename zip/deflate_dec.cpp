@@ -201,9 +201,8 @@ std::size_t DeflateDec::stored_get(std::uint8_t* destination, std::size_t size, 
 
 void DeflateDec::fast_run(Window& window) {
     if (type_ == 0 || final_ == -1 || !window.fast()) return;
-    // A distance code of up to 15 bits and up to 14 extra bits (Deflate64):
-    // after a literal/length code and its extra bits, Deflate always has
-    // them in the 57 bits of a refill, Deflate64 nearly always.
+    // A distance code of up to 15 bits and up to 14 extra bits (Deflate64),
+    // after a literal/length code of up to 15 bits and its extra bits.
     constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
     const ZipHuffDec::Held literals = literal_decoder_->held();
     // A block without distance codes leaves its matches to the careful
@@ -226,11 +225,23 @@ void DeflateDec::fast_run(Window& window) {
             produced_at_mark = window.produced_at(out);
         }
         if (!bits.refill()) break;
-        const auto symbol_start = bits;
-        const int symbol = literals.decode(bits);
+        auto symbol_start = bits;
+        int symbol = literals.decode(bits);
         if (symbol < END_OF_BLOCK) {
             *out++ = static_cast<std::uint8_t>(symbol);
-            continue;
+            // A second symbol from the same refill (42 bits are left): a
+            // literal still fits the window's slack, a match only from
+            // where the loop may start one.
+            symbol_start = bits;
+            symbol = literals.decode(bits);
+            if (symbol < END_OF_BLOCK) {
+                *out++ = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            if (out > limit) {
+                bits = symbol_start;
+                continue;
+            }
         }
         if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || !has_distances) {
             bits = symbol_start;
@@ -238,7 +249,7 @@ void DeflateDec::fast_run(Window& window) {
         }
         const DeflateCode& length_code = length_table_.code(symbol);
         const std::size_t length = static_cast<std::size_t>(length_code.base) + bits.take_held(length_code.extra_bits);
-        if (bits.held() < LONGEST_DISTANCE_FIELD) {
+        if (bits.held() < LONGEST_DISTANCE_FIELD && !bits.refill()) {
             bits = symbol_start;
             break;
         }
