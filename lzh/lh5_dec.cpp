@@ -169,8 +169,11 @@ void LH5Dec::fast_run(Window& window) {
     while (remaining >= 1) {
         if (out > limit) {
             window.advance(out);
-            if (!window.fast()) break;
+            // fast() may move the bytes (and the write position) even
+            // when it says no.
+            const bool fast = window.fast();
             out = window.cursor();
+            if (!fast) break;
             limit = window.cursor_limit();
         }
         if (!bits.refill()) break;

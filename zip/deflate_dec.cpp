@@ -218,8 +218,11 @@ void DeflateDec::fast_run(Window& window) {
     for (;;) {
         if (out > limit) {
             window.advance(out);
-            if (!window.fast()) break;
+            // fast() may move the bytes (and the write position) even
+            // when it says no.
+            const bool fast = window.fast();
             out = window.cursor();
+            if (!fast) break;
             limit = window.cursor_limit();
             mark = out;
             produced_at_mark = window.produced_at(out);

@@ -264,12 +264,21 @@ TEST(Lh5Dec, CopyLoopAgreesWithAByteLoop) {
     for (const Method& m : methods) {
         std::int64_t size = 0;
         const std::string data = random_blocks(m.params, size, seed++);
-        // Matches of the longest length only: the fast path ends exactly
-        // at the entry's size, and the bytes after the data are no block.
+        // Long matches, followed by bytes that are no block: the fast path
+        // ends exactly at the entry's size; and, 20 bytes past the window's
+        // area, right after the window moves its bytes.
         std::vector<Token> longest = {{'x'}};
         longest.resize(1001, {509, 0});
+        std::vector<Token> past_area = {{'x'}};
+        past_area.resize(1029, {508, 0});
+        past_area.resize(1049, {'x'});
+        const std::string after(16, 'N');
         std::vector<std::pair<std::string, std::int64_t>> cases = {
-            {data, size}, {data, size - 1}, {data + "NEXT", size + 1}, {lh5_data({{longest}}, m.params) + std::string(16, 'N'), 1 + 256 * 1000}};
+            {data, size},
+            {data, size - 1},
+            {data + "NEXT", size + 1},
+            {lh5_data({{longest}}, m.params) + after, 1 + 256 * 1000},
+            {lh5_data({{past_area}}, m.params) + after, 1 + 255 * 1028 + 20}};
         for (std::string& copy : test_common::damaged_copies(data, 6, seed++)) cases.emplace_back(std::move(copy), size);
         for (std::size_t i = 0; i < cases.size(); ++i) {
             const auto& [bytes, entry_size] = cases[i];

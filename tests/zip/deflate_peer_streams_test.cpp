@@ -179,12 +179,18 @@ TEST(DeflatePeerStreams, CopyLoopAgreesWithAByteLoop) {
     const auto rows = read_tsv(peer_data_path("streams.tsv"));
     if (rows.empty()) GTEST_SKIP() << "no peer data: make_peer_data.py did not run (python3 missing at build time)";
     std::vector<DeflatedMember> streams = deflated_members("zip-7z/deflate64.zip");
-    // Matches of the longest length only: the fast path ends exactly at the
-    // entry's size, and the bytes after the stream are no symbols.
-    DeflateWriter longest;
-    longest.header(true, 1).fixed_literals("a");
-    for (int k = 0; k < 1000; ++k) longest.fixed_symbol(285).code(0, 5);
-    streams.push_back({"longest matches", longest.fixed_symbol(256).finish() + ByteString(16, 'N'), 1 + 258 * 1000});
+    // Matches of the longest length, followed by bytes that are no
+    // symbols: the fast path ends exactly at the entry's size; and, 20
+    // bytes past the window's area, right after the window moves its bytes.
+    const auto longest_matches = [](int count, int short_ones) {
+        DeflateWriter writer;
+        writer.header(true, 1).fixed_literals("a");
+        for (int k = 0; k < count; ++k) writer.fixed_symbol(285).code(0, 5);
+        for (int k = 0; k < short_ones; ++k) writer.fixed_short_match(10, 1);
+        return writer.fixed_symbol(256).finish() + ByteString(16, 'N');
+    };
+    streams.push_back({"longest matches", longest_matches(1000, 0), 1 + 258 * 1000});
+    streams.push_back({"past the area", longest_matches(1016, 2), 1 + 258 * 1016 + 20});
     for (const auto& row : rows) {
         // Levels 2 to 5, 7 and 8 add nothing that 1, 6 and 9 do not have.
         const char level = row[0][row[0].rfind("-l") + 2];
