@@ -1,8 +1,10 @@
 // ZIP extraction (see zip_extract.h).
 #include "zip_extract.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "copy_bytes.h"
 #include "platform.h"
 #include "stored_name.h"
 #include "text_convert.h"
@@ -15,12 +17,10 @@ namespace {
 // A stored entry is its bytes as they are. One cut short by the end of the
 // archive is an error like a cut Deflate stream: the file keeps the bytes
 // that were there, and no made-up bytes are added.
+// A failed write is not the data's fault: the driver reports it.
 void copy_stored(ZipBitInStream& input, ZipFileDecOutStream& out) {
-    for (std::int64_t i = 0; i < out.expected_size; ++i) {
-        const int byte = input.byte_get();
-        if (byte < 0) throw "It finished on the way.";
-        out.put(static_cast<std::uint8_t>(byte));
-    }
+    const std::int64_t size = std::max<std::int64_t>(out.expected_size, 0);
+    if (coding::copy_bytes(input, out, size) < size && !out.write_failed()) throw "It finished on the way.";
 }
 
 template <DeflateVariant VARIANT>

@@ -193,7 +193,7 @@ TEST_F(LzhHeadDec, UnmarkedUtf8NamesAreToldFromTheCodePage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        reset_job();
+        reset_job_state();
         start_job(c.flags, c.code_page);
         job_state().separator_byte = '\\';
         HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0, {{0x01, c.name}, {0x02, c.directory}}));

@@ -197,11 +197,16 @@ struct Inflated {
 };
 constexpr int NEXT_BYTE = 0xA5;
 
+// How the symbols of a DeflateDec become an entry's bytes: DecWindow's
+// copy loop unless a test gives another.
+using EntryLoop = void (*)(DeflateDec& decoder, ZipFileDecOutStream& out);
+
 // Decodes stream as the data of an entry of the given uncompressed size
 // through DeflateDec (of the given variant) and DecWindow, as the
 // extraction driver does, with files in directory.
 inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const fs::path& directory,
-                              bool next_byte = true, DeflateVariant variant = DeflateVariant::DEFLATE) {
+                              bool next_byte = true, DeflateVariant variant = DeflateVariant::DEFLATE,
+                              EntryLoop loop = nullptr) {
     const fs::path input_path = directory / "stream.bin";
     const fs::path output_path = directory / "output.bin";
     write_file(input_path, next_byte ? stream + static_cast<char>(NEXT_BYTE) : stream);
@@ -214,9 +219,12 @@ inline Inflated inflate_entry(const ByteString& stream, std::int64_t size, const
         EXPECT_TRUE(open_output(output, output_path));
         try {
             DeflateDec decoder(input, variant);
-            DecWindow window;
             ZipFileDecOutStream out(output.file(), size);
-            window.decode_entry(decoder, out);
+            if (loop != nullptr) {
+                loop(decoder, out);
+            } else {
+                DecWindow().decode_entry(decoder, out);
+            }
             result.next_byte = input.byte_get();
         } catch (const char* message) {
             result.error = message;

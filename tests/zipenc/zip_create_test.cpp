@@ -190,7 +190,7 @@ TEST(ZipCreate, LargeFilesAreWrittenInBoundedMemory) {
         if (!limit.active()) GTEST_SKIP() << "no address space limit here";
         run = zip_encode({scratch / "src"}, scratch / "out.zip");
     }
-    EXPECT_EQ(run.error_text, u"");
+    EXPECT_EQ(run.errors, u"");
     const Layout layout = layout_of(read_file(scratch / "out.zip"));
     expect_sound(layout);
     const Record* zeros = find(layout, "src/zeros");
@@ -274,7 +274,7 @@ TEST(ZipCreate, FilesOf4GiBAndMoreGetZip64Blocks) {
     // Our reader checks the size and the CRC of what it writes.
     fs::create_directory(scratch / "back");
     ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "back")));
-    EXPECT_EQ(zip_decode({scratch / "out.zip"}).error_text, u"");
+    EXPECT_EQ(zip_decode({scratch / "out.zip"}).errors, u"");
     EXPECT_EQ(fs::file_size(scratch / "back/src/huge"), huge);
     fs::remove(scratch / "back/src/huge");
     EXPECT_EQ(read_file(scratch / "back/src/z"), "small");
