@@ -89,6 +89,18 @@ public:
     const std::uint8_t* cursor_limit() const { return buffer_.get() + (limit_ - longest_); }
     void advance(const std::uint8_t* to) { pos_ = static_cast<std::size_t>(to - buffer_.get()); }
 
+    // For the fast path past its limit: takes the position back, asks
+    // fast() and gives the new position and limit. fast() may move the
+    // bytes (and so the write position) even when it says no, so out is
+    // renewed either way; on false the careful path goes on from it.
+    bool renew(std::uint8_t*& out, const std::uint8_t*& limit) {
+        advance(out);
+        const bool go_on = fast();
+        out = cursor();
+        limit = cursor_limit();
+        return go_on;
+    }
+
     // Bytes produced since the start of the entry up to a place of the
     // fast path.
     std::int64_t produced_at(const std::uint8_t* at) const { return (at - buffer_.get()) - origin_; }

@@ -167,15 +167,7 @@ void LH5Dec::fast_run(Window& window) {
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
     while (remaining >= 1) {
-        if (out > limit) {
-            window.advance(out);
-            // fast() may move the bytes (and the write position) even
-            // when it says no.
-            const bool fast = window.fast();
-            out = window.cursor();
-            if (!fast) break;
-            limit = window.cursor_limit();
-        }
+        if (out > limit && !window.renew(out, limit)) break;
         if (!bits.refill()) break;
         --remaining;
         auto symbol_start = bits;

@@ -217,13 +217,7 @@ void DeflateDec::fast_run(Window& window) {
     std::int64_t produced_at_mark = window.produced_at(out);
     for (;;) {
         if (out > limit) {
-            window.advance(out);
-            // fast() may move the bytes (and the write position) even
-            // when it says no.
-            const bool fast = window.fast();
-            out = window.cursor();
-            if (!fast) break;
-            limit = window.cursor_limit();
+            if (!window.renew(out, limit)) break;
             mark = out;
             produced_at_mark = window.produced_at(out);
         }
