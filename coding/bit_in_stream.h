@@ -16,9 +16,12 @@
 // one-bits is also -1; no caller reads more than 16 bits at once.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "bit_order.h"
@@ -99,6 +102,67 @@ public:
         return static_cast<int>(take(8));
     }
 
+    // The bit state as a decode loop keeps it in local variables (so in
+    // registers, where the bytes the loop writes cannot alias it): the bits
+    // held and the unread bytes of the current block. Nothing is checked.
+    class Cursor {
+    public:
+        // Tops the held bits up to at least 57 with one word when more
+        // than 56 are held already or eight bytes of the block are left;
+        // false (nothing changed) near the end of a block or of the file,
+        // where the caller goes back to the stream's checked calls.
+        bool refill() {
+            if (held_ > 56) return true;
+            if (end_ - next_ < 8) return false;
+            next_ += word_into(next_, bits_, held_);
+            return true;
+        }
+        int held() const { return held_; }
+        // The next n bits (1 <= n <= held()), as future_bits gives them.
+        std::uint32_t peek_held(int n) const { return peek_of(bits_, held_, n); }
+        // Consumes the next n bits (0 <= n <= held()) and returns their
+        // value as n_bit_get would.
+        std::uint32_t take_held(int n) { return n == 0 ? 0 : take_of(bits_, held_, n); }
+
+    private:
+        friend class BitInStream;
+        Cursor(std::uint64_t bits, int held, const std::uint8_t* next, const std::uint8_t* end)
+            : bits_(bits), held_(held), next_(next), end_(end) {}
+        std::uint64_t bits_;
+        int held_;
+        const std::uint8_t* next_;
+        const std::uint8_t* end_;
+    };
+
+    // A cursor at the stream's place; the stream must not be used until
+    // resume() takes the cursor's place back.
+    Cursor cursor() const { return Cursor(bits_, held_, block_.data() + next_, block_.data() + filled_); }
+    void resume(const Cursor& cursor) {
+        const auto next = static_cast<std::size_t>(cursor.next_ - block_.data());
+        loaded_ += static_cast<std::int64_t>(next - next_);
+        next_ = next;
+        bits_ = cursor.bits_;
+        held_ = cursor.held_;
+    }
+
+    // Reads up to size whole bytes of the file into destination, from the
+    // next byte boundary on, as byte_get would one by one; returns how
+    // many there were (fewer only at the end of the data).
+    std::size_t bytes_get(std::uint8_t* destination, std::size_t size) {
+        if (const int partial = held_ % 8; partial != 0) take(partial);
+        std::size_t got = 0;
+        while (got < size && held_ >= 8) destination[got++] = static_cast<std::uint8_t>(take(8));
+        while (got < size) {
+            if (next_ == filled_ && !read_block()) break;
+            const std::size_t run = std::min(size - got, filled_ - next_);
+            std::memcpy(destination + got, block_.data() + next_, run);
+            next_ += run;
+            loaded_ += static_cast<std::int64_t>(run);
+            got += run;
+        }
+        return got;
+    }
+
     // Bytes of the file consumed so far, a byte counting as consumed once
     // any of its bits has been handed out: the offset of the byte that the
     // next byte_get returns. The LZH driver measures with it how much of an
@@ -109,25 +173,44 @@ private:
     // Most significant first: the held bits are the low held_ bits of bits_,
     // the next one at bit held_ - 1. Least significant first: the next one is
     // bit 0, and all bits from held_ up are zero.
-    std::uint32_t take(int n) {
+    std::uint32_t take(int n) { return take_of(bits_, held_, n); }
+    std::uint32_t peek(int n) const { return peek_of(bits_, held_, n); }
+
+    static std::uint32_t take_of(std::uint64_t& bits, int& held, int n) {
         std::uint32_t value;
         if constexpr (Order == BitOrder::MSB_FIRST) {
-            value = static_cast<std::uint32_t>(bits_ >> (held_ - n)) & low_mask(n);
+            value = static_cast<std::uint32_t>(bits >> (held - n)) & low_mask(n);
         } else {
-            value = static_cast<std::uint32_t>(bits_) & low_mask(n);
-            bits_ >>= n;
+            value = static_cast<std::uint32_t>(bits) & low_mask(n);
+            bits >>= n;
         }
-        held_ -= n;
+        held -= n;
         return value;
     }
 
-    std::uint32_t peek(int n) const {
+    static std::uint32_t peek_of(std::uint64_t bits, int held, int n) {
         if constexpr (Order == BitOrder::MSB_FIRST) {
-            const std::uint64_t aligned = held_ >= n ? bits_ >> (held_ - n) : bits_ << (n - held_);
+            const std::uint64_t aligned = held >= n ? bits >> (held - n) : bits << (n - held);
             return static_cast<std::uint32_t>(aligned) & low_mask(n);
         } else {
-            return static_cast<std::uint32_t>(bits_) & low_mask(n);
+            return static_cast<std::uint32_t>(bits) & low_mask(n);
         }
+    }
+
+    // With at most 56 bits held and eight bytes at from: loads the whole
+    // bytes that fit from one word and returns how many (1 to 8).
+    static int word_into(const std::uint8_t* from, std::uint64_t& bits, int& held) {
+        const int bytes = (64 - held) / 8;
+        const std::uint64_t word = load_word(from);
+        if (bytes == 8) {
+            bits = word;
+        } else if constexpr (Order == BitOrder::MSB_FIRST) {
+            bits = (bits << (8 * bytes)) | (word >> (64 - 8 * bytes));
+        } else {
+            bits |= (word & ((std::uint64_t{1} << (8 * bytes)) - 1)) << held;
+        }
+        held += 8 * bytes;
+        return bytes;
     }
 
     // Loads whole bytes until at least 57 bits are held or the file ends;
@@ -135,17 +218,8 @@ private:
     // block are left, the bytes that fit are taken from one word at once.
     bool top_up(int need) {
         if (held_ <= 56 && filled_ - next_ >= 8) {
-            const int bytes = (64 - held_) / 8;  // 1 to 8
-            const std::uint64_t word = load_word(block_.data() + next_);
-            if (bytes == 8) {
-                bits_ = word;
-            } else if constexpr (Order == BitOrder::MSB_FIRST) {
-                bits_ = (bits_ << (8 * bytes)) | (word >> (64 - 8 * bytes));
-            } else {
-                bits_ |= (word & ((std::uint64_t{1} << (8 * bytes)) - 1)) << held_;
-            }
+            const int bytes = word_into(block_.data() + next_, bits_, held_);
             next_ += static_cast<std::size_t>(bytes);
-            held_ += 8 * bytes;
             loaded_ += bytes;
         }
         while (held_ <= 56) {
@@ -164,8 +238,21 @@ private:
 
     // Eight bytes as one word whose first byte is the first to be read: the
     // top byte most significant first, the low byte least significant first.
+    // Callers load a word only where eight bytes are left; GCC at -O3 cannot
+    // see that through an inlined short block and warns of bounds.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#endif
     static std::uint64_t load_word(const std::uint8_t* p) {
         std::uint64_t word = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // One load: the first byte is the low byte already.
+            std::memcpy(&word, p, 8);
+            if constexpr (Order == BitOrder::MSB_FIRST) word = __builtin_bswap64(word);
+            return word;
+        }
         for (int k = 0; k < 8; ++k) {
             if constexpr (Order == BitOrder::MSB_FIRST) {
                 word = (word << 8) | p[k];
@@ -175,6 +262,9 @@ private:
         }
         return word;
     }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
     bool read_block() {
         if (ended_ || source_ == nullptr) {

@@ -3,24 +3,38 @@
 //
 // Bits gather in a 32-byte buffer and move to the sink 32 bytes at a time
 // (when the 256th bit arrives) and at flush, which pads the last byte with
-// zero bits. The sink belongs to the caller: a creation driver takes the
-// compressed size from its length once the stream is flushed. Destruction
-// flushes too, so a last partial byte is never lost.
+// zero bits. The sink belongs to the caller. Destruction flushes too, so a
+// last partial byte is never lost.
+//
+// A stream with a drain hands the sink to it whenever it holds DRAIN_SIZE
+// bytes or more, and the drain takes the bytes out (it writes them to the
+// archive and clears the sink): the data of a member of any size then
+// passes through a buffer of bounded size. Bytes still in the sink after
+// the last flush are the caller's to take.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "bit_order.h"
 
 namespace coding {
 
+// Takes the bytes out of a full sink.
+using ByteDrain = std::function<void(std::vector<std::uint8_t>& sink)>;
+
 template <BitOrder Order>
 class BitOutStream {
 public:
-    explicit BitOutStream(std::vector<std::uint8_t>& sink) : sink_(sink) {}
+    static constexpr std::size_t DRAIN_SIZE = std::size_t{1} << 16;
+
+    explicit BitOutStream(std::vector<std::uint8_t>& sink, ByteDrain drain = {})
+        : sink_(sink), drain_(std::move(drain)) {}
 
     BitOutStream(const BitOutStream&) = delete;
     BitOutStream& operator=(const BitOutStream&) = delete;
@@ -73,6 +87,7 @@ public:
         sink_.insert(sink_.end(), buffer_.begin(), buffer_.begin() + (count_ + 7) / 8);
         buffer_.fill(0);
         count_ = 0;
+        if (drain_ && sink_.size() >= DRAIN_SIZE) drain_(sink_);
     }
 
 private:
@@ -87,6 +102,7 @@ private:
     std::array<std::uint8_t, BUFFER_BITS / 8> buffer_{};  // zero beyond count_
     int count_ = 0;                                       // bits buffered, below 256 between calls
     std::vector<std::uint8_t>& sink_;
+    ByteDrain drain_;
 };
 
 }  // namespace coding

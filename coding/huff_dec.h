@@ -44,19 +44,23 @@ public:
         if (patterns.patterns.size() != table.lengths.size() || width_ == 0) {
             throw "HuffDec: program error.";
         }
+        // Canonical keys rise with (length, symbol), so the entries placed
+        // by length, in symbol order within each length, are in key order.
+        std::vector<std::size_t> place(static_cast<std::size_t>(width_) + 2, 0);
+        for (const int length : table.lengths) {
+            if (length > 0) ++place[static_cast<std::size_t>(length) + 1];
+        }
+        for (std::size_t k = 1; k < place.size(); ++k) place[k] += place[k - 1];
+        entries_.resize(place.back());
+        if (entries_.empty()) throw "HuffDec: program error.";
         for (std::size_t symbol = 0; symbol < table.lengths.size(); ++symbol) {
             const int length = table.lengths[symbol];
             if (length == 0) continue;
             auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
             if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-            entries_.push_back({static_cast<std::int32_t>(code << (width_ - length)), length,
-                                static_cast<std::int32_t>(symbol)});
+            entries_[place[static_cast<std::size_t>(length)]++] = {static_cast<std::int32_t>(code << (width_ - length)),
+                                                                   length, static_cast<std::int32_t>(symbol)};
         }
-        if (entries_.empty()) throw "HuffDec: program error.";
-        // Canonical keys rise with (length, symbol), so a stable sort by
-        // length alone puts the entries in key order.
-        std::stable_sort(entries_.begin(), entries_.end(),
-                         [](const Entry& a, const Entry& b) { return a.length < b.length; });
 
         if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
             zero_bit_symbol_ = entries_.front().symbol;
@@ -68,17 +72,46 @@ public:
     // The next symbol, or -1 when the input ends inside its code.
     int decode(BitInStream<Order>& input) const {
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-        const auto peek = static_cast<std::uint32_t>(input.future_bits(width_));
-        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_)
-                                                               : peek & low_mask(fast_bits_);
-        Fast fast = fast_[row];
-        if (fast.sub_bits != 0) {
-            // The bits after the row's, in the order read.
-            const std::uint32_t next =
-                Order == BitOrder::MSB_FIRST ? peek >> (width_ - fast_bits_ - fast.sub_bits) : peek >> fast_bits_;
-            fast = fast_[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
-        }
+        const Fast fast = lookup(fast_.data(), width_, fast_bits_, static_cast<std::uint32_t>(input.future_bits(width_)));
         return consume(input, fast.length, fast.value);
+    }
+
+    // A row of the main table or of a subtable: a symbol and its code
+    // length, or (main table only) where the row's subtable starts and how
+    // many further bits index it.
+    struct Fast {
+        std::int16_t length;
+        std::int16_t sub_bits;  // 0: value is the symbol
+        std::int32_t value;
+    };
+
+    // decode for a decode loop whose cursor (BitInStream::Cursor) holds at
+    // least width() bits: no checks, no end of data. A loop copies it once
+    // into a local, so that the tables' place and sizes stay in registers
+    // rather than being read again after every byte the loop writes.
+    class Held {
+    public:
+        template <class Cursor>
+        int decode(Cursor& input) const {
+            if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
+            const Fast fast = lookup(table_, width_, fast_bits_, input.peek_held(width_));
+            input.take_held(fast.length);
+            return fast.value;
+        }
+
+    private:
+        friend class HuffDec;
+        Held(const Fast* table, int width, int fast_bits, int zero_bit_symbol)
+            : table_(table), width_(width), fast_bits_(fast_bits), zero_bit_symbol_(zero_bit_symbol) {}
+        const Fast* table_;
+        int width_;
+        int fast_bits_;
+        int zero_bit_symbol_;
+    };
+    Held held() const { return Held(fast_.data(), width_, fast_bits_, zero_bit_symbol_); }
+    template <class Cursor>
+    int decode_held(Cursor& input) const {
+        return held().decode(input);
     }
 
     // The same as decode, by an ordered search for every symbol.
@@ -97,14 +130,19 @@ private:
         std::int32_t length;  // 1 to width_
         std::int32_t symbol;
     };
-    // A row of the main table or of a subtable: a symbol and its code
-    // length, or (main table only) where the row's subtable starts in fast_
-    // and how many further bits index it.
-    struct Fast {
-        std::int16_t length;
-        std::int16_t sub_bits;  // 0: value is the symbol
-        std::int32_t value;
-    };
+    // The row for width looked-ahead bits: the main table's, or the one of
+    // its subtable.
+    static Fast lookup(const Fast* table, int width, int fast_bits, std::uint32_t peek) {
+        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits) : peek & low_mask(fast_bits);
+        Fast fast = table[row];
+        if (fast.sub_bits != 0) {
+            // The bits after the row's, in the order read.
+            const std::uint32_t next =
+                Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits - fast.sub_bits) : peek >> fast_bits;
+            fast = table[static_cast<std::size_t>(fast.value) + (next & low_mask(fast.sub_bits))];
+        }
+        return fast;
+    }
 
     // The looked-ahead bits as a key: the first bit read is the top bit.
     std::uint32_t key_of(std::uint32_t peek) const {

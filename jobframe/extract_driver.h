@@ -15,6 +15,8 @@
 //                                           decoder into the sink
 //                     A member may carry a refusal: it gets that error
 //                     line and is skipped. A source may also offer
+//                     opening_line(): an error line on how the archive
+//                     is read (empty when as usual), and
 //                     after_data_problem(): what was wrong after the
 //                     member's data, as the text of an error line.
 //   L::Coding         its coding set (coding_set.h): the sink and its CRC
@@ -85,6 +87,7 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
     if (!archive.open(archive_path)) throw "decode: file is not found.";
     constexpr ExtractRules rules = L::RULES;
     typename L::Source source(archive.file());
+    if constexpr (requires { source.opening_line(); }) job.error_text += source.opening_line();
     typename L::Source::Member member;
 
     for (;;) {

@@ -3,8 +3,9 @@
 // A library runs one job per export call, and its caller loads it, calls one
 // export and unloads it, so a single process-wide record is enough. The
 // export frame fills it from the caller's options record (job_setup.h); the
-// codec drivers and the header readers and writers read the derived fields
-// from it and append their lines to the three job texts.
+// drivers and the stored-name conversion read the derived fields from it
+// and append their lines to the three job texts. Header readers and
+// writers never see it: they get and give plain records.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +20,6 @@ enum : std::uint8_t {
     LOCALE_NONE = 0,     // nothing set: code pages are used
     LOCALE_OBJECT = 1,   // a private locale object (OPT_LOCALE_OBJECT)
     LOCALE_PROCESS = 2,  // the process's character-type locale was set
-};
-
-// The forms encode_stored_name chose (EncodedName::flags).
-enum : std::uint32_t {
-    NAME_ASCII = 0x1,
-    NAME_UTF8 = 0x8,
-    NAME_UTF16 = 0x10,
-    NAME_BOM = 0x40,
-    NAME_UNICODE_HEADER = 0x200,
-    NAME_CODEPAGE_HEADER = 0x400,
 };
 
 struct JobState {

@@ -49,7 +49,17 @@ enum : std::uint32_t {
 // is replaced. code_page: the archive's code page, used with HINT_CODE_PAGE.
 void decode_stored_name(ByteString bytes, WideString& name, std::uint32_t hint, std::int32_t code_page = 0);
 
-// The form encode_stored_name chose: NAME_* bits (job_state.h), and with
+// The forms encode_stored_name chose (EncodedName::flags).
+enum : std::uint32_t {
+    NAME_ASCII = 0x1,
+    NAME_UTF8 = 0x8,
+    NAME_UTF16 = 0x10,
+    NAME_BOM = 0x40,
+    NAME_UNICODE_HEADER = 0x200,
+    NAME_CODEPAGE_HEADER = 0x400,
+};
+
+// The form encode_stored_name chose: NAME_* bits, and with
 // NAME_CODEPAGE_HEADER the code page the LZH code-page record names.
 struct EncodedName {
     std::uint32_t flags = 0;

@@ -86,12 +86,15 @@ constexpr FlagSwitch TWO_CHARACTER_FLAGS[] = {
 
 constexpr FlagSwitch THREE_CHARACTER_FLAGS[] = {
     {u"LCT", OPT_LOCALE_OBJECT}, {u"bom", OPT_BOM}, {u"rpt", OPT_REPORT},
+    {u"lh6", OPT_LZH_LH6},       {u"lh7", OPT_LZH_LH7},
 };
 
 constexpr FlagSwitch LONG_FLAGS[] = {
     {u"CPH46", OPT_CODEPAGE_HEADER},
     {u"CPHX4B", OPT_CODEPAGE_HEADER_SHORT},
     {u"EMPD", OPT_EMPTY_DIRS},
+    {u"lazy", OPT_DEFLATE_LAZY},
+    {u"best", OPT_DEFLATE_BEST},
 };
 
 template <std::size_t N>

@@ -126,12 +126,12 @@ void BLenLiteralEnc::put(LzhBitOutStream& output) const {
 void BLenPositionEnc::put(LzhBitOutStream& output) const {
     if (position_.used > 1) {
         const int m = used_prefix(position_);
-        output.n_bit_put(static_cast<std::uint32_t>(m), 4);
+        output.n_bit_put(static_cast<std::uint32_t>(m), count_bits_);
         for (int j = 0; j < m; ++j)
             blen_put(output, position_.lengths[static_cast<std::size_t>(j)]);
     } else {
-        output.n_bit_put(0, 4);
-        output.n_bit_put(static_cast<std::uint32_t>(used_prefix(position_) - 1), 4);
+        output.n_bit_put(0, count_bits_);
+        output.n_bit_put(static_cast<std::uint32_t>(used_prefix(position_) - 1), count_bits_);
     }
 }
 

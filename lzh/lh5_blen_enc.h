@@ -8,8 +8,8 @@
 //     third length.
 //   - the literal/length code (510 symbols), written with the code-length
 //     code behind a 9-bit count.
-//   - the position code (at most 14 symbols from this encoder), written with
-//     blen_put behind a 4-bit count.
+//   - the position code (14 symbols for -lh5-, 16 or 17 for -lh6- and
+//     -lh7-), written with blen_put behind a 4-bit (-lh5-) or 5-bit count.
 // A table with a single used symbol s is written in the single-symbol form
 // instead: a count of 0 and then s in a field of the count's width. Its
 // symbol then has no bits in the data at all: that is how every LZH reader
@@ -51,15 +51,19 @@ private:
     LzhHuffEnc code_length_table_;
 };
 
-// The description of a block's position code lengths.
+// The description of a block's position code lengths. Its count is 4 bits
+// wide for the 8 KiB dictionary of -lh5- (14 position codes) and 5 bits for
+// the larger ones of -lh6- and -lh7- (16 and 17).
 class BLenPositionEnc {
 public:
-    explicit BLenPositionEnc(const coding::BLenTable& position) : position_(position) {}
+    explicit BLenPositionEnc(const coding::BLenTable& position, int count_bits = 4)
+        : position_(position), count_bits_(count_bits) {}
 
     void put(LzhBitOutStream& output) const;
 
 private:
     const coding::BLenTable& position_;
+    int count_bits_;
 };
 
 }  // namespace lzh

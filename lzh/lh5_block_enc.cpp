@@ -9,15 +9,18 @@ namespace lzh {
 namespace {
 
 // The position code of a value is its number of significant bits: 0 for 0,
-// 1 for 1, 2 for 2-3, ... 13 for 4096-8191.
-constexpr int POSITION_CODES = 14;
+// 1 for 1, 2 for 2-3, ... 13 for 4096-8191 (16 for 32768-65535 in -lh7-).
+// The position description's count is 4 bits wide up to 14 codes, 5 above.
+int position_count_bits(int dictionary_bits) { return dictionary_bits + 1 > 15 ? 5 : 4; }
 
 int position_code(std::uint16_t value) { return std::bit_width(value); }
 
 }  // namespace
 
-LH5BlockEnc::LH5BlockEnc(LzhBitOutStream& output, int capacity)
-    : output_(output), limit_(std::clamp(capacity, 3, MAX_CAPACITY) - 2) {
+LH5BlockEnc::LH5BlockEnc(LzhBitOutStream& output, int capacity, int dictionary_bits)
+    : output_(output),
+      limit_(std::clamp(capacity, 3, MAX_CAPACITY) - 2),
+      dictionary_bits_(std::clamp(dictionary_bits, LH5_DICTIONARY_BITS, LH7_DICTIONARY_BITS)) {
     entries_.reserve(static_cast<std::size_t>(limit_) + 2);
 }
 
@@ -38,7 +41,7 @@ void LH5BlockEnc::literal_put(int c) {
 
 void LH5BlockEnc::match_len_put(int symbol, int value) {
     if (symbol < FIRST_LENGTH_SYMBOL || symbol >= SYMBOL_LIMIT || value < 0 ||
-        value >= POSITION_VALUE_LIMIT) {
+        value >= (1 << dictionary_bits_)) {
         throw "match_len_put: out of range.";
     }
     entries_.push_back(static_cast<std::uint16_t>(symbol));
@@ -51,7 +54,7 @@ void LH5BlockEnc::block_put() {
 
     // Symbol counts of this block; each list ends at its largest symbol.
     std::vector<std::int32_t> literal_counts(SYMBOL_LIMIT, 0);
-    std::vector<std::int32_t> position_counts(POSITION_CODES, 0);
+    std::vector<std::int32_t> position_counts(static_cast<std::size_t>(dictionary_bits_) + 1, 0);
     int literal_end = 0;
     int position_end = 0;
     int symbols = 0;
@@ -80,7 +83,7 @@ void LH5BlockEnc::block_put() {
         std::span(position_counts.data(), static_cast<std::size_t>(position_end)),
         CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
     BLenLiteralEnc(literal_table.blen).put(output_);
-    BLenPositionEnc(position_table.blen).put(output_);
+    BLenPositionEnc(position_table.blen, position_count_bits(dictionary_bits_)).put(output_);
 
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const int symbol = entries_[i];

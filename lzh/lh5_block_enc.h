@@ -35,15 +35,21 @@ public:
     static constexpr int LENGTH_OFFSET = 253;        // symbol = length + 253
     // Position values (distance - 1) go up to 8191: the -lh5- dictionary is
     // 8 KiB, and the 4-bit count of the position description can name at
-    // most 15 position codes.
-    static constexpr int POSITION_VALUE_LIMIT = 8192;
+    // most 15 position codes. -lh6- and -lh7- have 32 KiB and 64 KiB.
+    static constexpr int LH5_DICTIONARY_BITS = 13;
+    static constexpr int LH6_DICTIONARY_BITS = 15;
+    static constexpr int LH7_DICTIONARY_BITS = 16;
+    static constexpr int POSITION_VALUE_LIMIT = 1 << LH5_DICTIONARY_BITS;
     static constexpr int CODE_LENGTH_LIMIT = 16;
 
     // output: the stream the blocks go to; referenced, it must outlive this
     // encoder. capacity: entries buffered per block (16384 for -lh5-); it is
     // taken as at least 3, so that a match always fits, and at most 65535,
-    // so that a block's symbol count fits its 16 bits.
-    explicit LH5BlockEnc(LzhBitOutStream& output, int capacity = CAPACITY);
+    // so that a block's symbol count fits its 16 bits. dictionary_bits: 13
+    // (-lh5-), 15 (-lh6-) or 16 (-lh7-); position values go up to
+    // 2^dictionary_bits - 1.
+    explicit LH5BlockEnc(LzhBitOutStream& output, int capacity = CAPACITY,
+                         int dictionary_bits = LH5_DICTIONARY_BITS);
 
     LH5BlockEnc(const LH5BlockEnc&) = delete;
     LH5BlockEnc& operator=(const LH5BlockEnc&) = delete;
@@ -55,7 +61,7 @@ public:
     // A literal byte c (0 to 255); others throw "literal_put: out fo range.".
     void literal_put(int c);
     // A match: symbol = length + 253 (256 to 509), value = distance - 1 (0 to
-    // 8191); others throw "match_len_put: out of range.".
+    // 8191 for -lh5-); others throw "match_len_put: out of range.".
     void match_len_put(int symbol, int value);
     // Writes the buffered entries as one block and empties the buffer. With
     // nothing buffered it writes nothing: a block of 0 symbols would be read
@@ -72,6 +78,7 @@ private:
 
     LzhBitOutStream& output_;
     int limit_;  // capacity - 2, so that the two entries of a match fit
+    int dictionary_bits_;
     // A literal is one entry (0 to 255); a match is its length symbol (256
     // to 509) followed by its position value.
     std::vector<std::uint16_t> entries_;

@@ -154,28 +154,86 @@ int LH5Dec::distance_get() {
     return extra + (1 << (j - 1));
 }
 
+// A literal code of up to 16 bits, then a position code of up to 16 and
+// up to 15 extra bits (-lh7-): the 57 bits of a refill hold them all, and
+// every symbol of the tables is a sound literal or match.
+void LH5Dec::fast_run(Window& window) {
+    if (ended_ || !window.fast()) return;
+    constexpr int LONGEST_POSITION_FIELD = 16 + 15;
+    const HuffDec::Held literal = literal_->held();
+    const HuffDec::Held position = position_->held();
+    auto bits = input_.cursor();
+    std::int32_t remaining = remaining_;
+    std::uint8_t* out = window.cursor();
+    const std::uint8_t* limit = window.cursor_limit();
+    while (remaining >= 1) {
+        if (out > limit && !window.renew(out, limit)) break;
+        if (!bits.refill()) break;
+        --remaining;
+        auto symbol_start = bits;
+        int c = literal.decode(bits);
+        if (c < FIRST_MATCH_SYMBOL) {
+            *out++ = static_cast<std::uint8_t>(c);
+            if (remaining < 1) break;
+            // A second symbol from the same refill (41 bits are left): a
+            // literal still fits the window's slack, a match only from
+            // where the loop may start one and with its position held.
+            --remaining;
+            symbol_start = bits;
+            c = literal.decode(bits);
+            if (c < FIRST_MATCH_SYMBOL) {
+                *out++ = static_cast<std::uint8_t>(c);
+                continue;
+            }
+            if (out > limit || (bits.held() < LONGEST_POSITION_FIELD && !bits.refill())) {
+                bits = symbol_start;
+                ++remaining;
+                continue;
+            }
+        }
+        const int j = position.decode(bits);
+        const std::size_t value = j == 0 ? 0 : bits.take_held(j - 1) + (std::size_t{1} << (j - 1));
+        const auto length = static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET);
+        Window::copy_match(out, value + 1, length);
+        out += length;
+    }
+    window.advance(out);
+    input_.resume(bits);
+    remaining_ = remaining;
+}
+
 // ---- LH5DecWindow ----------------------------------------------------------------
 
 void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
     if (out.count >= out.expected_size) return;  // an empty entry has no data to read
+    // Symbol 509: 256 bytes.
+    constexpr std::size_t LONGEST_MATCH = LITERAL_SYMBOLS - 1 - MATCH_LENGTH_OFFSET;
+    coding::OutputWindow<FileDecOutStream> window(out, history_, RING_FILL, LONGEST_MATCH);
     for (;;) {
+        decoder.fast_run(window);
+        // The fast path may have ended right at the entry's size: nothing
+        // more is read then. A write that failed (a full disk) ends the
+        // entry too: the rest could not be kept anyway.
+        if (window.left() <= 0 || out.write_failed()) return;
         const int c = decoder.symbol_get();
         if (c < 0) {
+            window.flush();
             fill_truncated_entry(out);
             return;
         }
         if (c < FIRST_MATCH_SYMBOL) {
-            if (window_.emit(out, static_cast<std::uint8_t>(c))) return;
+            if (window.put(static_cast<std::uint8_t>(c))) return;
             continue;
         }
         const int distance = decoder.distance_get();
         if (distance < 0) {
+            window.flush();
             fill_truncated_entry(out);
             return;
         }
-        // Position values stay below the method's dictionary size, half
-        // the ring.
-        if (window_.copy_back(out, distance + 1, c - MATCH_LENGTH_OFFSET)) return;
+        if (window.copy_cut(static_cast<std::size_t>(distance) + 1, static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET))) {
+            return;
+        }
     }
 }
 

@@ -37,11 +37,13 @@
 // entry (see truncated_fill.h) so that its CRC check fails.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
 #include "lzh_coding.h"
 #include "lzh_dec_window.h"
+#include "output_window.h"
 
 namespace lzh {
 
@@ -56,9 +58,6 @@ struct LH5Params {
     int dictionary_bits;      // the farthest match reaches 2^bits back
     int position_symbols;     // symbols of the position code
     int position_count_bits;  // width of its count (and one-symbol) field
-
-    // The ring holds twice the dictionary: 16 KiB for -lh5-.
-    std::int32_t window_size() const { return std::int32_t{2} << dictionary_bits; }
 };
 
 constexpr LH5Params LH4_PARAMS{12, 14, 4};
@@ -99,6 +98,14 @@ public:
     // of data.
     int distance_get();
 
+    // The output window of one entry, as LH5DecWindow keeps it.
+    using Window = coding::OutputWindow<FileDecOutStream>;
+    // Decodes symbols of the current block straight into the window for as
+    // long as its fast path may run, the block has symbols left and the
+    // input holds a whole symbol with its position: the bytes symbol_get
+    // and distance_get would give, without checks.
+    void fast_run(Window& window);
+
 private:
     void read_block();
 
@@ -110,16 +117,28 @@ private:
     bool ended_ = false;
 };
 
+// The copy loop. Its history is the method's dictionary, laid out flat
+// (coding::OutputWindow) and starting as spaces; the bytes go to the entry's
+// stream in large blocks. While the input holds a whole symbol and the
+// longest match fits before the entry's size, symbols take a fast path
+// without per-byte checks; near the ends one symbol at a time goes the
+// careful way. Both give the bytes of a byte-by-byte ring copy.
 class LH5DecWindow {
 public:
-    explicit LH5DecWindow(const LH5Params& params = LH5_PARAMS) : window_(params.window_size(), RING_FILL) {}
+    // The history covers the farthest a position code reaches: the last
+    // symbol j gives 2^j bytes back. That is the dictionary, except for
+    // -lh4-, whose -lh5- position code reaches twice its 4 KiB; the ring
+    // of twice the dictionary that LHA's decoders keep serves it the same
+    // bytes.
+    explicit LH5DecWindow(const LH5Params& params = LH5_PARAMS)
+        : history_(std::size_t{1} << (params.position_symbols - 1)) {}
 
     // Produces the entry's bytes into out until it has its original size,
     // the data ends (then the rest is filled) or a write fails.
     void decode_entry(LH5Dec& decoder, FileDecOutStream& out);
 
 private:
-    LzhDecWindow window_;
+    std::size_t history_;
 };
 
 // One member of any of the four methods, for the method table.

@@ -1,5 +1,7 @@
 #include "lh5_enc.h"
 
+#include <utility>
+
 #include "lh5_match_finder_fast.h"
 #include "lh5_match_finder_reference.h"
 #include "lh5_source_input.h"
@@ -18,8 +20,9 @@ void LH5Enc::compress(std::FILE* source, LH5BlockEnc& output) {
     read_error_ = input.read_error();
 }
 
-LH5Result lh5_compress(std::FILE* source, std::vector<std::uint8_t>& sink, LH5MatchFinder finder) {
-    LzhBitOutStream bits(sink);
+LH5Result lh5_compress(std::FILE* source, std::vector<std::uint8_t>& sink, LH5MatchFinder finder,
+                       coding::ByteDrain drain) {
+    LzhBitOutStream bits(sink, std::move(drain));
     LH5Enc encoder(finder);
     {
         LH5BlockEnc blocks(bits);

@@ -6,9 +6,12 @@
 #include <new>
 #include <vector>
 
+#include "archive_output.h"
 #include "crc_table.h"
 #include "job_state.h"
 #include "lh5_enc.h"
+#include "lh7_enc.h"
+#include "lzh_create_method.h"
 #include "lzh_head_enc.h"
 #include "platform.h"
 #include "result_report.h"
@@ -20,10 +23,6 @@ namespace {
 constexpr const char* NOT_OPEN = "encode: file is not open.";
 constexpr const char* WRITE_FAILED = "encode: file write failed.";
 
-// The archive is written in large pieces (headers, whole compressed
-// members); the buffer spares the system calls for the small ones.
-constexpr std::size_t ARCHIVE_BUFFER_SIZE = 1 << 16;
-
 const WideString SUFFIX_OPEN_FAILED = u" >> open 失敗。\n";
 const WideString SUFFIX_READ_FAILED = u" >> read 失敗。\n";
 const WideString SUFFIX_CHANGED = u" >> 読み込み中に変化、スキップ！\n";
@@ -31,61 +30,16 @@ const WideString SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
 const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
 
 const std::string METHOD_STORED = "-lh0-";
-const std::string METHOD_LH5 = "-lh5-";
 const std::string METHOD_DIRECTORY = "-lhd-";
 
 void source_error(const LZHEntry& entry, const WideString& suffix) {
     job_state().error_text += entry.name + suffix;
 }
 
-// The archive stream; after the first failed write nothing more is tried.
-class ArchiveSink {
-public:
-    explicit ArchiveSink(std::FILE* file) : file_(file) {}
-
-    bool put(const std::uint8_t* data, std::size_t size) {
-        if (failed_) return false;
-        if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
-        return !failed_;
-    }
-    bool put(const std::vector<std::uint8_t>& bytes) { return put(bytes.data(), bytes.size()); }
-    // The header goes out right before the data it describes.
-    bool put_header(LZHEntry& entry) { return put(LZHHeadEnc(entry).bytes); }
-    bool flush() {
-        if (!failed_ && std::fflush(file_) != 0) failed_ = true;
-        return !failed_;
-    }
-
-private:
-    std::FILE* file_;
-    bool failed_ = false;
-};
-
 // What became of one record.
 enum class Stored { WRITTEN, SKIPPED, WRITE_FAILED };
 
 Stored written_if(bool ok) { return ok ? Stored::WRITTEN : Stored::WRITE_FAILED; }
-
-// The second read of a file that goes out as it is, into bytes. SAME when
-// it yields exactly size bytes with the CRC of the compression pass; a file
-// that is shorter, longer or different now is not the file the header
-// describes.
-enum class Reread { SAME, OPEN_FAILED, READ_FAILED, CHANGED };
-
-Reread read_again(InputFile& input, const WideString& path, std::int64_t size, std::uint16_t crc,
-                  std::vector<std::uint8_t>& bytes) {
-    if (!input.open(path)) return Reread::OPEN_FAILED;
-    bytes.resize(static_cast<std::size_t>(size));
-    const std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), input.file());
-    const bool longer = got == bytes.size() && std::fgetc(input.file()) != EOF;
-    const bool failed = std::ferror(input.file()) != 0;
-    input.close();
-    if (failed) return Reread::READ_FAILED;
-    if (got != bytes.size() || longer) return Reread::CHANGED;
-    coding::CrcTable16 check;
-    check.update(bytes.data(), bytes.size());
-    return check.value == crc ? Reread::SAME : Reread::CHANGED;
-}
 
 // The full form of a path with "/" separators, to compare paths that the
 // walk and the caller formed in different ways; empty when it cannot be
@@ -104,7 +58,45 @@ bool is_the_archive(const WideString& path, const WideString& archive_full) {
     return !archive_full.empty() && comparable_path(path) == archive_full;
 }
 
-Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const WideString& archive_full) {
+// Takes back what went out for a record that is left out.
+Stored skipped(LZHEntry& entry, const WideString& suffix, ArchiveOutput& output, std::uint64_t header_offset) {
+    output.rewind(header_offset);
+    source_error(entry, suffix);
+    return output.failed() ? Stored::WRITE_FAILED : Stored::SKIPPED;
+}
+
+// The file as it is (-lh0-), after its header at header_offset, in place of
+// its compressed form. The copy must be the bytes that were compressed,
+// which the CRC of the first reading tells; a file that changed in between
+// is left out.
+Stored store_as_is(InputFile& input, const WideString& path, LZHEntry& entry, LZHHeadEnc& header,
+                   ArchiveOutput& output, std::uint64_t header_offset) {
+    output.rewind(header_offset + header.bytes.size());
+    coding::CrcTable16 check;
+    switch (copy_source(input, path, static_cast<std::uint64_t>(entry.original_size), check, output)) {
+    case CopyResult::COPIED:
+        if (check.value == entry.data_crc) break;
+        return skipped(entry, SUFFIX_CHANGED, output, header_offset);
+    case CopyResult::OPEN_FAILED: return skipped(entry, SUFFIX_OPEN_FAILED, output, header_offset);
+    case CopyResult::READ_FAILED: return skipped(entry, SUFFIX_READ_FAILED, output, header_offset);
+    case CopyResult::CHANGED: return skipped(entry, SUFFIX_CHANGED, output, header_offset);
+    }
+    entry.method = METHOD_STORED;
+    entry.compressed_size = entry.original_size;
+    header.update(entry);
+    output.patch(header_offset, header.bytes.data(), header.bytes.size());
+    return written_if(!output.failed());
+}
+
+// The method of the job's new entries; -lh5- before a job is set up.
+LzhCreateMethod job_method() {
+    const ArchiveOptions* options = job_state().options;
+    return lzh_create_method_of(options != nullptr ? options->flags : 0);
+}
+
+Stored store_file(InputFile& input, LZHEntry& entry, ArchiveOutput& output, const WideString& archive_full,
+                  const HeadEncOptions& header_options) {
+    const LzhCreateMethod method = job_method();
     if (entry.original_size >= ENTRY_SIZE_LIMIT) {
         source_error(entry, SUFFIX_TOO_LARGE);
         return Stored::SKIPPED;
@@ -119,94 +111,65 @@ Stored store_file(InputFile& input, LZHEntry& entry, ArchiveSink& sink, const Wi
         return Stored::SKIPPED;
     }
 
-    std::vector<std::uint8_t> data;
+    // The header goes out first, as the listed size has it; the data
+    // follows in pieces, and the header is completed once the data is out.
+    // The header's length depends on the names only.
+    const std::uint64_t header_offset = output.position();
+    const std::uint64_t listed_size = static_cast<std::uint64_t>(std::max<std::int64_t>(entry.original_size, 0));
+    entry.method = method.id;
+    LZHHeadEnc header(entry, header_options);
+    output.write(header.bytes);
+
+    MemberData data(output, listed_size);
     LH5Result read;
     try {
-        // Room for data as large as the file, the most that is kept.
-        data.reserve(static_cast<std::size_t>(std::max<std::int64_t>(entry.original_size, 0)));
-        read = lh5_compress(input.file(), data);
+        std::vector<std::uint8_t> piece;
+        const coding::ByteDrain drain = [&data](std::vector<std::uint8_t>& sink) { data.take(sink); };
+        read = method.dictionary_bits == CREATE_LH5.dictionary_bits
+                   ? lh5_compress(input.file(), piece, LH5MatchFinder::FAST, drain)
+                   : lh7_compress(input.file(), piece, method.dictionary_bits, drain);
+        data.take(piece);
     } catch (const std::bad_alloc&) {
         input.close();
-        source_error(entry, SUFFIX_TOO_LARGE);
-        return Stored::SKIPPED;
+        return skipped(entry, SUFFIX_TOO_LARGE, output, header_offset);
     }
     input.close();
-    if (read.read_error) {
-        source_error(entry, SUFFIX_READ_FAILED);
-        return Stored::SKIPPED;
-    }
+    if (output.failed()) return Stored::WRITE_FAILED;
+    if (read.read_error) return skipped(entry, SUFFIX_READ_FAILED, output, header_offset);
     // The file may have changed since it was listed; what was compressed
     // is what the header describes.
-    if (read.bytes_read >= ENTRY_SIZE_LIMIT) {
-        source_error(entry, SUFFIX_TOO_LARGE);
-        return Stored::SKIPPED;
-    }
+    if (read.bytes_read >= ENTRY_SIZE_LIMIT) return skipped(entry, SUFFIX_TOO_LARGE, output, header_offset);
     entry.original_size = read.bytes_read;
     entry.data_crc = read.crc;
 
-    const auto compressed_size = static_cast<std::int64_t>(data.size());
-    if (compressed_size < entry.original_size) {
-        entry.method = METHOD_LH5;
+    const auto compressed_size = static_cast<std::int64_t>(data.length());
+    // Data that was only counted (past the listed size) is not in the
+    // archive: a file that grew since it was listed is then stored.
+    if (compressed_size < entry.original_size && data.complete()) {
         entry.compressed_size = compressed_size;
-        return written_if(sink.put_header(entry) && sink.put(data));
+        header.update(entry);
+        output.patch(header_offset, header.bytes.data(), header.bytes.size());
+        return written_if(!output.failed());
     }
-
-    // Stored as it is. Nothing seeks back in the archive, so the bytes are
-    // read and checked before the header goes out.
-    std::vector<std::uint8_t>().swap(data);
-    std::vector<std::uint8_t> bytes;
-    Reread again;
-    try {
-        again = read_again(input, path, entry.original_size, entry.data_crc, bytes);
-    } catch (const std::bad_alloc&) {
-        input.close();
-        source_error(entry, SUFFIX_TOO_LARGE);
-        return Stored::SKIPPED;
-    }
-    switch (again) {
-    case Reread::SAME:
-        break;
-    case Reread::OPEN_FAILED:
-        source_error(entry, SUFFIX_OPEN_FAILED);
-        return Stored::SKIPPED;
-    case Reread::READ_FAILED:
-        source_error(entry, SUFFIX_READ_FAILED);
-        return Stored::SKIPPED;
-    case Reread::CHANGED:
-        source_error(entry, SUFFIX_CHANGED);
-        return Stored::SKIPPED;
-    }
-    entry.method = METHOD_STORED;
-    entry.compressed_size = entry.original_size;
-    return written_if(sink.put_header(entry) && sink.put(bytes));
+    return store_as_is(input, path, entry, header, output, header_offset);
 }
 
-// Closes the archive whatever leaves encode.
-class ArchiveFile {
-public:
-    explicit ArchiveFile(std::FILE* file) : file_(file) {}
-    ~ArchiveFile() { close(); }
-    ArchiveFile(const ArchiveFile&) = delete;
-    ArchiveFile& operator=(const ArchiveFile&) = delete;
-    std::FILE* get() const { return file_; }
-    // False when the last buffered bytes could not be written.
-    bool close() {
-        if (file_ == nullptr) return true;
-        const bool ok = std::fclose(file_) == 0;
-        file_ = nullptr;
-        return ok;
-    }
-
-private:
-    std::FILE* file_;
-};
-
 }  // namespace
+
+HeadEncOptions header_options_of_job() {
+    JobState& job = job_state();
+    HeadEncOptions options;
+    options.code_page_beside_unicode = job.cp_header_with_unicode;
+    options.code_page_4byte = job.cp_header_4byte;
+    options.report = job.report_on ? &job.report_text : nullptr;
+    return options;
+}
 
 bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive,
                    const WideString& archive_path) {
     const JobState& job = job_state();
-    ArchiveSink sink(archive);
+    ArchiveOutput output(archive);
+    const HeadEncOptions header_options = header_options_of_job();
     const WideString archive_full = comparable_path(archive_path);
     // After a change directory that could not be made, the records read in
     // it would be other files of the same names: they are not opened.
@@ -222,11 +185,12 @@ bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* arch
             entry.method = METHOD_DIRECTORY;
             entry.original_size = 0;
             entry.compressed_size = 0;
-            stored = written_if(sink.put_header(entry));
+            output.write(LZHHeadEnc(entry, header_options).bytes);
+            stored = written_if(!output.failed());
         } else if (!in_place) {
             source_error(entry, SUFFIX_OPEN_FAILED);
         } else {
-            stored = store_file(input, entry, sink, archive_full);
+            stored = store_file(input, entry, output, archive_full, header_options);
         }
         if (stored == Stored::WRITE_FAILED) {
             ok = false;
@@ -235,19 +199,27 @@ bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* arch
     }
     if (ok) {
         const std::uint8_t end_mark = 0;
-        ok = sink.put(&end_mark, 1) && sink.flush();
+        output.write(&end_mark, 1);
     }
+    // Cuts off what a record taken back at the end left past the end mark.
+    ok = output.close() && ok;
     if (!ok) append_archive_error(archive_path, WRITE_FAILED);
     return ok;
 }
 
 void encode(InputFile& input, SourceList<LZHEntry>& list, const WideString& archive_path) {
     if (list.empty()) return;
-    ArchiveFile archive(platform::open_file(archive_path, "wb"));
-    if (archive.get() == nullptr) throw NOT_OPEN;
-    std::setvbuf(archive.get(), nullptr, _IOFBF, ARCHIVE_BUFFER_SIZE);
-    const bool written = write_archive(input, list, archive.get(), archive_path);
-    if (!archive.close() && written) append_archive_error(archive_path, WRITE_FAILED);
+    std::FILE* archive = platform::open_file(archive_path, "wb");
+    if (archive == nullptr) throw NOT_OPEN;
+    std::setvbuf(archive, nullptr, _IOFBF, ArchiveOutput::BUFFER_SIZE);
+    bool written = false;
+    try {
+        written = write_archive(input, list, archive, archive_path);
+    } catch (...) {
+        std::fclose(archive);
+        throw;
+    }
+    if (std::fclose(archive) != 0 && written) append_archive_error(archive_path, WRITE_FAILED);
 }
 
 }  // namespace lzh

@@ -2,7 +2,6 @@
 #include "lzh_head_enc.h"
 
 #include "header_bytes.h"
-#include "job_state.h"
 #include "lzh_coding.h"
 #include "lzh_head_dec.h"
 #include "stored_name.h"
@@ -35,24 +34,19 @@ std::size_t LZHHeadEnc::add_record(int type, const ByteString& data) {
     return data_offset;
 }
 
-LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
-    JobState& job = job_state();
+LZHHeadEnc::LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options) {
+    WideString* const report = options.report;
 
     // ---- the fixed fields ----
     bytes.assign(head::LEVEL2_BASE_SIZE, 0);
-    for (std::size_t i = 0; i < head::METHOD_SIZE && i < entry.method.size(); ++i) {
-        bytes[head::METHOD + i] = static_cast<std::uint8_t>(entry.method[i]);
-    }
+    data_fields_put(entry);
     bytes[head::ATTRIBUTE] = head_enc::ATTRIBUTE_ARCHIVE;
     bytes[head::LEVEL] = 2;
-    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
-    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
     // The entry holds local wall-clock time; the C library decides whether
     // daylight saving applied to it.
     std::int64_t seconds = 0;
     if (!from_date_record(entry.time, seconds)) seconds = 0;
     put(head::TIME, static_cast<std::uint32_t>(seconds), 4);
-    put(head::LEVEL2_CRC, entry.data_crc, 2);
     bytes[head::LEVEL2_OS] = entry.os_id;
 
     // ---- the name records ----
@@ -75,8 +69,8 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         const EncodedName encoded = encode_stored_name(entry.name, unicode, ENCODE_UNICODE_RECORD);
         if (encoded.flags & NAME_UNICODE_HEADER) {
             ByteString narrow;
-            if (job.report_on) job.report_text += u"└↑(H44)/(H1)";
-            if (job.cp_header_with_unicode) {
+            if (report) *report += u"└↑(H44)/(H1)";
+            if (options.code_page_beside_unicode) {
                 if (take_code_page(encode_stored_name(entry.name, narrow, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE))) {
                     code_page_record = own_code_page = true;
                 }
@@ -96,13 +90,13 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
         if (!entry.parent) entry.parent = std::make_shared<DirectoryNode>(entry.directory);
         DirectoryNode& node = *entry.parent;
         if (!node.converted) {
-            if (job.report_on) job.report_text += entry.name.empty() ? u"(dir) " : u"└(dir) ";
+            if (report) *report += entry.name.empty() ? u"(dir) " : u"└(dir) ";
             ByteString converted;
             EncodedName encoded = encode_stored_name(node.path, converted, ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD);
             if (encoded.flags & NAME_UNICODE_HEADER) {
                 node.unicode_form = converted;
-                if (job.cp_header_with_unicode) {
-                    if (job.report_on) job.report_text += u"└↑(H45)/(H2) ";
+                if (options.code_page_beside_unicode) {
+                    if (report) *report += u"└↑(H45)/(H2) ";
                     encoded = encode_stored_name(node.path, node.narrow_form,
                                                  ENCODE_DIRECTORY | ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE);
                 } else {
@@ -116,9 +110,9 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
                 if (!code_page_record) own_code_page = true;
             }
             node.converted = true;
-        } else if (job.report_on) {
-            if (!entry.name.empty()) job.report_text += u"└";
-            job.report_text += u"(dir,既出) " + node.path + u"\n";
+        } else if (report) {
+            if (!entry.name.empty()) *report += u"└";
+            *report += u"(dir,既出) " + node.path + u"\n";
         }
         add_record(EXT_DIRECTORY, node.narrow_form);
         unicode_directory = node.unicode_form;
@@ -130,14 +124,14 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
 
     // ---- the code page, the header CRC and the length ----
     if (code_page_record) {
-        const int width = job.cp_header_4byte ? 4 : 2;
+        const int width = options.code_page_4byte ? 4 : 2;
         ByteString value;
         for (int i = 0; i < width; ++i) {
             value.push_back(static_cast<char>(static_cast<std::uint32_t>(code_page) >> (8 * i)));
         }
         add_record(EXT_CODE_PAGE, value);
-        if (job.report_on && own_code_page) {
-            job.report_text += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
+        if (report && own_code_page) {
+            *report += u"└H46(cp): " + int_to_wide(code_page) + u"\n";
         }
     }
     if (!unicode_name.empty()) add_record(EXT_UNICODE_NAME, unicode_name);
@@ -146,12 +140,30 @@ LZHHeadEnc::LZHHeadEnc(LZHEntry& entry) {
     // the final size field the header grows by 5. A length that would be a
     // multiple of 256 gets a third data byte, 0, in this record.
     const std::size_t crc_size = (bytes.size() + 5) % 256 == 0 ? 3 : 2;
-    const std::size_t crc_offset = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
+    crc_offset_ = add_record(EXT_HEADER_CRC, ByteString(crc_size, '\0'));
     put(head::LEVEL2_LENGTH, static_cast<std::uint32_t>(bytes.size()), 2);
+    header_crc_put();
+}
 
+void LZHHeadEnc::data_fields_put(const LZHEntry& entry) {
+    for (std::size_t i = 0; i < head::METHOD_SIZE; ++i) {
+        bytes[head::METHOD + i] = i < entry.method.size() ? static_cast<std::uint8_t>(entry.method[i]) : 0;
+    }
+    put(head::COMPRESSED_SIZE, static_cast<std::uint32_t>(entry.compressed_size), 4);
+    put(head::ORIGINAL_SIZE, static_cast<std::uint32_t>(entry.original_size), 4);
+    put(head::LEVEL2_CRC, entry.data_crc, 2);
+}
+
+void LZHHeadEnc::header_crc_put() {
+    put(crc_offset_, 0, 2);
     CrcTable16 crc;
     crc.update(bytes.data(), bytes.size());
-    put(crc_offset, crc.value, 2);
+    put(crc_offset_, crc.value, 2);
+}
+
+void LZHHeadEnc::update(const LZHEntry& entry) {
+    data_fields_put(entry);
+    header_crc_put();
 }
 
 }  // namespace lzh

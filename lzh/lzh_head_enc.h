@@ -34,22 +34,44 @@ constexpr std::uint8_t ATTRIBUTE_ARCHIVE = 0x20;
 constexpr std::size_t MAX_LENGTH = 0xFFFF;
 }  // namespace head_enc
 
+// How the creation job wants its headers written.
+struct HeadEncOptions {
+    // With a UTF-16LE name record: the name record 0x01 holds the name in
+    // the code page, named by a 0x46 record (else an ASCII fallback form).
+    bool code_page_beside_unicode = false;
+    // Width of the 0x46 record's value: 4 bytes, or 2 as some readers want.
+    bool code_page_4byte = true;
+    // The report the writer's lines go to, in order with those of the name
+    // conversions; null when the job writes no report.
+    WideString* report = nullptr;
+};
+
 class LZHHeadEnc {
 public:
     // Builds the header. As a side effect the entry's DirectoryNode gets its
     // stored forms (first entry of a directory) and the job's code-page
     // state follows the name conversions. A header that would not fit its
     // 16-bit length throws "LZHHeadEnc: header is too long.".
-    explicit LZHHeadEnc(LZHEntry& entry);
+    LZHHeadEnc(LZHEntry& entry, const HeadEncOptions& options);
+
+    // Rewrites the fields that describe the data (method, both sizes and
+    // the data CRC) from entry, and the header CRC with them; the length
+    // stays. A header written before its data is completed this way.
+    void update(const LZHEntry& entry);
 
     std::vector<std::uint8_t> bytes;
 
 private:
+    void data_fields_put(const LZHEntry& entry);
+    void header_crc_put();
+
     void put(std::size_t offset, std::uint32_t value, int n);
     // Appends a record at the current end: its size goes into the size
     // field that ends the header so far, then type, data and a new size
     // field 0. Returns the offset of the record's data.
     std::size_t add_record(int type, const ByteString& data);
+
+    std::size_t crc_offset_ = 0;  // the two CRC bytes of the 0x00 record
 };
 
 }  // namespace lzh

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "copy_bytes.h"
 #include "larc_dec.h"
 #include "lh1_dec.h"
 #include "lh5_dec.h"
@@ -35,14 +36,9 @@ const LzhMethod* find_lzh_method(std::string_view id) {
 }
 
 void decode_stored(BitInStream& input, FileDecOutStream& out) {
-    while (out.count < out.expected_size) {
-        const int c = input.byte_get();
-        if (c < 0) {
-            fill_truncated_entry(out);
-            return;
-        }
-        if (out.put(static_cast<std::uint8_t>(c)) || out.write_failed()) return;
-    }
+    const std::int64_t left = out.expected_size - out.count;
+    if (left <= 0) return;
+    if (coding::copy_bytes(input, out, left) < left && !out.write_failed()) fill_truncated_entry(out);
 }
 
 }  // namespace lzh

@@ -41,6 +41,8 @@ public:
 
     void add_answer(platform::BoxAnswer answer);
     const std::vector<RecordedBox>& boxes() const { return boxes_; }
+    // Forgets the boxes recorded so far.
+    void clear_boxes() { boxes_.clear(); }
     // Answers of the script that no question has taken yet.
     std::size_t answers_left() const { return answers_.size(); }
 

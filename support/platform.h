@@ -72,6 +72,17 @@ bool set_file_time(const WideString& path, std::int64_t modification_time);
 // Opens a file with a C stdio mode ("rb", "wb", ...). Null on failure.
 std::FILE* open_file(const WideString& path, const char* mode);
 
+// Moves an open stream to offset bytes from the start of its file, with
+// 64-bit offsets on every build (archives grow past 4 GiB). False on
+// failure.
+bool seek_file(std::FILE* file, std::uint64_t offset);
+// The length of the file of an open stream, which is left at its end; 0
+// when it cannot be found.
+std::uint64_t file_length(std::FILE* file);
+// Cuts the file of an open stream, flushed first, to length bytes; the
+// stream's position is not moved. False on failure.
+bool truncate_file(std::FILE* file, std::uint64_t length);
+
 struct DirectoryItem {
     WideString name;
     bool is_directory = false;
@@ -121,6 +132,30 @@ EnterResult enter_directory(DirectoryHandle directory, const WideString& name, b
 // Creates name inside directory for binary writing. Exclusive: fails when
 // anything, a link included, stands at the name already. Null on failure.
 std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name);
+
+// Creates a file without a name inside directory for binary writing
+// (Linux's O_TMPFILE): until close_and_link_at gives it one it is in no
+// directory, and a crash or a kill leaves nothing behind. Null where the
+// system or the file system has no such files (Windows, tmpfs of older
+// kernels, some network file systems); a named file must serve then.
+std::FILE* create_unnamed_file_at(DirectoryHandle directory);
+
+// Closes file, made by create_unnamed_file_at in directory, and gives it
+// name there. With replace, whatever stands at name is replaced (a file,
+// or a link itself, never the link's target; not a directory): the file
+// is linked under spare_name, a free name, and renamed from it. Without
+// replace, the call fails when name is taken. False when the close or the
+// link failed: the file is gone and what stood at name is untouched.
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
+                       bool replace, const WideString& spare_name);
+
+// Gives file the permission bits (read, write, execute for owner, group
+// and others) of the regular file name inside directory, the name not
+// followed: a file that replaces another keeps its permissions, as writing
+// over it would have kept them. Nothing to do (true) when name is no
+// regular file, and on Windows, where files carry no such bits. False when
+// the bits could not be set.
+bool take_permissions_at(DirectoryHandle directory, const WideString& name, std::FILE* file);
 
 // Renames from to to inside directory. With replace, whatever stands at
 // to is replaced: a file, or a link itself (never the link's target); a

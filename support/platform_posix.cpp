@@ -40,6 +40,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <limits>
 #include <string>
 
 namespace platform {
@@ -824,6 +825,22 @@ std::FILE* open_file(const WideString& path, const char* mode) {
     return file;
 }
 
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t file_length(std::FILE* file) {
+    if (fseeko(file, 0, SEEK_END) != 0) return 0;
+    const off_t length = ftello(file);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+}
+
+bool truncate_file(std::FILE* file, std::uint64_t length) {
+    if (length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
+}
+
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
     const std::string bytes = path_bytes(path);
     if (bytes.empty()) return false;
@@ -948,6 +965,77 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
         unlinkat(descriptor_of(directory), bytes.c_str(), 0);
     }
     return file;
+}
+
+std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
+#ifdef O_TMPFILE
+    if (directory == nullptr) return nullptr;
+    // A kernel without O_TMPFILE takes the flag for O_DIRECTORY and fails
+    // (EISDIR), as does a file system without it (EOPNOTSUPP): both mean
+    // "not here".
+    const int fd = openat(descriptor_of(directory), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    // The file gets its name through its entry in /proc; without /proc (a
+    // chroot, a container) only AT_EMPTY_PATH could do it, and that needs a
+    // privilege: better a named file from the start than data that cannot
+    // be linked at the end.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    std::FILE* file = access(self.c_str(), F_OK) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) close(fd);
+    return file;
+#else
+    (void)directory;
+    return nullptr;
+#endif
+}
+
+namespace {
+
+// Links the open unnamed file fd at target inside directory fd; exclusive.
+bool link_descriptor(int fd, int directory, const std::string& target) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno == EEXIST) return false;
+    return linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+}  // namespace
+
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
+                       bool replace, const WideString& spare_name) {
+    if (file == nullptr) return false;
+    const std::string target = component_bytes(name), spare = component_bytes(spare_name);
+    // The descriptor outlives the stream, so that an error of the close is
+    // seen before the file has a name.
+    const int fd = dup(fileno(file));
+    const bool closed = std::fclose(file) == 0;
+    if (fd < 0) return false;
+    bool linked = false;
+    if (closed && directory != nullptr && !target.empty()) {
+        const int at = descriptor_of(directory);
+        linked = link_descriptor(fd, at, target);
+        if (!linked && errno == EEXIST && replace && !spare.empty() &&
+            link_descriptor(fd, at, spare)) {
+            // rename replaces the entry at the target, a link included, and
+            // never follows it.
+            linked = renameat(at, spare.c_str(), at, target.c_str()) == 0;
+            if (!linked) unlinkat(at, spare.c_str(), 0);
+        }
+    }
+    close(fd);
+    return linked;
+}
+
+bool take_permissions_at(DirectoryHandle directory, const WideString& name, std::FILE* file) {
+    const std::string bytes = component_bytes(name);
+    if (directory == nullptr || bytes.empty() || file == nullptr) return false;
+    struct stat st;
+    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode)) {
+        return true;
+    }
+    return fchmod(fileno(file), st.st_mode & 0777) == 0;
 }
 
 bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {

@@ -18,6 +18,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -200,6 +201,22 @@ std::FILE* open_file(const WideString& path, const char* mode) {
     return _wfsopen(wide(path), wide_mode, _SH_DENYNO);
 }
 
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+std::uint64_t file_length(std::FILE* file) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
+    const __int64 length = _ftelli64(file);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+}
+
+bool truncate_file(std::FILE* file, std::uint64_t length) {
+    if (length > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return std::fflush(file) == 0 && _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
+}
+
 bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
     if (!usable_path(path)) return false;
     WideString pattern = path.substr(0, path.find(u'\0'));
@@ -329,6 +346,24 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
         DeleteFileW(wide(path));
     }
     return file;
+}
+
+// Windows has no file without a name that can be given one later (a file
+// opened to be deleted on close cannot be renamed into place): the named
+// temporary file serves.
+std::FILE* create_unnamed_file_at(DirectoryHandle) {
+    return nullptr;
+}
+
+bool close_and_link_at(DirectoryHandle, std::FILE* file, const WideString&, bool,
+                       const WideString&) {
+    if (file != nullptr) std::fclose(file);
+    return false;
+}
+
+// Files carry no POSIX permission bits to take over.
+bool take_permissions_at(DirectoryHandle, const WideString&, std::FILE*) {
+    return true;
 }
 
 bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {

@@ -1,4 +1,4 @@
-// Files renamed into place when complete (see staged_file.h).
+// Files put in place when complete (see staged_file.h).
 #include "staged_file.h"
 
 #include <utility>
@@ -22,7 +22,7 @@ WideString temporary_name() {
 
 }  // namespace
 
-bool StagedFile::open(const WideString& path) {
+bool StagedFile::open(const WideString& path, Staging staging) {
     OutputPlace place;
     place_result_ = place.enter(path, false);
     if (place_result_ != PlaceResult::ok) {
@@ -30,10 +30,10 @@ bool StagedFile::open(const WideString& path) {
         place_ = std::move(place);
         return false;
     }
-    return open(std::move(place));
+    return open(std::move(place), staging);
 }
 
-bool StagedFile::open(OutputPlace&& place) {
+bool StagedFile::open(OutputPlace&& place, Staging staging) {
     abandon();
     place_ = std::move(place);
     place_result_ = PlaceResult::ok;
@@ -43,6 +43,8 @@ bool StagedFile::open(OutputPlace&& place) {
         place_result_ = PlaceResult::error;
         return false;
     }
+    if (staging == Staging::unnamed_where_possible)
+        file_ = platform::create_unnamed_file_at(place_.directory());
     for (int attempt = 0; attempt < NAME_ATTEMPTS && file_ == nullptr; ++attempt) {
         temporary_name_ = temporary_name();
         file_ = platform::create_new_file_at(place_.directory(), temporary_name_);
@@ -64,6 +66,20 @@ bool StagedFile::commit(bool replace) {
     if (file_ == nullptr) return false;
     // A full disk may show only when the buffered bytes go out.
     const bool written = !failed_ && std::ferror(file_) == 0 && std::fflush(file_) == 0;
+    // The bits are the old file's only where the file system keeps them
+    // (FAT refuses most): the data matters more than they do.
+    if (written && replace) platform::take_permissions_at(place_.directory(), place_.name(), file_);
+    if (temporary_name_.empty()) {
+        // Unnamed: what is not linked is gone with the close.
+        std::FILE* file = std::exchange(file_, nullptr);
+        if (!written) {
+            std::fclose(file);
+            return false;
+        }
+        committed_ = platform::close_and_link_at(place_.directory(), file, place_.name(), replace,
+                                                 temporary_name());
+        return committed_;
+    }
     const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
     if (!written || !closed ||
         !platform::rename_at(place_.directory(), temporary_name_, place_.name(), replace)) {
@@ -79,7 +95,7 @@ bool StagedFile::commit(bool replace) {
 void StagedFile::abandon() {
     if (file_ == nullptr) return;
     std::fclose(std::exchange(file_, nullptr));
-    platform::remove_at(place_.directory(), temporary_name_);
+    if (!temporary_name_.empty()) platform::remove_at(place_.directory(), temporary_name_);
     temporary_name_.clear();
 }
 

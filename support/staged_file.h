@@ -4,11 +4,16 @@
 // An extracted member or a report must never be left cut short, and must
 // never cost the file that stood at its name until it is whole: a full
 // disk, a failed write, a cancelled job, a decoder that throws or a crash
-// leave the old file as it was. The temporary file is created exclusively
-// in the directory of the place (never through a link), and the rename
-// replaces whatever stands at the name, a link itself included, never a
-// link's target. A rename inside one directory is atomic on the file
-// systems in use: the name holds either the old file or the new one.
+// leave the old file as it was. Where the system has files without a name
+// (Linux), the data is written to one in the directory of the place, so
+// that not even a crash leaves a partial file behind, and it is linked at
+// its name when complete. Elsewhere it is written under a hidden temporary
+// name, created exclusively in that directory (never through a link), and
+// renamed. Either way the name is replaced as a whole: whatever stands at
+// it, a link itself included, never a link's target. A rename inside one
+// directory is atomic on the file systems in use: the name holds either
+// the old file or the new one. A file that replaces a file keeps that
+// file's permission bits.
 //
 // The interface follows the output streams of the extraction drivers:
 // open, write through file(), then commit (or abandon).
@@ -19,6 +24,10 @@
 
 #include "output_place.h"
 #include "text_types.h"
+
+// How the data is held until it is complete. `named` is the way of every
+// system; `unnamed_where_possible` falls back to it by itself.
+enum class Staging { unnamed_where_possible, named };
 
 class StagedFile {
 public:
@@ -37,23 +46,26 @@ public:
     // are not made). A file still open is abandoned first. False when the
     // place is refused or no temporary file can be made; place_result()
     // then says which, and place() names the refused component.
-    bool open(const WideString& path);
+    bool open(const WideString& path, Staging staging = Staging::unnamed_where_possible);
     // The same with a place already entered (taken over).
-    bool open(OutputPlace&& place);
+    bool open(OutputPlace&& place, Staging staging = Staging::unnamed_where_possible);
 
     std::FILE* file() const { return file_; }
     bool is_open() const { return file_ != nullptr; }
+    // While open: the data has no name yet (no temporary file stands in
+    // the directory).
+    bool unnamed() const { return file_ != nullptr && temporary_name_.empty(); }
 
     // Marks the data as incomplete (a write that failed, as the writer saw
     // it): commit then abandons instead.
     void mark_failed() { failed_ = true; }
 
-    // Closes the file and, when every byte reached it, renames it to its
-    // name. With replace, whatever stands at the name is replaced (a file,
-    // or a link itself); without it, the commit fails when the name is
-    // taken. False when anything failed: the temporary file is removed
-    // and what stood at the name is untouched. A closed object answers
-    // false.
+    // Closes the file and, when every byte reached it, puts it at its
+    // name (links or renames it there). With replace, whatever stands at
+    // the name is replaced (a file, which passes on its permission bits, or
+    // a link itself); without it, the commit fails when the name is taken.
+    // False when anything failed: the temporary file is gone and what
+    // stood at the name is untouched. A closed object answers false.
     bool commit(bool replace = true);
 
     // Closes and removes the temporary file; what stood at the name stays.

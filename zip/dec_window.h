@@ -1,24 +1,28 @@
 // DecWindow: the copy loop of Deflate extraction. It turns the symbols of a
-// DeflateDec into the bytes of one entry, keeps the last 65536 of them in a
-// ring for the matches to copy from, and decides when the entry is
+// DeflateDec into the bytes of one entry, keeps the history the matches
+// copy from (32 KiB, 64 KiB for Deflate64) and decides when the entry is
 // complete: when its uncompressed size is reached and the stream ends
 // there.
+//
+// Most symbols take a fast path: while the input holds the bits of a whole
+// symbol and the output has room for the longest match before the area's
+// end and the entry's size, literals and matches go into the flat window
+// without per-byte checks, and matches are copied a word at a time. Near
+// those ends, in stored blocks and at block boundaries, the careful path
+// takes one symbol at a time through symbol_get and distance_get. Both give
+// the same bytes and the same errors.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "coding_set.h"
 #include "deflate_dec.h"
-#include "history_window.h"
+#include "output_window.h"
 
 using ZipFileDecOutStream = coding::ZipCoding::FileDecOutStream;
 
 class DecWindow {
 public:
-    // A power of two, at least twice the farthest distance (32768).
-    static constexpr std::int32_t WINDOW_SIZE = 65536;
-
     // Decodes one entry into out. Returns when the entry has its size and
     // the stream's final block ends with it. Throws "It finished on the
     // way." when the stream ends before the size is reached or goes on
@@ -28,14 +32,12 @@ public:
     void decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out);
 
 private:
-    // Hands one symbol's bytes to out; true when out reports the entry
-    // complete (the rest of a match is then dropped).
-    bool symbol_put(int symbol, DeflateDec& decoder, ZipFileDecOutStream& out);
-    bool byte_put(std::uint8_t byte, ZipFileDecOutStream& out);
+    using Window = DeflateDec::Window;
 
-    // A match may reach back only as far as the window's produced count:
-    // the window is new per entry, so anything farther would be bytes that
-    // were never written.
-    coding::HistoryWindow window_{WINDOW_SIZE, 0};
-    std::vector<std::uint8_t> run_;  // the bytes of the match being written
+    // Puts one symbol's bytes through the careful path; true when the
+    // entry is complete (the rest of a match is then dropped).
+    static bool symbol_put(int symbol, DeflateDec& decoder, Window& window);
+    // A match may reach back only as far as the bytes produced: anything
+    // farther would be bytes that were never written in this entry.
+    static void distance_check(int distance, const Window& window);
 };

@@ -87,7 +87,8 @@ public:
             held_ -= 32;
         }
     }
-    void code(const HuffEnc& code, int symbol) {
+    template <class Code>
+    void code(const Code& code, int symbol) {
         const auto index = static_cast<std::size_t>(symbol);
         put(static_cast<std::uint32_t>(code.patterns.patterns[index]), code.blen.lengths[index]);
     }
@@ -103,7 +104,35 @@ private:
     int held_ = 0;  // below 32 between calls
 };
 
-int length_of(const HuffEnc& code, int symbol) {
+// A code given by its lengths: the fixed Huffman code of Deflate
+// (RFC 1951, 3.2.6). Literals 0-143 have 8 bits, 144-255 9, symbols
+// 256-279 7, 280-287 8; the 30 distance codes 5 bits each.
+struct FixedCode {
+    explicit FixedCode(std::span<const int> lengths) : blen(lengths), patterns(blen) {}
+    coding::BLenTable blen;
+    coding::ZipCoding::BitPatternTable patterns;
+};
+
+const FixedCode& fixed_literal_code() {
+    static const FixedCode code = [] {
+        std::array<int, 288> lengths{};
+        for (int s = 0; s < 288; ++s) lengths[static_cast<std::size_t>(s)] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+        return FixedCode(lengths);
+    }();
+    return code;
+}
+
+const FixedCode& fixed_distance_code() {
+    static const FixedCode code = [] {
+        std::array<int, 30> lengths{};
+        lengths.fill(5);
+        return FixedCode(lengths);
+    }();
+    return code;
+}
+
+template <class Code>
+int length_of(const Code& code, int symbol) {
     const auto& lengths = code.blen.lengths;
     return static_cast<std::size_t>(symbol) < lengths.size()
                ? lengths[static_cast<std::size_t>(symbol)]
@@ -133,6 +162,11 @@ void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
     entries_.push_back(static_cast<std::uint16_t>(symbol));
     entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
     if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+}
+
+void DeflateBlockEnc::end_block() {
+    if (finished_) throw "DeflateBlockEnc: program error.";
+    if (!entries_.empty()) write_block(0);
 }
 
 void DeflateBlockEnc::finish() {
@@ -208,9 +242,39 @@ void DeflateBlockEnc::write_block(int final_flag) {
     }
     const int sent_count = sent + 1;
 
+    FieldWriter out(output_);
+    if (fixed_allowed_) {
+        // The bits each form spends on its header and codes; the extra bits
+        // of lengths and distances are the same in both.
+        const FixedCode& fixed_literal = fixed_literal_code();
+        const FixedCode& fixed_distance = fixed_distance_code();
+        std::int64_t dynamic_bits = 14 + 3 * std::int64_t{sent_count};
+        for (const LengthSymbol& s : symbols) {
+            dynamic_bits += length_of(length_code, s.symbol) + code_length_extra_bits(s.symbol);
+        }
+        std::int64_t fixed_bits = 0;
+        for (int symbol = 0; symbol <= literal_top; ++symbol) {
+            const std::int64_t count = literal_counts[static_cast<std::size_t>(symbol)];
+            dynamic_bits += count * length_of(literal_code, symbol);
+            fixed_bits += count * length_of(fixed_literal, symbol);
+        }
+        for (int symbol = 0; symbol <= distance_top; ++symbol) {
+            const std::int64_t count = distance_counts[static_cast<std::size_t>(symbol)];
+            dynamic_bits += count * length_of(distance_code, symbol);
+            fixed_bits += count * length_of(fixed_distance, symbol);
+        }
+        if (fixed_bits < dynamic_bits) {
+            out.put(static_cast<std::uint32_t>(final_flag), 1);
+            out.put(1, 2);
+            write_data(out, length_table, distance_table, fixed_literal, fixed_distance);
+            entries_.clear();
+            ++blocks_;
+            return;
+        }
+    }
+
     // Every code written below belongs to a counted symbol and so has a
     // length of at least 1.
-    FieldWriter out(output_);
     out.put(static_cast<std::uint32_t>(final_flag), 1);
     out.put(2, 2);
     out.put(static_cast<std::uint32_t>(literal_lengths.size() - 257), 5);
@@ -226,8 +290,17 @@ void DeflateBlockEnc::write_block(int final_flag) {
         out.put(s.extra, code_length_extra_bits(s.symbol));
     }
 
-    // The data. Fields go out least significant bit first, so a match's
-    // extra bits simply follow its code.
+    write_data(out, length_table, distance_table, literal_code, distance_code);
+    entries_.clear();
+    ++blocks_;
+}
+
+// The data. Fields go out least significant bit first, so a match's extra
+// bits simply follow its code.
+template <class Writer, class Code, class DistanceCode>
+void DeflateBlockEnc::write_data(Writer& out, const LengthCodeTable& length_table,
+                                 const DistanceCodeTable& distance_table, const Code& literal_code,
+                                 const DistanceCode& distance_code) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const int entry = entries_[i];
         if (entry < 256) {
@@ -243,7 +316,4 @@ void DeflateBlockEnc::write_block(int final_flag) {
     }
     out.code(literal_code, END_OF_BLOCK);
     out.flush();
-
-    entries_.clear();
-    ++blocks_;
 }

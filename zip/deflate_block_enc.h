@@ -3,8 +3,9 @@
 //
 // Every block gets its own literal/length and distance codes, built from
 // the block's symbol counts with lengths of at most 15 bits, and a
-// code-length code of at most 7 bits that describes them. Fixed-Huffman and
-// stored blocks are never written. A block is written as soon as more than
+// code-length code of at most 7 bits that describes them. Stored blocks are
+// never written, and fixed-Huffman blocks only where allowed (see
+// allow_fixed_blocks). A block is written as soon as more than
 // limit entries (literals count one entry, matches two) are buffered, and
 // finish writes the final block with what is left; that block may hold only
 // the end-of-block code.
@@ -51,15 +52,30 @@ public:
     // block would be lost, a second final block would corrupt the stream.
     void finish();
 
+    // Writes the buffered entries as a non-final block now (nothing when
+    // none are buffered): a parser that chose its matches for one block's
+    // codes ends the block where its choice ends.
+    void end_block();
+    // From now on a block goes out with the fixed Huffman code instead
+    // when that is shorter (small blocks, where the dynamic code's own
+    // description costs more than it saves). Off unless asked for: the
+    // default stream is all dynamic blocks.
+    void allow_fixed_blocks() { fixed_allowed_ = true; }
+
     // Blocks written so far (the final one included once finish has run).
     std::int32_t blocks_written() const { return blocks_; }
 
 private:
     void write_block(int final_flag);
+    template <class Writer, class Code, class DistanceCode>
+    void write_data(Writer& out, const class LengthCodeTable& length_table,
+                    const class DistanceCodeTable& distance_table, const Code& literal_code,
+                    const DistanceCode& distance_code);
 
     BitOutStream& output_;
     std::int32_t limit_;
     std::vector<std::uint16_t> entries_;
     std::int32_t blocks_ = 0;
     bool finished_ = false;
+    bool fixed_allowed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "deflate_dec.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -85,19 +86,10 @@ void DeflateDec::stored_header_get() {
     stored_left_ = bytes[0] | (bytes[1] << 8);
 }
 
-// The fixed code: literal/length lengths 8 (0-143), 9 (144-255), 7
-// (256-279), 8 (280-287); distance lengths 5 for all 32 codes. Codes 30 and
-// 31 are part of the code, so that reading one is reported instead of
-// decoding as a neighbour.
+// The fixed code (see FixedDeflateCode).
 void DeflateDec::fixed_tables_make() {
-    std::array<int, LITERAL_CODES> literal{};
-    for (int symbol = 0; symbol < LITERAL_CODES; ++symbol) {
-        literal[static_cast<std::size_t>(symbol)] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
-    }
-    std::array<int, DISTANCE_CODES> distance{};
-    distance.fill(5);
-    literal_decoder_.emplace(table_of(literal), coding::SingleCode::ONE_BIT);
-    distance_decoder_.emplace(table_of(distance), coding::SingleCode::ONE_BIT);
+    literal_decoder_ = &FixedDeflateCode::literal_decoder();
+    distance_decoder_ = &FixedDeflateCode::distance_decoder();
 }
 
 // A dynamic block:
@@ -152,19 +144,21 @@ void DeflateDec::dynamic_tables_get() {
     const std::span<const int> all(lengths);
     const std::span<const int> literal = all.first(static_cast<std::size_t>(literal_count));
     if (!literal_code_complete(literal)) throw "DeflateDec: the literal/length code is incomplete.(illegal data.)";
-    literal_decoder_.emplace(table_of(literal), coding::SingleCode::ONE_BIT);
+    literal_decoder_ = &literal_dynamic_.emplace(table_of(literal), coding::SingleCode::ONE_BIT);
     const std::span<const int> distance = all.subspan(static_cast<std::size_t>(literal_count));
     bool any_distance = false;
     for (const int length : distance) any_distance = any_distance || length != 0;
-    distance_decoder_.reset();
-    if (any_distance) distance_decoder_.emplace(table_of(distance), coding::SingleCode::ONE_BIT);
+    distance_decoder_ = nullptr;
+    if (any_distance) distance_decoder_ = &distance_dynamic_.emplace(table_of(distance), coding::SingleCode::ONE_BIT);
 }
 
 // ---- symbols -------------------------------------------------------------
 
 bool DeflateDec::block_end() {
-    literal_decoder_.reset();
-    distance_decoder_.reset();
+    literal_decoder_ = nullptr;
+    distance_decoder_ = nullptr;
+    literal_dynamic_.reset();
+    distance_dynamic_.reset();
     if (final_ == 1) {
         final_ = -1;
         return false;
@@ -195,6 +189,83 @@ int DeflateDec::symbol_get() {
         if (!block_end()) return -1;
     }
     return -1;
+}
+
+std::size_t DeflateDec::stored_get(std::uint8_t* destination, std::size_t size, bool& cut) {
+    const std::size_t wanted = std::min(size, static_cast<std::size_t>(std::max(stored_left_, 0)));
+    const std::size_t got = input_.bytes_get(destination, wanted);
+    stored_left_ -= static_cast<std::int32_t>(got);
+    cut = got < wanted;
+    return got;
+}
+
+void DeflateDec::fast_run(Window& window) {
+    if (type_ == 0 || final_ == -1 || !window.fast()) return;
+    // A distance code of up to 15 bits and up to 14 extra bits (Deflate64),
+    // after a literal/length code of up to 15 bits and its extra bits.
+    constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
+    const ZipHuffDec::Held literals = literal_decoder_->held();
+    // A block without distance codes leaves its matches to the careful
+    // path, which refuses them.
+    const bool has_distances = distance_decoder_ != nullptr;
+    const ZipHuffDec::Held distances = (has_distances ? distance_decoder_ : literal_decoder_)->held();
+    auto bits = input_.cursor();
+    std::uint8_t* out = window.cursor();
+    const std::uint8_t* limit = window.cursor_limit();
+    // What was produced at a place of the loop, from locals.
+    const std::uint8_t* mark = out;
+    std::int64_t produced_at_mark = window.produced_at(out);
+    for (;;) {
+        if (out > limit) {
+            if (!window.renew(out, limit)) break;
+            mark = out;
+            produced_at_mark = window.produced_at(out);
+        }
+        if (!bits.refill()) break;
+        auto symbol_start = bits;
+        int symbol = literals.decode(bits);
+        if (symbol < END_OF_BLOCK) {
+            *out++ = static_cast<std::uint8_t>(symbol);
+            // A second symbol from the same refill (42 bits are left): a
+            // literal still fits the window's slack, a match only from
+            // where the loop may start one.
+            symbol_start = bits;
+            symbol = literals.decode(bits);
+            if (symbol < END_OF_BLOCK) {
+                *out++ = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            if (out > limit) {
+                bits = symbol_start;
+                continue;
+            }
+        }
+        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || !has_distances) {
+            bits = symbol_start;
+            break;
+        }
+        const DeflateCode& length_code = length_table_.code(symbol);
+        const std::size_t length = static_cast<std::size_t>(length_code.base) + bits.take_held(length_code.extra_bits);
+        if (bits.held() < LONGEST_DISTANCE_FIELD && !bits.refill()) {
+            bits = symbol_start;
+            break;
+        }
+        const int distance_symbol = distances.decode(bits);
+        if (distance_symbol >= distance_table_.code_count()) {
+            bits = symbol_start;
+            break;
+        }
+        const DeflateCode& distance_code = distance_table_.code(distance_symbol);
+        const std::size_t distance = static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
+        if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
+            bits = symbol_start;
+            break;
+        }
+        Window::copy_match(out, distance, length);
+        out += length;
+    }
+    window.advance(out);
+    input_.resume(bits);
 }
 
 int DeflateDec::distance_get() {

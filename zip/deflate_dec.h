@@ -15,12 +15,14 @@
 // matches reach back up to 65536 bytes and run up to 65538 long.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "coding_set.h"
 #include "deflate_tables.h"
+#include "output_window.h"
 
 using ZipBitInStream = coding::ZipCoding::BitInStream;
 using ZipHuffDec = coding::ZipCoding::HuffDec;
@@ -54,6 +56,28 @@ public:
     // Deflate64 to 65535); -1 when the stream is over.
     int distance_get();
 
+    // ---- for the fast loop of DecWindow --------------------------------
+    // The longest match and the farthest distance of the variant.
+    int longest_match() const { return length_table_.max_length(); }
+    int farthest_distance() const { return distance_table_.max_distance(); }
+
+    // Whether the current block is a stored one with bytes left.
+    bool stored_pending() const { return type_ == 0 && final_ != -1 && stored_left_ > 0; }
+    // Up to size bytes of the current stored block (as many symbol_get
+    // calls would return). cut: set when the input ended before them.
+    std::size_t stored_get(std::uint8_t* destination, std::size_t size, bool& cut);
+
+    // The output window of one entry, as DecWindow keeps it.
+    using Window = coding::OutputWindow<coding::ZipCoding::FileDecOutStream>;
+    // Decodes literals and matches of the current Huffman-coded block
+    // straight into the window for as long as its fast path may run and
+    // the input holds a whole symbol. A symbol it does not settle (the end
+    // of a block, a code outside the tables, a match reaching back before
+    // the entry's first byte) is left unread: symbol_get and distance_get
+    // then decode it again from the same bits and give the usual results
+    // and errors.
+    void fast_run(Window& window);
+
 private:
     void block_header_get();
     void fixed_tables_make();
@@ -70,8 +94,12 @@ private:
     // Rebuilt for every Huffman block; empty for stored blocks. A dynamic
     // block that uses no distance codes at all (RFC 1951 allows a single
     // distance length of 0 for such a block) has no distance decoder.
-    std::optional<ZipHuffDec> literal_decoder_;
-    std::optional<ZipHuffDec> distance_decoder_;
+    // The fixed code's decoders are shared (FixedDeflateCode); a dynamic
+    // block's are built into the two optionals.
+    std::optional<ZipHuffDec> literal_dynamic_;
+    std::optional<ZipHuffDec> distance_dynamic_;
+    const ZipHuffDec* literal_decoder_ = nullptr;
+    const ZipHuffDec* distance_decoder_ = nullptr;
     std::int32_t stored_left_ = -1;
     int final_ = 0;  // BFINAL of the current block; -1 once the stream is over
     int type_ = 0;   // BTYPE: 0 stored, 1 fixed, 2 dynamic

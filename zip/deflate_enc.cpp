@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "deflate_enc_constants.h"
+#include "deflate_level_parse.h"
 
 using namespace deflate_enc;
 
@@ -63,8 +64,9 @@ int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit)
 
 }  // namespace
 
-DeflateEnc::DeflateEnc()
-    : buffer_(BUFFER_SIZE + LOAD_TAIL, 0),
+DeflateEnc::DeflateEnc(DeflateLevel level)
+    : level_(level),
+      buffer_(BUFFER_SIZE + LOAD_TAIL, 0),
       chain4_(BUFFER_SIZE, -1),
       head4_(HASH_SIZE, -1),
       chain3_(BUFFER_SIZE, -1),
@@ -72,6 +74,18 @@ DeflateEnc::DeflateEnc()
 
 void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
     crc = coding::CrcTable32();
+    if (level_ != DeflateLevel::DEFAULT) {
+        DeflateSource input(source, byte_limit, crc);
+        if (level_ == DeflateLevel::LAZY) {
+            deflate_parse_lazy(input, writer);
+        } else {
+            deflate_parse_best(input, writer);
+        }
+        bytes_read_ = input.bytes_read();
+        read_failed_ = input.read_failed();
+        over_limit_ = input.over_limit();
+        return;
+    }
     std::fill(buffer_.begin(), buffer_.end(), 0);
     for (auto* table : {&chain4_, &head4_, &chain3_, &head3_})
         std::fill(table->begin(), table->end(), -1);

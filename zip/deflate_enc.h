@@ -59,13 +59,19 @@
 
 #include "coding_set.h"
 #include "deflate_block_enc.h"
+#include "deflate_level.h"
 #include "deflate_source.h"
 
 class DeflateEnc {
 public:
     static constexpr std::int64_t NO_LIMIT = DeflateSource::NO_LIMIT;
 
-    DeflateEnc();
+    explicit DeflateEnc(DeflateLevel level = DeflateLevel::DEFAULT);
+
+    // The level of the next compress. Above DEFAULT the parse is another
+    // one (deflate_level_parse.h); the rules above describe DEFAULT.
+    void set_level(DeflateLevel level) { level_ = level; }
+    DeflateLevel level() const { return level_; }
 
     DeflateEnc(const DeflateEnc&) = delete;
     DeflateEnc& operator=(const DeflateEnc&) = delete;
@@ -96,6 +102,7 @@ private:
     Match find_match(int p);
     void slide(DeflateSource& input);
 
+    DeflateLevel level_;
     std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
     std::vector<std::int32_t>
         chain4_;                       // by position: previous one with the same 4-byte hash, or -1

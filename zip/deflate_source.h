@@ -10,8 +10,7 @@
 // shown by the encoder: the number of bytes actually read (a file that
 // changed after it was examined no longer has its examined size), whether
 // the source reported a read error, and whether it held more bytes than the
-// caller's limit (the ZIP headers we write cannot describe 2 GiB or more,
-// and the compressed form of a file is held in memory).
+// caller's limit (for a caller whose headers cannot describe larger files).
 #pragma once
 
 #include <cstdint>

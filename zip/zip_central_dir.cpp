@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "le_bytes.h"
+#include "header_bytes.h"
 #include "zip_entry.h"
 #include "zip_extra_field.h"
 
@@ -48,7 +48,7 @@ std::uint64_t saturated_add(std::uint64_t a, std::uint64_t b) {
 }
 
 bool signature_at(std::string_view bytes, std::size_t offset, std::uint32_t signature) {
-    return offset + 4 <= bytes.size() && LeBytes(bytes, "").u32(offset) == signature;
+    return offset + 4 <= bytes.size() && coding::LeBytes(bytes, "").u32(offset) == signature;
 }
 
 // Where the ZIP64 end record stands: normally right before the locator
@@ -64,7 +64,7 @@ ZipEndRecord zip64_end_read(const ZipEndRecord& end, std::uint64_t stated, const
     for (const std::uint64_t position : candidates) {
         const ByteString bytes = read_at(position, ZIP64_END_LENGTH);
         if (!signature_at(bytes, 0, ZIP64_END_SIGNATURE) || bytes.size() < ZIP64_END_LENGTH) continue;
-        const LeBytes record(bytes, ZIP64_NOT_FOUND);
+        const coding::LeBytes record(bytes, ZIP64_NOT_FOUND);
         ZipEndRecord zip64;
         zip64.position = position;
         zip64.disk = record.u32(16);
@@ -82,7 +82,7 @@ ZipEndRecord zip64_end_read(const ZipEndRecord& end, std::uint64_t stated, const
 
 ZipEndRecord end_record_find(std::string_view tail, std::uint64_t tail_offset) {
     if (tail.size() < END_LENGTH) throw END_NOT_FOUND;
-    const LeBytes bytes(tail, END_NOT_FOUND);
+    const coding::LeBytes bytes(tail, END_NOT_FOUND);
     for (std::size_t at = tail.size() - END_LENGTH + 1; at-- > 0;) {
         if (bytes.u32(at) != ZIP_END_SIGNATURE) continue;
         const std::size_t comment_length = bytes.u16(at + 20);
@@ -105,7 +105,7 @@ ZipEndRecord end_record_find(std::string_view tail, std::uint64_t tail_offset) {
 
 std::vector<ZipCentralRecord> central_records_parse(std::string_view bytes, std::uint64_t prefix) {
     std::vector<ZipCentralRecord> records;
-    const LeBytes field(bytes, CUT_SHORT);
+    const coding::LeBytes field(bytes, CUT_SHORT);
     for (std::size_t at = 0; at < bytes.size();) {
         if (field.u32(at) != ZIP_CENTRAL_SIGNATURE) throw BAD_RECORD;
         ZipCentralRecord record;
@@ -157,7 +157,8 @@ ZipDirectory zip_directory_read(std::uint64_t archive_size, const ZipReadAt& rea
     std::uint64_t directory_end = end.position;
     const std::size_t end_in_tail = static_cast<std::size_t>(end.position - tail_offset);
     if (end_in_tail >= LOCATOR_LENGTH && signature_at(tail, end_in_tail - LOCATOR_LENGTH, ZIP64_LOCATOR_SIGNATURE)) {
-        const LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH), ZIP64_NOT_FOUND);
+        const coding::LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH),
+                                      ZIP64_NOT_FOUND);
         end = zip64_end_read(end, locator.u64(8), read_at);
         directory_end = end.position;
         directory.zip64 = true;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
-#include <stdexcept>
 #include <vector>
 
+#include "archive_output.h"
 #include "coding_set.h"
 #include "deflate_block_enc.h"
 #include "deflate_enc.h"
@@ -14,9 +14,6 @@
 #include "zip_head_enc.h"
 
 namespace {
-
-// The most memory reserved up front for a file's compressed form.
-constexpr std::int64_t RESERVE_MOST = std::int64_t{1} << 28;
 
 // Versions needed to extract: 2.0 for Deflate data (and files in general),
 // 1.0 for a directory, which needs nothing but its name.
@@ -31,79 +28,31 @@ constexpr const char16_t* NO_MEMORY = u" >> メモリ不足で格納しない。
 // The line of a failed write names the archive.
 constexpr const char16_t* WRITE_FAILED = u" >> 書き込み失敗。\n";
 
+// The job's option bits; none before a job is set up.
+std::uint32_t job_flags() { return job_state().options != nullptr ? job_state().options->flags : 0; }
+
 void entry_error(const ZipEntry& entry, const char16_t* suffix) { job_state().error_text += entry.path + suffix; }
-
-// The archive file. The first write that fails (a full disk) makes every
-// later one a no-op: the archive cannot be whole any more, and the driver
-// stops at the next entry. The close flushes the last buffered bytes, so it
-// can fail too.
-class ArchiveOutput {
-public:
-    explicit ArchiveOutput(const WideString& path) : file_(platform::open_file(path, "wb")) {}
-    ~ArchiveOutput() { close(); }
-    ArchiveOutput(const ArchiveOutput&) = delete;
-    ArchiveOutput& operator=(const ArchiveOutput&) = delete;
-
-    bool is_open() const { return file_ != nullptr; }
-    bool failed() const { return failed_; }
-
-    void write(const void* bytes, std::size_t size) {
-        if (failed_ || file_ == nullptr || size == 0) return;
-        if (std::fwrite(bytes, 1, size, file_) != size) failed_ = true;
-    }
-    // False when this or an earlier write failed.
-    bool close() {
-        if (file_ != nullptr) {
-            if (std::fclose(file_) != 0) failed_ = true;
-            file_ = nullptr;
-        }
-        return !failed_;
-    }
-
-private:
-    std::FILE* file_;
-    bool failed_ = false;
-};
-
-enum class Reread { same, open_failed, read_failed, changed };
-
-// The second reading of a file that is stored as it is: data receives the
-// whole file again, which must be the size bytes with the CRC that the
-// Deflate pass saw. Holding it in memory before the header is written
-// (rather than copying it straight to the archive) is what lets a file
-// that changed in between be left out instead of stored under headers
-// that do not describe it. data already holds at least size bytes (the
-// compressed form was not shorter), so no memory is added.
-Reread reread_source(InputFile& input, const WideString& path, std::int64_t size, std::uint32_t crc,
-                     std::vector<std::uint8_t>& data) {
-    // A file larger than this process can address (a 32-bit build).
-    if (static_cast<std::uint64_t>(size) > data.max_size()) throw std::bad_alloc();
-    if (!input.open(path)) return Reread::open_failed;
-    data.resize(static_cast<std::size_t>(size));
-    std::FILE* file = input.file();
-    const std::size_t got = std::fread(data.data(), 1, data.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    const bool longer = !failed && got == data.size() && std::fgetc(file) != EOF;
-    input.close();
-    if (failed) return Reread::read_failed;
-    if (got != data.size() || longer) return Reread::changed;
-    coding::CrcTable32 check;
-    check.update(data.data(), data.size());
-    return ~check.value == crc ? Reread::same : Reread::changed;
-}
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(ArchiveOutput& output) : output_(output) {}
+    explicit ArchiveWriter(ArchiveOutput& output)
+        : output_(output), encoder_(deflate_level_of(job_flags())) {}
 
     void store_directory(ZipEntry& entry) {
+        const std::uint64_t local_offset = output_.position();
         entry.version_needed = VERSION_DIRECTORY;
         entry.method = ZIP_METHOD_STORED;
         entry.compressed_size = 0;
         entry.uncompressed_size = 0;
-        emit(entry, nullptr, 0);
+        // Only its offset can need ZIP64.
+        if (zip64_entry(entry, local_offset)) entry.version_needed = ZIP_VERSION_ZIP64;
+        local_header_write(entry);
+        central_add(entry, local_offset);
     }
 
+    // The local header goes out first, as the examined size has it; the
+    // Deflate data follows in pieces as the encoder makes it, and the
+    // header is then completed in place.
     void store_file(InputFile& input, ZipEntry& entry) {
         platform::FileStatus status;
         if (platform::file_status(entry.path, status) != platform::StatResult::ok) {
@@ -114,84 +63,123 @@ public:
             entry_error(entry, OPEN_FAILED);
             return;
         }
+        const std::uint64_t local_offset = output_.position();
+        // The data is shorter than the file when it is deflated and as long
+        // when it is stored, so the examined size decides whether the local
+        // header has a ZIP64 block, and with that its length.
+        entry.method = ZIP_METHOD_DEFLATE;
+        entry.uncompressed_size = std::max<std::int64_t>(status.size, 0);
+        entry.compressed_size = 0;
+        version_set(entry, local_offset);
+        const std::size_t header_length = local_header_write(entry);
+        MemberData data(output_, static_cast<std::uint64_t>(entry.uncompressed_size));
         try {
-            std::vector<std::uint8_t> data;
-            // The examined size only reserves memory; what counts is what
-            // is read. Large files mostly compress well (the reservation
-            // is address space, not memory used), and one that does not
-            // is read back whole anyway; more than RESERVE_MOST is left to
-            // grow as needed, which a 32-bit build could not reserve.
-            data.reserve(static_cast<std::size_t>(std::min<std::int64_t>(status.size, RESERVE_MOST)));
+            std::vector<std::uint8_t> piece;
             {
-                coding::ZipCoding::BitOutStream bits(data);
+                coding::ZipCoding::BitOutStream bits(piece,
+                                                     [&data](std::vector<std::uint8_t>& sink) { data.take(sink); });
                 DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
                 encoder_.compress(input.file(), blocks);
                 blocks.finish();
                 bits.flush();
             }
-            input.close();
-            if (encoder_.read_failed()) {
-                entry_error(entry, READ_FAILED);
-                return;
-            }
-            // The headers describe the bytes that were read and compressed,
-            // also when the file changed since the list was made.
-            const std::int64_t size = encoder_.bytes_read();
-            entry.crc = ~encoder_.crc.value;
-            entry.uncompressed_size = size;
-            if (static_cast<std::int64_t>(data.size()) < size) {
-                entry.method = ZIP_METHOD_DEFLATE;
-                entry.compressed_size = static_cast<std::int64_t>(data.size());
-                emit(entry, data.data(), data.size());
-                return;
-            }
-            // Deflate did not help (every empty file ends here): stored.
-            switch (reread_source(input, entry.path, size, entry.crc, data)) {
-            case Reread::same: break;
-            case Reread::open_failed: entry_error(entry, OPEN_FAILED); return;
-            case Reread::read_failed: entry_error(entry, READ_FAILED); return;
-            case Reread::changed: entry_error(entry, CHANGED); return;
-            }
-            entry.method = ZIP_METHOD_STORED;
-            entry.compressed_size = size;
-            emit(entry, data.data(), data.size());
+            data.take(piece);
         } catch (const std::bad_alloc&) {
-            // A file whose compressed form does not fit in memory; the
-            // memory is free again for the next one.
             input.close();
-            entry_error(entry, NO_MEMORY);
-        } catch (const std::length_error&) {
-            // The same, past what a vector can address (a 32-bit build).
-            input.close();
-            entry_error(entry, NO_MEMORY);
+            left_out(entry, NO_MEMORY, local_offset);
+            return;
         }
+        input.close();
+        if (output_.failed()) return;
+        if (encoder_.read_failed()) {
+            left_out(entry, READ_FAILED, local_offset);
+            return;
+        }
+        // The headers describe the bytes that were read and compressed,
+        // also when the file changed since the list was made.
+        const std::int64_t size = encoder_.bytes_read();
+        entry.crc = ~encoder_.crc.value;
+        entry.uncompressed_size = size;
+        // Data that was only counted (past the examined size) is not in the
+        // archive: a file that grew since then is stored.
+        if (static_cast<std::int64_t>(data.length()) < size && data.complete()) {
+            entry.compressed_size = static_cast<std::int64_t>(data.length());
+            complete(entry, local_offset, header_length);
+            return;
+        }
+        // Deflate did not help (every empty file ends here): stored, read
+        // again and copied over the compressed form. The copy must be the
+        // bytes the CRC was taken of; a file that changed is left out.
+        output_.rewind(local_offset + header_length);
+        coding::CrcTable32 check;
+        switch (copy_source(input, entry.path, static_cast<std::uint64_t>(size), check, output_)) {
+        case CopyResult::COPIED:
+            if (~check.value == entry.crc) break;
+            left_out(entry, CHANGED, local_offset);
+            return;
+        case CopyResult::OPEN_FAILED: left_out(entry, OPEN_FAILED, local_offset); return;
+        case CopyResult::READ_FAILED: left_out(entry, READ_FAILED, local_offset); return;
+        case CopyResult::CHANGED: left_out(entry, CHANGED, local_offset); return;
+        }
+        entry.method = ZIP_METHOD_STORED;
+        entry.compressed_size = size;
+        complete(entry, local_offset, header_length);
     }
 
     // The central directory and the end record, after the last entry.
     void finish() {
         header_.clear();
-        end_record_put(records_, central_.size(), static_cast<std::uint64_t>(offset_), header_);
+        end_record_put(records_, central_.size(), output_.position(), header_);
         output_.write(central_.data(), central_.size());
         output_.write(header_.data(), header_.size());
     }
 
 private:
-    // Both headers of an entry and its data. The central record is built
-    // first (that makes the stored name) with the offset where the local
-    // header is about to go; an entry with a ZIP64 block in either header
-    // says version 4.5 in both.
-    void emit(ZipEntry& entry, const std::uint8_t* data, std::size_t data_length) {
-        const auto local_offset = static_cast<std::uint64_t>(offset_);
-        if (zip64_entry(entry, local_offset)) entry.version_needed = ZIP_VERSION_ZIP64;
-        entry.signature = ZIP_CENTRAL_SIGNATURE;
-        central_header_put(entry, local_offset, central_);
-        ++records_;
+    // An entry with a ZIP64 block in either header says version 4.5 in
+    // both.
+    static void version_set(ZipEntry& entry, std::uint64_t local_offset) {
+        entry.version_needed = zip64_entry(entry, local_offset) ? ZIP_VERSION_ZIP64 : VERSION_FILE;
+    }
+
+    // Builds and writes the local header of entry at the end of the
+    // archive; returns its length.
+    std::size_t local_header_write(ZipEntry& entry) {
         entry.signature = ZIP_LOCAL_SIGNATURE;
         header_.clear();
         local_header_put(entry, header_);
         output_.write(header_.data(), header_.size());
-        output_.write(data, data_length);
-        offset_ += static_cast<std::int64_t>(header_.size() + data_length);
+        return header_.size();
+    }
+
+    // The central record of an entry whose local header and data are in
+    // the archive.
+    void central_add(ZipEntry& entry, std::uint64_t local_offset) {
+        entry.signature = ZIP_CENTRAL_SIGNATURE;
+        central_header_put(entry, local_offset, central_);
+        ++records_;
+    }
+
+    // Rewrites the local header of a file entry with its final values and
+    // adds its central record. A header that came out longer or shorter
+    // than the one written first (the file crossed the ZIP64 line while
+    // it was read) does not fit in its place: the entry is left out.
+    void complete(ZipEntry& entry, std::uint64_t local_offset, std::size_t header_length) {
+        version_set(entry, local_offset);
+        entry.signature = ZIP_LOCAL_SIGNATURE;
+        header_.clear();
+        local_header_put(entry, header_);
+        if (header_.size() != header_length) {
+            left_out(entry, CHANGED, local_offset);
+            return;
+        }
+        output_.patch(local_offset, header_.data(), header_.size());
+        central_add(entry, local_offset);
+    }
+
+    // Takes back what went out of an entry that is left out.
+    void left_out(const ZipEntry& entry, const char16_t* suffix, std::uint64_t local_offset) {
+        output_.rewind(local_offset);
+        entry_error(entry, suffix);
     }
 
     ArchiveOutput& output_;
@@ -199,7 +187,6 @@ private:
     ByteString header_;        // the header being written, reused
     ByteString central_;       // the central directory so far
     std::uint64_t records_ = 0;
-    std::int64_t offset_ = 0;  // bytes written: the next local header's offset
 };
 
 }  // namespace

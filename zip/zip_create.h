@@ -1,20 +1,24 @@
 // The ZIP creation driver: writes one archive from the job's source list.
 //
-// The archive is written front to back in one pass and nothing is patched
-// afterwards: for every entry in list order its local header and data,
-// then the central directory (one record per stored entry, same order,
-// kept in memory until then) and the end record (zip_head_enc.h). So every
-// file is compressed whole in memory before its local header is written,
-// and kept as it is (method 0) when Deflate does not make it smaller; a
-// directory is a header of its own with no data.
+// For every entry in list order its local header and data, then the
+// central directory (one record per stored entry, same order, kept in
+// memory until then) and the end record (zip_head_enc.h). A file's local
+// header carries the sizes and CRC-32 of its data, which are known only
+// after the compression: the header goes out first, the Deflate data
+// follows as the encoder makes it, and the header is then completed in
+// place, so memory does not grow with the size of a file. A file that
+// Deflate does not make smaller is read again and stored as it is (method
+// 0) over its compressed form; a directory is a header of its own with no
+// data.
 //
 // Sizes, offsets and the record count that do not fit the 32- and 16-bit
 // header fields go to ZIP64 records (zip_head_enc.h), only where they are
 // needed, so an archive whose values fit has none.
 //
-// Problems with one source (it cannot be opened or read, its compressed
-// form does not fit in memory, it changed while it was read) become lines of the job's error text and
-// leave the entry out. A failed write on the archive ends the archive with
+// Problems with one source (it cannot be opened or read, memory runs out,
+// it changed between the two readings of a stored file) become lines of
+// the job's error text and leave the entry out: what went out of it is
+// taken back. A failed write on the archive ends the archive with
 // an error line naming it. Texts thrown by the coders end the job (the
 // archive is then left without its central directory).
 #pragma once

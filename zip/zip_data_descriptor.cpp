@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "le_bytes.h"
+#include "header_bytes.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ std::optional<ZipDataDescriptor> layout_read(std::string_view bytes, bool signat
     const std::size_t width = wide ? 8 : 4;
     const std::size_t length = start + 4 + 2 * width;
     if (bytes.size() < length) return std::nullopt;
-    const LeBytes field(bytes, CUT_SHORT);
+    const coding::LeBytes field(bytes, CUT_SHORT);
     if (signature && field.u32(0) != ZIP_DESCRIPTOR_SIGNATURE) return std::nullopt;
     ZipDataDescriptor descriptor;
     descriptor.crc = field.u32(start);
@@ -39,7 +39,8 @@ ZipDataDescriptor data_descriptor_read(std::string_view bytes, const ZipCentralR
             if (descriptor && data_descriptor_agrees(*descriptor, expected)) return *descriptor;
         }
     }
-    const bool signature = bytes.size() >= 4 && LeBytes(bytes, CUT_SHORT).u32(0) == ZIP_DESCRIPTOR_SIGNATURE;
+    const bool signature =
+        bytes.size() >= 4 && coding::LeBytes(bytes, CUT_SHORT).u32(0) == ZIP_DESCRIPTOR_SIGNATURE;
     const std::optional<ZipDataDescriptor> likely = layout_read(bytes, signature, zip64);
     if (!likely) throw CUT_SHORT;
     return *likely;

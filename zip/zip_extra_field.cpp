@@ -3,7 +3,7 @@
 #include <type_traits>
 
 #include "crc_table.h"
-#include "le_bytes.h"
+#include "header_bytes.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 // each, unsigned 100 ns steps since 1601-01-01 UTC (7-Zip leaves the
 // access and creation times 0).
 std::optional<std::int64_t> ntfs_time(std::string_view block) {
-    const LeBytes bytes(block, "");
+    const coding::LeBytes bytes(block, "");
     for (std::size_t at = 4; at + 4 <= block.size();) {
         const std::uint16_t tag = bytes.u16(at);
         const std::uint16_t size = bytes.u16(at + 2);
@@ -49,13 +49,13 @@ std::optional<std::int64_t> ntfs_time(std::string_view block) {
 // the modification time, with the same flags.
 std::optional<std::int64_t> timestamp_time(std::string_view block) {
     if (block.size() < 5 || (static_cast<std::uint8_t>(block[0]) & 1) == 0) return std::nullopt;
-    return static_cast<std::int32_t>(LeBytes(block, "").u32(1));
+    return static_cast<std::int32_t>(coding::LeBytes(block, "").u32(1));
 }
 
 }  // namespace
 
 std::optional<std::string_view> extra_block(std::string_view extra, std::uint16_t id) {
-    const LeBytes bytes(extra, "");
+    const coding::LeBytes bytes(extra, "");
     for (std::size_t at = 0; at + 4 <= extra.size();) {
         const std::uint16_t size = bytes.u16(at + 2);
         if (size > extra.size() - at - 4) break;
@@ -68,7 +68,7 @@ std::optional<std::string_view> extra_block(std::string_view extra, std::uint16_
 bool zip64_fields_apply(std::string_view extra, Zip64Fields& fields, bool local) {
     const std::optional<std::string_view> block = extra_block(extra, ZIP_EXTRA_ZIP64);
     if (!block) return false;
-    const LeBytes bytes(*block, ZIP64_SHORT);
+    const coding::LeBytes bytes(*block, ZIP64_SHORT);
     std::size_t at = 0;
     const auto take = [&](auto& field, std::size_t width, bool marked) {
         if (!marked) return;
@@ -106,6 +106,6 @@ std::optional<ByteString> unicode_path_name(std::string_view extra, std::string_
     if (!block || block->size() < 5 || block->front() != 1) return std::nullopt;
     coding::CrcTable32 crc;
     for (const char c : stored_name) crc.update(static_cast<std::uint8_t>(c));
-    if ((crc.value ^ 0xFFFFFFFFu) != LeBytes(*block, "").u32(1)) return std::nullopt;
+    if ((crc.value ^ 0xFFFFFFFFu) != coding::LeBytes(*block, "").u32(1)) return std::nullopt;
     return ByteString(block->substr(5));
 }

@@ -1,9 +1,11 @@
 // ZIP extraction (see zip_extract.h).
 #include "zip_extract.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "job_state.h"
+#include "copy_bytes.h"
+#include "platform.h"
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_data_descriptor.h"
@@ -15,12 +17,10 @@ namespace {
 // A stored entry is its bytes as they are. One cut short by the end of the
 // archive is an error like a cut Deflate stream: the file keeps the bytes
 // that were there, and no made-up bytes are added.
+// A failed write is not the data's fault: the driver reports it.
 void copy_stored(ZipBitInStream& input, ZipFileDecOutStream& out) {
-    for (std::int64_t i = 0; i < out.expected_size; ++i) {
-        const int byte = input.byte_get();
-        if (byte < 0) throw "It finished on the way.";
-        out.put(static_cast<std::uint8_t>(byte));
-    }
+    const std::int64_t size = std::max<std::int64_t>(out.expected_size, 0);
+    if (coding::copy_bytes(input, out, size) < size && !out.write_failed()) throw "It finished on the way.";
 }
 
 template <DeflateVariant VARIANT>
@@ -51,25 +51,6 @@ constexpr MethodName METHOD_NAMES[] = {
     {1, u"Shrink"}, {6, u"Implode"}, {12, u"BZIP2"}, {14, u"LZMA"}, {19, u"LZ77"},
     {93, u"Zstandard"}, {95, u"XZ"}, {96, u"JPEG"}, {97, u"WavPack"}, {98, u"PPMd"},
 };
-
-bool file_seek(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-std::uint64_t file_length(std::FILE* file) {
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
-    const __int64 length = _ftelli64(file);
-#else
-    if (fseeko(file, 0, SEEK_END) != 0) return 0;
-    const off_t length = ftello(file);
-#endif
-    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
-}
 
 std::string_view view_of(const ByteString& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -113,27 +94,27 @@ ZipMember zip_member_of(const ZipHeaderReader& header) {
 
 ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
     try {
-        directory_ = zip_directory_read(file_length(file_), [this](std::uint64_t offset, std::size_t length) {
+        directory_ = zip_directory_read(platform::file_length(file_), [this](std::uint64_t offset, std::size_t length) {
             return read_at(offset, length);
         });
         overlapping_ = overlapping_members(*directory_);
     } catch (const char*) {
         directory_.reset();
-        job_state().error_text += u"セントラルディレクトリが壊れている >>ローカルヘッダから展開\n";
+        opening_line_ = u"セントラルディレクトリが壊れている >>ローカルヘッダから展開\n";
         input_at(0);
     }
 }
 
 ByteString ZipMemberSource::read_at(std::uint64_t offset, std::size_t length) {
     ByteString bytes(length, 0);
-    if (!file_seek(file_, offset)) return {};
+    if (!platform::seek_file(file_, offset)) return {};
     bytes.resize(std::fread(bytes.data(), 1, length, file_));
     return bytes;
 }
 
 void ZipMemberSource::input_at(std::uint64_t offset) {
     input_.reset();
-    file_seek(file_, offset);
+    platform::seek_file(file_, offset);
     input_ = std::make_unique<ZipBitInStream>(file_);
 }
 

@@ -47,9 +47,11 @@ enum : std::int32_t { ZIP_METHOD_DEFLATE64 = 9, ZIP_METHOD_AES = 99 };
 class ZipMemberSource {
 public:
     using Member = ZipMember;
-    // Reads the central directory at once; when it is not usable, adds the
-    // line that says so to the job's error text and walks local headers.
+    // Reads the central directory at once; when it is not usable, walks
+    // local headers and opening_line() says so.
     explicit ZipMemberSource(std::FILE* archive);
+    // The error line on how the archive is read; empty when read as usual.
+    const WideString& opening_line() const { return opening_line_; }
 
     bool next(ZipMember& member);
     // Drops the entry's compressed data (local walk only: a listed member
@@ -81,6 +83,7 @@ private:
     std::uint64_t data_offset_ = 0;
     bool local_zip64_ = false;
     WideString after_data_problem_;
+    WideString opening_line_;
 };
 
 struct ZipArchive {

@@ -2,7 +2,6 @@
 
 #include "date_record.h"
 #include "header_bytes.h"
-#include "job_state.h"
 #include "stored_name.h"
 #include "zip_central_dir.h"
 #include "zip_extra_field.h"

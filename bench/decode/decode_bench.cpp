@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
+#include "byte_corpus.h"
 #include "coding_set.h"
 #include "dec_window.h"
-#include "deflate_corpus.h"
 #include "deflate_dec.h"
 #include "lh5_dec.h"
 #include "lh5_enc.h"

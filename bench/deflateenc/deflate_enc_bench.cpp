@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "byte_corpus.h"
 #include "coding_set.h"
 #include "deflate_block_enc.h"
-#include "deflate_corpus.h"
 #include "deflate_enc.h"
 #include "deflate_enc_reference.h"
 

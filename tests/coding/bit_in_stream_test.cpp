@@ -1,7 +1,8 @@
 // Proves that BitInStream hands out the bits of a file in both bit orders
 // exactly as a one-byte-at-a-time reader would: values, end of data (-1),
 // look-ahead beyond the end (zero bits), byte boundaries and the count of
-// bytes consumed, also across the boundaries of its internal read blocks.
+// bytes consumed, also across the boundaries of its internal read blocks,
+// and so do the runs of whole bytes and the unchecked reads of decode loops.
 #include "bit_in_stream.h"
 
 #include <gtest/gtest.h>
@@ -99,12 +100,33 @@ TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
             // Enough operations to run well past the end of the data.
             for (int step = 0; step < 600; ++step) {
                 const int n = static_cast<int>(random() % 33);
-                switch (random() % 6) {
+                switch (random() % 8) {
                     case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
                     case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
                     case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
                     case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
                     case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
+                    case 5: {
+                        // A run of whole bytes is what byte_get gives one by one.
+                        std::vector<std::uint8_t> run(static_cast<std::size_t>(n) * 3);
+                        const std::size_t got = stream.bytes_get(run.data(), run.size());
+                        for (std::size_t k = 0; k < got; ++k) ASSERT_EQ(run[k], model.byte_get()) << k;
+                        if (got < run.size()) {
+                            ASSERT_EQ(model.byte_get(), -1);
+                        }
+                        break;
+                    }
+                    case 6: {
+                        // The unchecked reads of a decode loop, where it may run.
+                        auto cursor = stream.cursor();
+                        if (cursor.refill()) {
+                            ASSERT_GT(cursor.held(), 56);
+                            ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
+                            ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
+                        }
+                        stream.resume(cursor);
+                        break;
+                    }
                     default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
                 }
                 ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;

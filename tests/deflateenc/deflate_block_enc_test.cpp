@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "deflate_corpus.h"
+#include "byte_corpus.h"
 #include "deflate_test_support.h"
 
 namespace {

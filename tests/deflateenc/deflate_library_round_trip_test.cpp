@@ -8,9 +8,9 @@
 
 #include <string>
 
+#include "byte_corpus.h"
 #include "coding_set.h"
 #include "dec_window.h"
-#include "deflate_corpus.h"
 #include "deflate_dec.h"
 #include "deflate_test_support.h"
 

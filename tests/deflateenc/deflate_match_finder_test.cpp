@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "deflate_corpus.h"
+#include "byte_corpus.h"
 #include "deflate_test_support.h"
 
 namespace {

@@ -34,8 +34,8 @@ TEST_F(ExtractFrame, NoArgumentsRunNothing) {
         0, nullptr, &options, [&](FakeOutput&, const WideString&) { ++calls; });
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(calls, 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, u"使い方のエラー");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, u"使い方のエラー");
 }
 
 TEST_F(ExtractFrame, FailedSetupRunsNothing) {
@@ -46,8 +46,8 @@ TEST_F(ExtractFrame, FailedSetupRunsNothing) {
     EXPECT_EQ(run_extract_job<FakeOutput>(1, paths, &options, [&](FakeOutput&, const WideString&) { ++calls; }),
               nullptr);
     EXPECT_EQ(calls, 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);  // the setup's box, no final one
-    EXPECT_EQ(boxes.boxes[0].title, u"エラー");
+    ASSERT_EQ(boxes.boxes().size(), 1u);  // the setup's box, no final one
+    EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
 }
 
 TEST_F(ExtractFrame, OneArchiveFailingDoesNotStopTheOthers) {
@@ -84,9 +84,9 @@ TEST_F(ExtractFrame, OneArchiveFailingDoesNotStopTheOthers) {
 
     // The error fits the default dialog limit: report file and "終了".
     const WideString header = u"展開先: " + job.start_directory + u"\n";
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, u"終了");
-    EXPECT_EQ(boxes.boxes[0].text, header + u"レポート: first.lzh_dec_err_report.txt");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, u"終了");
+    EXPECT_EQ(boxes.boxes()[0].text, header + u"レポート: first.lzh_dec_err_report.txt");
     EXPECT_TRUE(scratch.exists(u"first.lzh_dec_err_report.txt"));
     EXPECT_EQ(job.report_text, header + u"\nextracted C:\\in\\second.lzh\nextracted \n\nError:\n" + job.error_text);
 }
@@ -96,7 +96,7 @@ TEST_F(ExtractFrame, OnlyNarrowTextsAreCaught) {
     EXPECT_THROW(run_extract_job<FakeOutput>(1, paths, &options, [](FakeOutput&, const WideString&) { throw 42; }),
                  int);
     EXPECT_EQ(FakeOutput::alive, 0);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(ExtractFrame, LocaleIsUndoneAfterTheArchives) {
@@ -111,8 +111,8 @@ TEST_F(ExtractFrame, LocaleIsUndoneAfterTheArchives) {
     EXPECT_EQ(mode_during, LOCALE_OBJECT);
     EXPECT_EQ(job_state().locale_mode, LOCALE_NONE);
     EXPECT_EQ(options.locale_name_ref, options.locale_name);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, u"終了");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, u"終了");
 }
 
 }  // namespace

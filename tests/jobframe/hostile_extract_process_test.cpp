@@ -154,6 +154,31 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"zip-symlink-then-member.zip", Plant::none, "", {{"evil", "../outside"}},
              {LINK_LINE, "evil/x.txt >> evil がフォルダでないので出力しない。"}}));
 
+// Yes to the overwrite question: the member replaces the file and keeps
+// its permission bits, as writing over it would have kept them.
+TEST(HostileExtractReplace, AReplacedFileKeepsItsPermissions) {
+    for (const char* fixture : {"lzh-named-like-link.lzh", "zip-named-like-link.zip"}) {
+        SCOPED_TRACE(fixture);
+        test_common::ScratchDirectory scratch("replace");
+        const fs::path dest = scratch / "dest";
+        fs::create_directories(dest);
+        fs::create_directories(scratch / "in");
+        fs::copy_file(fs::path(FIXTURES) / "hostile" / fixture, scratch / "in" / fixture);
+        write_file(dest / "link", "old\n");
+        fs::permissions(dest / "link", fs::perms(0750));
+        const test_common::LauncherRun r =
+            test_common::run_launcher({.program = TSUCHI_PROGRAM,
+                                       .directory = dest,
+                                       .arguments = {std::string("../in/") + fixture},
+                                       .answers = "y\n"});
+        const std::string texts = box_texts(r, dest);
+        EXPECT_EQ(read_file(dest / "link"), MEMBER) << texts;
+        EXPECT_EQ(fs::status(dest / "link").permissions() & fs::perms::mask, fs::perms(0750))
+            << texts;
+        EXPECT_FALSE(has_temporary_file(dest)) << texts;
+    }
+}
+
 // A member larger than the file system it goes to: the file that stood at
 // its name stays as it was, and nothing partial is left. A small tmpfs
 // where the test may mount one (as root); otherwise the test says so and

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -15,8 +14,10 @@
 #include <vector>
 
 #include "archive_options.h"
+#include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"
+#include "message_box.h"
 #include "platform.h"
 #include "scratch_directory.h"
 #include "test_options.h"
@@ -45,11 +46,7 @@ inline WideString number(int value) {
     return WideString(digits.begin(), digits.end());
 }
 
-// Forgets everything a previous test left in the library's job state.
-inline void reset_job_state() {
-    restore_locale();
-    job_state() = JobState{};
-}
+using test_common::reset_job_state;
 
 // A test that starts and ends with a fresh job state and, while it runs,
 // the ANSI code page `AnsiCodePage` (0: the system's own).
@@ -86,39 +83,9 @@ struct CountedStream {
     }
 };
 
-struct RecordedBox {
-    WideString text;
-    WideString title;
-    platform::BoxKind kind;
-};
-
-// Installs a message-box handler for its lifetime: every box is recorded,
-// and questions are answered from `answers` (an empty script answers
-// "closed", which no test relies on by accident).
-class BoxRecorder {
-public:
-    BoxRecorder() {
-        platform::set_message_box_handler(
-            [this](const WideString& text, const WideString& title, platform::BoxKind kind) {
-                boxes.push_back({text, title, kind});
-                if (kind == platform::BoxKind::ok) {
-                    return platform::BoxAnswer::ok;
-                }
-                if (answers.empty()) {
-                    return platform::BoxAnswer::closed;
-                }
-                const platform::BoxAnswer answer = answers.front();
-                answers.pop_front();
-                return answer;
-            });
-    }
-    ~BoxRecorder() { platform::set_message_box_handler(nullptr); }
-    BoxRecorder(const BoxRecorder&) = delete;
-    BoxRecorder& operator=(const BoxRecorder&) = delete;
-
-    std::vector<RecordedBox> boxes;
-    std::deque<platform::BoxAnswer> answers;
-};
+// Every box of a test recorded; a question would be answered as a closed
+// box, which no test relies on by accident.
+using BoxRecorder = ScriptedMessageBoxes;
 
 // A new empty directory under the system's temporary directory, made the
 // current directory; the previous one is current again afterwards.

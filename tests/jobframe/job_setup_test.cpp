@@ -34,15 +34,15 @@ TEST_F(JobSetup, ArgumentCheck) {
     const Case cases[] = {{0, nullptr, false}, {0, one, false}, {-1, one, false}, {1, nullptr, false},
                           {1, one, true}};
     for (const Case& c : cases) {
-        boxes.boxes.clear();
+        boxes.clear_boxes();
         EXPECT_EQ(check_arguments(c.count, c.paths), c.passes);
         if (c.passes) {
-            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_TRUE(boxes.boxes().empty());
         } else {
-            ASSERT_EQ(boxes.boxes.size(), 1u);
-            EXPECT_EQ(boxes.boxes[0].text, u"引数が無い。");
-            EXPECT_EQ(boxes.boxes[0].title, u"使い方のエラー");
-            EXPECT_EQ(boxes.boxes[0].kind, platform::BoxKind::ok);
+            ASSERT_EQ(boxes.boxes().size(), 1u);
+            EXPECT_EQ(boxes.boxes()[0].text, u"引数が無い。");
+            EXPECT_EQ(boxes.boxes()[0].title, u"使い方のエラー");
+            EXPECT_EQ(boxes.boxes()[0].kind, platform::BoxKind::ok);
         }
     }
 }
@@ -62,7 +62,7 @@ TEST_F(JobSetup, CopiesTheOptionsIntoTheJob) {
     EXPECT_EQ(job.separator_byte, '\\');
     EXPECT_EQ(job.name_length_limit, 300u);
     EXPECT_EQ(options.locale_name_ref, nullptr);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
 
     // Zero keeps the library's own defaults.
     reset_job_state();
@@ -145,7 +145,7 @@ TEST_F(JobSetup, CodePageValidation) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reset_job_state();
-        boxes.boxes.clear();
+        boxes.clear_boxes();
         job_state().create_mode = c.create;
         job_state().extract_mode = !c.create;
         ArchiveOptions options = make_options(c.flags, c.code_page);
@@ -155,11 +155,11 @@ TEST_F(JobSetup, CodePageValidation) {
         }
         EXPECT_EQ(setup_job(&options), c.passes);
         if (c.passes) {
-            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_TRUE(boxes.boxes().empty());
         } else {
-            ASSERT_EQ(boxes.boxes.size(), 1u);
-            EXPECT_EQ(boxes.boxes[0].text, u"指定の CodePage は、利用できない。中止。");
-            EXPECT_EQ(boxes.boxes[0].title, u"エラー");
+            ASSERT_EQ(boxes.boxes().size(), 1u);
+            EXPECT_EQ(boxes.boxes()[0].text, u"指定の CodePage は、利用できない。中止。");
+            EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
             // Stopping must not leave a locale behind.
             EXPECT_EQ(job_state().locale_mode, LOCALE_NONE);
             EXPECT_EQ(job_state().locale_object, nullptr);
@@ -173,16 +173,16 @@ TEST_F(JobSetup, LocaleThatCannotBeSetStopsTheJob) {
     EXPECT_FALSE(setup_job(&options));
     EXPECT_EQ(options.locale_name_ref, options.locale_name);
     EXPECT_EQ(job_state().locale_mode, LOCALE_NONE);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"指定の Local の設定に失敗。中止。");
-    EXPECT_EQ(boxes.boxes[0].title, u"エラー");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, u"指定の Local の設定に失敗。中止。");
+    EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
 }
 
 TEST_F(JobSetup, LocaleObjectThatCannotBeMadeIsNoError) {
     ArchiveOptions options = make_options(OPT_LOCALE_OBJECT);
     set_locale_name(options, u"no_such_locale.98765");
     EXPECT_TRUE(setup_job(&options));
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_EQ(options.locale_name_ref, options.locale_name);
     EXPECT_EQ(job_state().locale_mode, LOCALE_OBJECT);
     EXPECT_EQ(job_state().locale_object, nullptr);

@@ -139,14 +139,14 @@ TEST_F(ResultReport, FinishJobRoutesErrors) {
         SCOPED_TRACE(c.what);
         ScratchDirectory scratch;
         reset_job_state();
-        boxes.boxes.clear();
+        boxes.clear_boxes();
         begin_extraction(c.report_on ? std::uint32_t{OPT_REPORT} : 0u, c.dialog_limit);
         const WideString errors = c.error_length > 0 ? WideString(c.error_length - 1, u'e') + u"\n" : u"";
         job_state().error_text = errors;
         finish_job();
 
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        const RecordedBox& box = boxes.boxes[0];
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        const RecordedBox& box = boxes.boxes()[0];
         EXPECT_EQ(box.title, c.title);
         EXPECT_EQ(box.kind, platform::BoxKind::ok);
         if (c.file != nullptr) {
@@ -180,9 +180,9 @@ TEST_F(ResultReport, NoFreeNameShowsTheWriteFailure) {
         scratch.make_file(u"arc.lzh_dec_report_" + number(i) + u".txt", "old");
     }
     finish_job();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, u"エラー");
-    EXPECT_EQ(boxes.boxes[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
+    EXPECT_EQ(boxes.boxes()[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。");
     EXPECT_EQ(scratch.read(u"arc.lzh_dec_report.txt"), "old");
 }
 
@@ -206,7 +206,7 @@ TEST_F(ResultReport, ErrorsReachTheBoxWhenTheReportCannotBeWritten) {
         SCOPED_TRACE(c.what);
         ScratchDirectory scratch;
         reset_job_state();
-        boxes.boxes.clear();
+        boxes.clear_boxes();
         begin_extraction(OPT_REPORT, c.dialog_limit);
         job_state().error_text = c.errors;
         // Every name the report could take is a directory.
@@ -216,9 +216,10 @@ TEST_F(ResultReport, ErrorsReachTheBoxWhenTheReportCannotBeWritten) {
                              suffix + u".txt"));
         }
         finish_job();
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].title, u"エラー");
-        EXPECT_EQ(boxes.boxes[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
+        EXPECT_EQ(boxes.boxes()[0].text,
+                  u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
     }
 }
 
@@ -233,8 +234,8 @@ TEST_F(ResultReport, ALinkNamedLikeTheReportIsPassedOver) {
     }
     begin_extraction(OPT_REPORT);
     finish_job();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"展開先: D\nレポート: arc.lzh_dec_report_1.txt");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, u"展開先: D\nレポート: arc.lzh_dec_report_1.txt");
     EXPECT_TRUE(scratch.exists(u"arc.lzh_dec_report_1.txt"));
     EXPECT_FALSE(std::filesystem::exists(scratch.file(u"../elsewhere.txt")));
 }
@@ -258,8 +259,8 @@ TEST_F(ResultReport, CreationJobReturnsToTheStartDirectory) {
     EXPECT_EQ(current, start);
     EXPECT_TRUE(scratch.exists(u"docs.lzh_enc_report.txt"));
     EXPECT_FALSE(scratch.exists(u"sources/docs.lzh_enc_report.txt"));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, u"終了");
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].title, u"終了");
 }
 
 TEST_F(ResultReport, ThrownTextBecomesAnErrorLine) {

@@ -183,6 +183,10 @@ std::vector<SwitchCase> switch_cases()
         {{u"/CPHX4B"}, with_flags(OPT_CODEPAGE_HEADER_SHORT)},
         {{u"/EMPD"}, with_flags(OPT_EMPTY_DIRS)}, {{u"-empd"}, with_flags(OPT_EMPTY_DIRS)},
         {{u"/EMPDX"}, NOTHING}, {{u"/CPH4"}, NOTHING},
+        // Compression on request.
+        {{u"/lh7"}, with_flags(OPT_LZH_LH7)}, {{u"-LH6"}, with_flags(OPT_LZH_LH6)},
+        {{u"/lazy"}, with_flags(OPT_DEFLATE_LAZY)}, {{u"-BEST"}, with_flags(OPT_DEFLATE_BEST)},
+        {{u"/lh5"}, NOTHING}, {{u"/lazy9"}, NOTHING}, {{u"/bes"}, NOTHING},
         // Later switches win; bits accumulate.
         {{u"/C", u"/X"}, with_mode(MODE_EXTRACT)}, {{u"/x", u"/p"}, with_mode(MODE_CREATE)},
         {{u"/zip", u"/L"}, with_format(ARCHIVE_LZH)}, {{u"/l", u"/zip"}, with_format(ARCHIVE_ZIP)},

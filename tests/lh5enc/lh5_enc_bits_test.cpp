@@ -206,7 +206,7 @@ TEST(Lh5EncBits, LengthFieldIsThreeBitsOrAUnaryExtension) {
 // Literal-only data is cut into blocks of 16383 symbols; a match that
 // arrives with 16382 entries held fills the block to 16384 entries.
 TEST(Lh5EncBits, BlocksCarry16383Or16384Entries) {
-    const Bytes pairs = lh5_test::de_bruijn_pairs();
+    const Bytes pairs = corpus::pair_sequence();
     {
         const Bytes input(pairs.begin(), pairs.begin() + 40000);
         for (const LH5MatchFinder finder : BOTH) {

@@ -21,23 +21,18 @@ namespace {
 constexpr std::uint8_t NEXT_BYTE = 0xA5;
 
 std::vector<std::pair<std::string, Bytes>> sources() {
-    const Bytes pairs = lh5_test::de_bruijn_pairs();
-    Bytes across_slide(pairs.begin(), pairs.begin() + 16128);
-    across_slide.insert(across_slide.end(), pairs.begin() + 8191, pairs.begin() + 8491);
-    Bytes zeros_then_text(4500000, 0);
-    const Bytes text = lh5_test::text_like(40000, 41);
-    zeros_then_text.insert(zeros_then_text.end(), text.begin(), text.end());
+    const Bytes pairs = corpus::pair_sequence();
     return {
         {"one_byte", Bytes{0x00}},
         {"abcabc", Bytes{'a', 'b', 'c', 'a', 'b', 'c'}},
         {"x300", Bytes(300, 'x')},
         {"pairs40000", Bytes(pairs.begin(), pairs.begin() + 40000)},
-        {"across_slide", across_slide},
+        {"across_slide", lh5_test::pairs_then_repeat(16128, 8191, 300)},
         {"text", lh5_test::text_like(300000, 42)},
         {"random", lh5_test::random_bytes(50000, 43)},
         {"runs", lh5_test::runs(200000, 44, 700)},
         {"four_letters", lh5_test::random_bytes(100000, 45, 4)},
-        {"zeros_then_text", zeros_then_text},
+        {"zeros_then_text", lh5_test::zeros_then_text(4500000, 40000, 41)},
     };
 }
 

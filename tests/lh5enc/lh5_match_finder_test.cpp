@@ -71,7 +71,7 @@ struct TokenCase {
 std::vector<TokenCase> token_cases() {
     // A prefix of the pair sequence has no repeated pair and so no match:
     // every match below comes from the copy appended to it.
-    const Bytes pairs = lh5_test::de_bruijn_pairs();
+    const Bytes pairs = corpus::pair_sequence();
     const auto pairs_to = [&](std::size_t n) { return slice(pairs, 0, n); };
     std::vector<TokenCase> cases;
 
@@ -180,7 +180,7 @@ TEST(Lh5MatchFinder, DistancesStayWithinTheReach) {
 
 std::vector<std::pair<std::string, Bytes>> corpus() {
     std::vector<std::pair<std::string, Bytes>> items;
-    const Bytes pairs = lh5_test::de_bruijn_pairs();
+    const Bytes pairs = corpus::pair_sequence();
     items.push_back({"random_100k", lh5_test::random_bytes(100000, 1)});
     items.push_back({"text_400k", lh5_test::text_like(400000, 2)});
     items.push_back({"runs_200k", lh5_test::runs(200000, 3, 40)});

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -12,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "byte_corpus.h"
 #include "lh5_enc.h"
+#include "lh7_enc.h"
 #include "test_input_file.h"
 
 namespace lh5_test {
@@ -31,15 +34,19 @@ struct Compressed {
     lzh::LH5Result result;
 };
 
-// Compresses bytes through a file with the chosen form of the search.
+// Compresses bytes through a file with the chosen form of the search, or
+// with the -lh6-/-lh7- encoder when dictionary_bits is 15 or 16.
 inline Compressed compress(const Bytes& bytes,
                            lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
-                           const std::string& tag = "in") {
+                           const std::string& tag = "in",
+                           int dictionary_bits = lzh::LH5BlockEnc::LH5_DICTIONARY_BITS) {
     TempFile file(bytes, tag);
     std::FILE* source = std::fopen(file.path().c_str(), "rb");
     if (source == nullptr) throw std::runtime_error("cannot open " + file.path());
     Compressed out;
-    out.result = lzh::lh5_compress(source, out.data, finder);
+    out.result = dictionary_bits == lzh::LH5BlockEnc::LH5_DICTIONARY_BITS
+                     ? lzh::lh5_compress(source, out.data, finder)
+                     : lzh::lh7_compress(source, out.data, dictionary_bits);
     std::fclose(source);
     return out;
 }
@@ -92,21 +99,6 @@ inline Bytes random_bytes(std::size_t size, std::uint32_t seed, int alphabet = 2
     return out;
 }
 
-// A de Bruijn sequence of order 2 over all byte values (65536 bytes, cyclic):
-// every pair of bytes occurs once, so no prefix of it holds any match.
-inline Bytes de_bruijn_pairs() {
-    // Lyndon words of length 1 and 2 in order (the FKM construction).
-    Bytes out;
-    for (int a = 0; a < 256; ++a) {
-        out.push_back(static_cast<std::uint8_t>(a));
-        for (int b = a + 1; b < 256; ++b) {
-            out.push_back(static_cast<std::uint8_t>(a));
-            out.push_back(static_cast<std::uint8_t>(b));
-        }
-    }
-    return out;
-}
-
 // Words drawn with a skewed distribution from a small vocabulary: text-like
 // data with many short and medium matches.
 inline Bytes text_like(std::size_t size, std::uint32_t seed) {
@@ -140,6 +132,25 @@ inline Bytes runs(std::size_t size, std::uint32_t seed, int max_run) {
         out.insert(out.end(), static_cast<std::size_t>(length(rng)),
                    static_cast<std::uint8_t>(byte(rng)));
     out.resize(size);
+    return out;
+}
+
+// The first `head` bytes of the pair sequence, then `length` of them again
+// from `from`: a match exactly as far back as the encoder chooses, where
+// nothing before it repeats.
+inline Bytes pairs_then_repeat(std::size_t head, std::size_t from, std::size_t length) {
+    const Bytes pairs = corpus::pair_sequence();
+    Bytes out(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(head));
+    out.insert(out.end(), pairs.begin() + static_cast<std::ptrdiff_t>(from),
+               pairs.begin() + static_cast<std::ptrdiff_t>(from + length));
+    return out;
+}
+
+// A long run of zeros (past the first blocks of the encoder), then text.
+inline Bytes zeros_then_text(std::size_t zeros, std::size_t text_size, std::uint32_t seed) {
+    Bytes out(zeros, 0);
+    const Bytes text = text_like(text_size, seed);
+    out.insert(out.end(), text.begin(), text.end());
     return out;
 }
 

@@ -2,12 +2,15 @@
 // bits (in all three tables) while a one-code table in the normal form
 // costs one bit per symbol; matches overlap their own output, reach across
 // the ring window and stop at the original size; a truncated entry is
-// filled with 0xFF (at most TRUNCATED_FILL_LIMIT bytes); and block
-// descriptions that address entries beyond the tables are thrown as text.
+// filled with 0xFF (at most TRUNCATED_FILL_LIMIT bytes); block
+// descriptions that address entries beyond the tables are thrown as text;
+// and the copy loop gives what a byte-by-byte loop gives, on damaged data
+// too.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "damaged_copies.h"
 #include "lh5_dec.h"
 #include "lzh_member_decode.h"
 #include "truncated_fill.h"
@@ -183,6 +186,111 @@ TEST(Lh5Dec, TheLargestTablesThatFitAreAccepted) {
     block.position.lengths[13] = 1;
     const Decoded d = decode(lh5_data({block}), 258);
     EXPECT_EQ(d.output, std::string(1, 'a') + std::string(256, ' ') + "b");
+}
+
+// ---- the copy loop against a byte loop ---------------------------------------
+
+// The copy loop as it was before its fast path: one symbol at a time, each
+// byte put out on its own from a history that starts as spaces.
+template <const lzh::LH5Params& PARAMS>
+void decode_by_symbols(lzh::BitInStream& input, lzh::FileDecOutStream& out) {
+    if (out.count >= out.expected_size) return;
+    lzh::LH5Dec decoder(input, PARAMS);
+    std::string history;
+    const auto put = [&](char byte) {
+        history += byte;
+        return out.put(static_cast<std::uint8_t>(byte));
+    };
+    for (;;) {
+        const int c = decoder.symbol_get();
+        const int value = c >= lzh::FIRST_MATCH_SYMBOL ? decoder.distance_get() : 0;
+        if (c < 0 || value < 0) return lzh::fill_truncated_entry(out);
+        if (c < lzh::FIRST_MATCH_SYMBOL) {
+            if (put(static_cast<char>(c))) return;
+            continue;
+        }
+        const auto distance = static_cast<std::size_t>(value) + 1;
+        for (int k = 0; k < c - lzh::MATCH_LENGTH_OFFSET; ++k) {
+            if (put(distance > history.size() ? ' ' : history[history.size() - distance])) return;
+        }
+    }
+}
+
+// Two blocks of random literals and matches of every length, at distances
+// up to the farthest the position code reaches (twice the dictionary for
+// -lh4-) and often short ones that overlap their own output; some reach
+// before the first byte. About 400 KB: more than the copy loop decodes
+// between two flushes.
+std::string random_blocks(const lzh::LH5Params& params, std::int64_t& size, unsigned seed) {
+    std::mt19937 random(seed);
+    const auto farthest = std::uint32_t{1} << (params.position_symbols - 1);
+    Lh5Writer writer(params);
+    size = 0;
+    for (int b = 0; b < 2; ++b) {
+        std::vector<Token> tokens;
+        for (int t = 0; t < 2500; ++t) {
+            if (random() % 3 == 0) {
+                tokens.push_back({static_cast<int>(random() % 256)});
+                ++size;
+                continue;
+            }
+            const int length = 3 + static_cast<int>(random() % 254);
+            const std::uint32_t value = random() % 2 ? random() % 8 : random() % farthest;
+            tokens.push_back({length + lzh::MATCH_LENGTH_OFFSET, static_cast<int>(value)});
+            size += length;
+        }
+        writer.block({tokens});
+    }
+    return writer.data();
+}
+
+// Intact data at its size and one byte off it, and damaged copies: the
+// copy loop writes the same bytes, reads as far and throws the same texts
+// as the byte loop, for all four dictionary sizes.
+TEST(Lh5Dec, CopyLoopAgreesWithAByteLoop) {
+    struct Method {
+        const char* name;
+        lzh::MemberDecoder decoder;
+        lzh::MemberDecoder reference;
+        const lzh::LH5Params& params;
+    };
+    const Method methods[] = {
+        {"-lh4-", lzh::decode_lh4, decode_by_symbols<lzh::LH4_PARAMS>, lzh::LH4_PARAMS},
+        {"-lh5-", lzh::decode_lh5, decode_by_symbols<lzh::LH5_PARAMS>, lzh::LH5_PARAMS},
+        {"-lh6-", lzh::decode_lh6, decode_by_symbols<lzh::LH6_PARAMS>, lzh::LH6_PARAMS},
+        {"-lh7-", lzh::decode_lh7, decode_by_symbols<lzh::LH7_PARAMS>, lzh::LH7_PARAMS},
+    };
+    unsigned seed = 1;
+    for (const Method& m : methods) {
+        std::int64_t size = 0;
+        const std::string data = random_blocks(m.params, size, seed++);
+        // Long matches, followed by bytes that are no block: the fast path
+        // ends exactly at the entry's size; and, 20 bytes past the window's
+        // area, right after the window moves its bytes.
+        std::vector<Token> longest = {{'x'}};
+        longest.resize(1001, {509, 0});
+        std::vector<Token> past_area = {{'x'}};
+        past_area.resize(1029, {508, 0});
+        past_area.resize(1049, {'x'});
+        const std::string after(16, 'N');
+        std::vector<std::pair<std::string, std::int64_t>> cases = {
+            {data, size},
+            {data, size - 1},
+            {data + "NEXT", size + 1},
+            {lh5_data({{longest}}, m.params) + after, 1 + 256 * 1000},
+            {lh5_data({{past_area}}, m.params) + after, 1 + 255 * 1028 + 20}};
+        for (std::string& copy : test_common::damaged_copies(data, 6, seed++)) cases.emplace_back(std::move(copy), size);
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const auto& [bytes, entry_size] = cases[i];
+            const Decoded fast = decode_member(m.decoder, bytes, entry_size, lzh::BitInStream::DEFAULT_BLOCK_SIZE, true);
+            const Decoded reference = decode_member(m.reference, bytes, entry_size, 7, true);
+            EXPECT_TRUE(fast.output == reference.output) << m.name << " case " << i;
+            EXPECT_EQ(fast.error, reference.error) << m.name << " case " << i;
+            EXPECT_EQ(fast.consumed, reference.consumed) << m.name << " case " << i;
+            EXPECT_EQ(fast.crc, reference.crc) << m.name << " case " << i;
+        }
+        EXPECT_EQ(static_cast<std::int64_t>(decode_member(m.decoder, data, size).output.size()), size);
+    }
 }
 
 }  // namespace

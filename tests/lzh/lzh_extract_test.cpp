@@ -11,10 +11,9 @@
 #include <map>
 #include <set>
 
-#include "archive_exports.h"
 #include "archive_options.h"
+#include "export_run.h"
 #include "lzh_test_support.h"
-#include "message_box.h"
 
 namespace {
 
@@ -24,23 +23,14 @@ using platform::BoxKind;
 
 constexpr const char16_t* OVERWRITE_TEXT = u"\n既に存在するが上書きする？、[いいえ]で スキップ、[キャンセル]で 中止。";
 
-struct JobRun {
-    std::vector<RecordedBox> boxes;
-    WideString errors;
-    WideString report;
-    WideString header;
-};
+using JobRun = test_common::ExportRun;
 
 class LzhExtract : public LzhJobTest {
 protected:
 
     JobRun extract(const std::vector<WideString>& archives, std::vector<BoxAnswer> answers = {}) {
-        ScriptedMessageBoxes script(std::move(answers));
-        std::vector<const char16_t*> paths;
-        for (const WideString& a : archives) paths.push_back(a.c_str());
-        EXPECT_EQ(LZHDecode(static_cast<std::int32_t>(paths.size()), paths.data(), &options), nullptr);
-        const JobState& job = job_state();
-        return JobRun{script.boxes(), job.error_text, job.report_text, job.header_text};
+        return test_common::run_decode(LZHDecode, archives, options, std::move(answers),
+                                       test_common::Unasked::allowed);
     }
 
     // "展開先: " and the destination, as the final boxes begin.
@@ -145,7 +135,7 @@ TEST_F(LzhExtract, JlhaArchivesExtractToTheirPayload) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
-        reset_job();
+        reset_job_state();
         scratch.fresh_dest();
         platform::set_ansi_code_page_override(c.ansi);
         options.flags = c.flags;
@@ -196,7 +186,7 @@ TEST_F(LzhExtract, GeneratedShiftJisArchivesGetTheirUnicodeNames) {
     for (const auto& row : manifest_rows("generated/members.tsv")) members[row[0]].push_back(row);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.archive) + " ansi " + std::to_string(c.ansi));
-        reset_job();
+        reset_job_state();
         scratch.fresh_dest();
         platform::set_ansi_code_page_override(c.ansi);
         options.flags = c.flags;
@@ -389,7 +379,7 @@ TEST_F(LzhExtract, ReportFileNamesAvoidExistingFiles) {
     JobRun run = extract({archive}, {BoxAnswer::yes});
     EXPECT_EQ(run.boxes.back().text, header() + u"レポート: r.lzh_dec_report_1.txt");
     for (int i = 2; i <= 9; ++i) scratch.make_file(u"r.lzh_dec_report_" + WideString(1, char16_t(u'0' + i)) + u".txt");
-    reset_job();
+    reset_job_state();
     run = extract({archive}, {BoxAnswer::yes});
     ASSERT_EQ(run.boxes.size(), 2u);
     EXPECT_EQ(run.boxes[1].title, u"エラー");
@@ -405,7 +395,7 @@ TEST_F(LzhExtract, DialogLimitRoutesErrors) {
     const std::string report = scratch.read(u"bad.lzh_dec_err_report.txt");
     EXPECT_NE(report.find("\nError:\nb.txt >> CRC error!\n"), std::string::npos) << report;
     // Longer than the limit, with reporting off: shown in the box, no file.
-    reset_job();
+    reset_job_state();
     std::filesystem::remove(scratch.at(u"bad.lzh_dec_err_report.txt"));
     options.dialog_limit = 10;
     run = extract({bad}, {BoxAnswer::yes});
@@ -486,7 +476,7 @@ TEST_F(LzhExtract, HostileArchivesEndCleanly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
-        reset_job();
+        reset_job_state();
         scratch.fresh_dest();
         const JobRun run = extract({scratch.fixture(std::string("hostile/") + c.archive)}, {BoxAnswer::yes});
         if (c.error.empty()) {
@@ -518,7 +508,7 @@ TEST_F(LzhExtract, StoredNamesNeverLeaveTheDestination) {
         level0_header("-lh0-", 1, 1, 0, "\\\\server\\share\\x10", crc16("0")) + "0" +
         level0_header("-lh0-", 1, 1, 0, "C:x11", crc16("1")) + "1" + bytes_of({0});
     for (const std::uint32_t flags : {0u, static_cast<std::uint32_t>(OPT_FF_SEPARATOR)}) {
-        reset_job();
+        reset_job_state();
         scratch.fresh_dest();
         options.flags = flags;
         const JobRun run = extract({scratch.archive("out.lzh", archive)}, {BoxAnswer::yes});

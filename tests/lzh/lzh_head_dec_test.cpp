@@ -124,7 +124,7 @@ TEST_F(LzhHeadDec, Level2NamesAndDirectories) {
         {"no name record", {{0x00, le(0, 2)}}, u"", u""},
     };
     for (const Case& c : cases) {
-        reset_job();
+        reset_job_state();
         HeaderStream stream(level2_header("-lh0-", 0, 0, 1626352496, 0, c.records) + bytes_of({0}));
         const ReadHead head(stream.reader());
         EXPECT_EQ(head.level, 2) << c.what;
@@ -147,7 +147,7 @@ TEST_F(LzhHeadDec, Level2TimeIsSecondsSince1970) {
 
 TEST_F(LzhHeadDec, CodePageRecordsOfTwoAndFourBytes) {
     for (const ByteString& value : {le(932, 2), le(932, 4)}) {
-        reset_job();
+        reset_job_state();
         HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0,
                                           {{0x01, SJIS_NIHONGO + ".txt"}, {0x02, SJIS_SOURCE + "\xFF"}, {0x46, value}}));
         const ReadHead head(stream.reader());
@@ -194,7 +194,7 @@ TEST_F(LzhHeadDec, UnmarkedUtf8NamesAreToldFromTheCodePage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        reset_job();
+        reset_job_state();
         start_job(c.flags, c.code_page);
         job_state().separator_byte = '\\';
         HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0, {{0x01, c.name}, {0x02, c.directory}}));

@@ -22,12 +22,7 @@ LZHEntry file_entry(const WideString& name, const WideString& directory = u"") {
     entry.method = "-lh5-";
     entry.compressed_size = 10;
     entry.original_size = 20;
-    entry.time.year = 2021;
-    entry.time.month = 7;
-    entry.time.day = 15;
-    entry.time.hour = 12;
-    entry.time.minute = 34;
-    entry.time.second = 56;
+    entry.time = DateRecord{2021, 7, 15, 12, 34, 56};
     entry.data_crc = 0xABCD;
     entry.name = name;
     entry.directory = directory;
@@ -36,7 +31,7 @@ LZHEntry file_entry(const WideString& name, const WideString& directory = u"") {
 }
 
 ByteString header_of(LZHEntry& entry) {
-    const LZHHeadEnc header(entry);
+    const LZHHeadEnc header(entry, lzh::header_options_of_job());
     return ByteString(header.bytes.begin(), header.bytes.end());
 }
 
@@ -115,7 +110,7 @@ TEST_F(LzhHeadEnc, NameRecordsFollowTheStorageOfTheName) {
          {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
     };
     for (const Case& c : cases) {
-        reset_job();
+        reset_job_state();
         start_creation(c.flags, c.code_page);
         LZHEntry entry = file_entry(u"日本語");
         std::vector<Record> records = records_of(header_of(entry));
@@ -208,14 +203,14 @@ TEST_F(LzhHeadEnc, TheReaderGetsTheNamesBack) {
                                            {OPT_UTF8, 0}}) {
         for (const WideString& directory : directories) {
             for (const WideString& name : names) {
-                reset_job();
+                reset_job_state();
                 start_creation(c.flags, c.code_page);
                 LZHEntry entry = file_entry(name, directory);
                 const ByteString h = header_of(entry);
                 // Read back with the options a user would give for the same
                 // storage (the code page, or UTF-8; the records speak for
                 // themselves otherwise).
-                reset_job();
+                reset_job_state();
                 ArchiveOptions read_options;
                 init_archive_options(read_options);
                 read_options.flags = c.flags & (OPT_UTF8 | OPT_CODEPAGE_SET);

@@ -51,7 +51,7 @@ TEST_F(LzhLhasaDiff, TsuchiAndLhasaExtractTheSameBytes) {
     }
     for (const std::string& archive : archives) {
         SCOPED_TRACE(archive);
-        reset_job();
+        reset_job_state();
         scratch.fresh_dest();
         init_archive_options(options);
         options.flags = OPT_CODEPAGE_SET;

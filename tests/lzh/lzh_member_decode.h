@@ -28,25 +28,37 @@ struct Decoded {
     std::string output;
     std::int64_t consumed = 0;  // bytes of the data the decoder read
     std::uint16_t crc = 0;
+    std::string error;  // the text thrown, when not thrown on
 };
 
 // Decodes data as one member of expected_size bytes (files in a scratch
-// directory, as the driver uses them).
-inline Decoded decode_member(lzh::MemberDecoder decoder, const std::string& data, std::int64_t expected_size) {
+// directory, as the driver uses them), read in blocks of block_size bytes
+// (small ones cross often). A text the decoder throws is thrown on once
+// the files are closed, or with keep_error kept in the result beside what
+// was written before it.
+inline Decoded decode_member(lzh::MemberDecoder decoder, const std::string& data, std::int64_t expected_size,
+                             std::size_t block_size = 7, bool keep_error = false) {
     Scratch scratch("memberdec");
     const WideString in_path = scratch.archive("data.bin", data);
     std::FILE* in = platform::open_file(in_path, "rb");
     std::FILE* out = platform::open_file(u"out.bin", "wb");
     Decoded result;
+    const char* thrown = nullptr;
     {
-        lzh::BitInStream reader(in, 7);  // small read blocks cross often
+        lzh::BitInStream reader(in, block_size);
         lzh::FileDecOutStream stream(out, expected_size);
-        decoder(reader, stream);
+        try {
+            decoder(reader, stream);
+        } catch (const char* text) {
+            thrown = text;
+        }
         result.consumed = reader.byte_position();
         result.crc = stream.crc.value;
     }
     std::fclose(in);
     std::fclose(out);
+    if (thrown != nullptr && !keep_error) throw thrown;
+    if (thrown != nullptr) result.error = thrown;
     result.output = scratch.read(u"out.bin");
     return result;
 }

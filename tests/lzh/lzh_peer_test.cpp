@@ -102,20 +102,20 @@ void expect_tree(const fs::path& root, const std::string& peer, bool with_one_li
 class LzhPeers : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
-        reset_job();
+        reset_job_state();
         platform::set_ansi_code_page_override(1252);
         init_archive_options(options);
         options.flags = GetParam();
         job_state().create_mode = true;
         ASSERT_TRUE(setup_job(&options));
         archive = scratch.archive("ours.lzh", peer_archive(true));
-        reset_job();
+        reset_job_state();
         ASSERT_TRUE(setup_job(&options));
         archive_without_one_literal = scratch.archive("ours-bsdtar.lzh", peer_archive(false));
-        reset_job();
+        reset_job_state();
     }
     void TearDown() override {
-        reset_job();
+        reset_job_state();
         platform::set_ansi_code_page_override(0);
     }
 

@@ -16,24 +16,28 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "archive_options.h"
+#include "export_run.h"
 #include "job_setup.h"
 #include "job_state.h"
 #include "lh5_dec.h"
-#include "member_path.h"
 #include "lzh_coding.h"
+#include "lzh_create.h"
 #include "lzh_entry.h"
 #include "lzh_extract.h"
 #include "lzh_head_dec.h"
 #include "lzh_head_enc.h"
+#include "member_path.h"
 #include "platform.h"
 #include "scratch_directory.h"
 #include "text_convert.h"
+#include "tree_listing.h"
 #include "tsv_rows.h"
 
 namespace lzh_test {
@@ -187,7 +191,7 @@ inline ByteString member_bytes(const Member& m,
             if (nodes != nullptr) nodes->push_back(entry.parent);
         }
     }
-    const lzh::LZHHeadEnc header(entry);
+    const lzh::LZHHeadEnc header(entry, lzh::header_options_of_job());
     return ByteString(header.bytes.begin(), header.bytes.end()) + stored;
 }
 
@@ -423,23 +427,19 @@ struct ReadHead : lzh::LZHHeadDec {
     WideString directory;
 };
 
-// Forgets everything a previous test left in the library's job state.
-inline void reset_job() {
-    restore_locale();
-    job_state() = JobState{};
-}
+using test_common::reset_job_state;
 
 // The fixture of the tests that run jobs of the LZH library: a fresh job
 // state, the ANSI code page 1252 and default options in each test.
 class LzhJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_job();
+        reset_job_state();
         platform::set_ansi_code_page_override(1252);
         init_archive_options(options);
     }
     void TearDown() override {
-        reset_job();
+        reset_job_state();
         platform::set_ansi_code_page_override(0);
     }
 
@@ -530,14 +530,8 @@ public:
     // Every path below dest, relative, with "/" separators ("dir/" for
     // directories), sorted.
     std::vector<std::string> listing() const {
-        std::vector<std::string> paths;
-        for (const auto& item : fs::recursive_directory_iterator(dest())) {
-            std::string p = utf8(fs::relative(item.path(), dest()).generic_u16string());
-            if (item.is_directory()) p += "/";
-            paths.push_back(p);
-        }
-        std::sort(paths.begin(), paths.end());
-        return paths;
+        const std::set<std::string> paths = test_common::paths_below(dest());
+        return std::vector<std::string>(paths.begin(), paths.end());
     }
     // Names directly in the scratch root: dest and in, unless something
     // was written outside the destination.

@@ -19,7 +19,7 @@ using test_common::LauncherRun;
 
 class LzhTsuchi : public ::testing::Test {
 protected:
-    void SetUp() override { reset_job(); }
+    void SetUp() override { reset_job_state(); }
 
     // Runs tsuchi in the destination with the arguments and the answer
     // lines on standard input.

@@ -15,9 +15,11 @@
 #include <map>
 #include <optional>
 
+#include "address_space_limit.h"
 #include "archive_exports.h"
-#include "archive_options.h"
 #include "archive_files.h"
+#include "archive_options.h"
+#include "export_run.h"
 #include "lh5_enc.h"
 #include "lzh_create.h"
 #include "lzhenc_support.h"
@@ -33,11 +35,7 @@ using platform::BoxAnswer;
 constexpr std::int64_t SUMMER = 1626345296;  // 2021-07-15 12:34:56 in Berlin
 constexpr std::int64_t WINTER = 1611142496;  // 2021-01-20 12:34:56 in Berlin
 
-struct JobRun {
-    std::vector<RecordedBox> boxes;
-    WideString errors;
-    WideString report;
-};
+using JobRun = test_common::ExportRun;
 
 class LzhCreate : public LzhJobTest {
 protected:
@@ -48,21 +46,17 @@ protected:
 
     JobRun create(const std::vector<WideString>& paths, std::uint32_t flags, const WideString* archive = nullptr,
                std::vector<BoxAnswer> answers = {}, std::int32_t code_page = 0) {
-        reset_job();
+        reset_job_state();
         options.flags = flags;
         options.code_page = code_page;
-        ScriptedMessageBoxes script(std::move(answers));
-        std::vector<const char16_t*> argv;
-        for (const WideString& p : paths) argv.push_back(p.c_str());
-        EXPECT_EQ(LZHEncode(static_cast<std::int32_t>(argv.size()), argv.data(),
-                            archive != nullptr ? archive->c_str() : nullptr, &options),
-                  nullptr);
-        return {script.boxes(), job_state().error_text, job_state().report_text};
+        return test_common::run_encode(LZHEncode, paths,
+                                       archive != nullptr ? archive->c_str() : nullptr, options,
+                                       std::move(answers), test_common::Unasked::allowed);
     }
 
     // A creation job set up, and the walked list of the paths.
     SourceList<lzh::LZHEntry> walked(const std::vector<WideString>& paths, WideString& archive) {
-        reset_job();
+        reset_job_state();
         job_state().create_mode = true;
         EXPECT_TRUE(setup_job(&options));
         std::vector<const char16_t*> argv;
@@ -209,7 +203,7 @@ TEST_F(LzhCreate, EveryOptionSetRoundTripsThroughLZHDecode) {
         EXPECT_EQ(made.errors, u"") << utf8(made.errors);
 
         scratch.fresh_dest();
-        reset_job();
+        reset_job_state();
         options.flags = c.extract_flags;
         ScriptedMessageBoxes script;
         const char16_t* argv[] = {archive.c_str()};
@@ -247,7 +241,10 @@ TEST_F(LzhCreate, ChangeDirectoriesAreFollowed) {
 }
 
 TEST_F(LzhCreate, ASourceThatVanishesOrChangesIsLeftOut) {
-    const std::string random = random_bytes(2000);
+    // Longer than a piece of the coder's output, so that its data reaches
+    // the archive in several.
+    constexpr std::size_t SIZE = 70000;
+    const std::string random = random_bytes(SIZE);
     struct Case {
         const char* what;
         int at_open;                                  // 1: before the compression, 2: before the copy
@@ -259,33 +256,39 @@ TEST_F(LzhCreate, ASourceThatVanishesOrChangesIsLeftOut) {
         {"removed before it is read", 1, [](const fs::path& p) { fs::remove(p); }, u"random.bin >> open 失敗。\n"},
         {"removed before the copy", 2, [](const fs::path& p) { fs::remove(p); }, u"random.bin >> open 失敗。\n"},
         {"grown before the copy", 2, append, u"random.bin >> 読み込み中に変化、スキップ！\n"},
-        {"cut before the copy", 2, [](const fs::path& p) { fs::resize_file(p, 1000); },
+        {"cut before the copy", 2, [](const fs::path& p) { fs::resize_file(p, SIZE / 2); },
          u"random.bin >> 読み込み中に変化、スキップ！\n"},
         {"one byte changed before the copy", 2,
-         [&](const fs::path& p) { std::ofstream(p, std::ios::binary) << random.substr(0, 1999) + "?"; },
+         [&](const fs::path& p) { std::ofstream(p, std::ios::binary) << random.substr(0, SIZE - 1) + "?"; },
          u"random.bin >> 読み込み中に変化、スキップ！\n"},
         // Read twice the same: the entry is what was read, not what was listed.
         {"grown before it is read", 1, append, u""},
     };
     const WideString archive = archive_in("t.lzh");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        write_tree(src(), {{"t/keep.txt", text_of(4000)}, {"t/random.bin", random}});
-        int opens = 0;
-        const WideString errors = drive({source("t")}, archive, [&](const WideString& path) {
-            if (path == u"t/random.bin" && ++opens == c.at_open) c.change(at(src(), "t/random.bin"));
-        });
-        EXPECT_EQ(errors, c.error) << utf8(errors);
-        const Walk walk = walk_archive(read_binary(fs::path(archive)));
-        EXPECT_TRUE(walk.ended);
-        const std::map<std::string, Entry> entries = by_path(walk);
-        EXPECT_EQ(entries.count("t/keep.txt"), 1u);
-        const auto it = entries.find("t/random.bin");
-        ASSERT_EQ(it != entries.end(), c.error.empty());
-        if (it != entries.end()) {
-            EXPECT_TRUE(it->second.data == random + "+");
-            EXPECT_EQ(it->second.original, 2001u);
-            EXPECT_EQ(it->second.crc, crc16(random + "+"));
+    // The changing file dropped first and last: an entry taken back is
+    // written over by the next one, or cut off behind the end mark.
+    const std::vector<std::string> orders[] = {{"keep.txt", "random.bin"}, {"random.bin", "keep.txt"}};
+    for (const auto& order : orders) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", " + order.front() + " first");
+            write_tree(src(), {{"t/keep.txt", text_of(4000)}, {"t/random.bin", random}});
+            int opens = 0;
+            const WideString errors =
+                drive({source("t/" + order[0]), source("t/" + order[1])}, archive, [&](const WideString& path) {
+                    if (path.ends_with(u"random.bin") && ++opens == c.at_open) c.change(at(src(), "t/random.bin"));
+                });
+            EXPECT_EQ(errors, c.error) << utf8(errors);
+            const Walk walk = walk_archive(read_binary(fs::path(archive)));
+            EXPECT_TRUE(walk.ended);
+            const std::map<std::string, Entry> entries = by_path(walk);
+            EXPECT_EQ(entries.count("keep.txt"), 1u);
+            const auto it = entries.find("random.bin");
+            ASSERT_EQ(it != entries.end(), c.error.empty());
+            if (it != entries.end()) {
+                EXPECT_TRUE(it->second.data == random + "+");
+                EXPECT_EQ(it->second.original, SIZE + 1);
+                EXPECT_EQ(it->second.crc, crc16(random + "+"));
+            }
         }
     }
 }
@@ -303,6 +306,28 @@ TEST_F(LzhCreate, ASourceBeyondTheSizeFieldsIsLeftOut) {
     EXPECT_EQ(walk.entries[0].stored_path(), "big/a.txt");
 }
 #endif
+
+// A file larger than the memory the job may take beside what the process
+// holds: its data goes to the archive as the encoder makes it.
+TEST_F(LzhCreate, ALargeFileIsWrittenInBoundedMemory) {
+    write_tree(src(), {{"big/a.txt", "a"}, {"big/zeros", ""}});
+    constexpr std::uint64_t SIZE = std::uint64_t{128} << 20;
+    fs::resize_file(at(src(), "big/zeros"), SIZE);
+    const WideString archive = archive_in("big.lzh");
+    JobRun run;
+    {
+        const test_common::AddressSpaceLimit limit(std::uint64_t{64} << 20);
+        if (!limit.active()) GTEST_SKIP() << "no address space limit here";
+        run = create({source("big")}, 0, &archive);
+    }
+    EXPECT_EQ(run.errors, u"");
+    const Walk walk = walk_archive(read_binary(fs::path(archive)));
+    EXPECT_TRUE(walk.ended);
+    const std::map<std::string, Entry> entries = by_path(walk);
+    ASSERT_EQ(entries.count("big/zeros"), 1u);
+    EXPECT_EQ(entries.at("big/zeros").method, "-lh5-");
+    EXPECT_EQ(entries.at("big/zeros").original, SIZE);
+}
 
 TEST_F(LzhCreate, WriteErrorsNameTheArchive) {
     write_tree(src(), {{"w/a.txt", text_of(3000)}, {"w/b.bin", random_bytes(3000)}});

@@ -1,8 +1,11 @@
 // Output places on a real destination with real links in it: every
 // directory of a member's path is entered without following a link, a
 // path that meets one is refused and names it, nothing is made outside,
-// and what stands at the last name is told without following it.
+// and what stands at the last name is told without following it; missing
+// directories are made, and a file in the way stops the path.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "link_destination.h"
 #include "output_place.h"
@@ -67,6 +70,44 @@ TEST(OutputPlace, EntersDirectoriesWithoutFollowingLinks) {
     EXPECT_TRUE(test_files::fs::is_directory(destination.dest() / "new" / "deeper"));
     EXPECT_TRUE(test_files::fs::is_directory(destination.dest() / "back" / "slash"));
     EXPECT_FALSE(test_files::fs::exists(destination.dest() / "made"));
+}
+
+// Missing directories are made outermost first; what stands is kept, and
+// a file in the way stops the path where it stands.
+TEST(OutputPlace, MakesMissingDirectoriesAndKeepsWhatStands) {
+    test_files::ScratchDirectory scratch;
+    test_files::CurrentDirectoryGuard guard;
+    ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
+    test_files::fs::create_directory(scratch / "x");
+    test_files::write_bytes(scratch / "x" / "keep", "kept");
+    test_files::write_bytes(scratch / "f", "file");
+    const struct {
+        const char16_t* path;
+        PlaceResult result;
+        const char16_t* refused;
+    } cases[] = {
+        {u"a\\b\\", PlaceResult::ok, u""},
+        {u"p/q/r/s/t/\u30D5\u30A9\u30EB\u30C0/", PlaceResult::ok, u""},
+        {u"x/", PlaceResult::ok, u""},
+        {u"", PlaceResult::ok, u""},
+        {u"f/", PlaceResult::not_directory, u"f"},
+        {u"f/sub/deeper/", PlaceResult::not_directory, u"f"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(WideString(c.path)));
+        OutputPlace place;
+        ASSERT_EQ(place.enter(c.path, true), c.result);
+        EXPECT_EQ(place.refused_part(), c.refused);
+        if (c.result == PlaceResult::ok) {
+            EXPECT_EQ(place.kind(), NodeKind::directory);
+            WideString made = c.path;
+            std::replace(made.begin(), made.end(), u'\\', u'/');
+            EXPECT_TRUE(test_files::fs::is_directory(scratch.path() / test_files::fs::path(made)));
+        }
+    }
+    EXPECT_EQ(test_files::read_bytes(scratch / "x" / "keep"), "kept");
+    EXPECT_EQ(test_files::read_bytes(scratch / "f"), "file");
+    EXPECT_EQ(test_files::listing(scratch.path()), "a f p x");
 }
 
 TEST(OutputPlace, OpenParentKeepsOnlyTheLastNameFromBeingFollowed) {

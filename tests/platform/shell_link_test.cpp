@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ansi_code_page.h"
 #include "file_system.h"
 #include "platform.h"
 #include "test_files.h"
@@ -129,12 +130,6 @@ std::string sample_id_list() {
     return list;
 }
 
-class AnsiCodePage {
-public:
-    explicit AnsiCodePage(int code_page) { platform::set_ansi_code_page_override(code_page); }
-    ~AnsiCodePage() { platform::set_ansi_code_page_override(0); }
-};
-
 TEST(ShellLinkFile, TakesTheLocalBasePathAndSuffixFromTheLinkInfo) {
     ScratchDirectory scratch;
     const struct {
@@ -155,7 +150,7 @@ TEST(ShellLinkFile, TakesTheLocalBasePathAndSuffixFromTheLinkInfo) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        AnsiCodePage code_page(c.ansi_code_page);
+        test_common::AnsiCodePage code_page(c.ansi_code_page);
         const auto link = scratch / (std::string(c.name) + ".lnk");
         test_files::write_bytes(link, build_shell_link(c.spec));
         EXPECT_EQ(resolve(link), c.expected);

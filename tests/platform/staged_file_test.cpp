@@ -1,24 +1,30 @@
-// Staged files on a real destination: the data reaches its name only by a
-// rename when it is whole; a failed write, an abandoned file, a destroyed
-// object and a full disk leave the old file as it was and no temporary
-// file behind; a link at the name is replaced itself, never written
-// through; and report files are written the same way.
+// Staged files on a real destination, unnamed and named: the data reaches
+// its name only when it is whole; a failed write, an abandoned file, a
+// destroyed object, a killed process and a full disk leave the old file as
+// it was and no temporary file behind; a link at the name is replaced
+// itself, never written through; a replaced file's permissions stay; and
+// report files are written the same way.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iostream>
 #include <iterator>
 #include <optional>
-#include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "file_system.h"
 #include "link_destination.h"
 #include "staged_file.h"
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -32,12 +38,27 @@ bool write_text(StagedFile& file, const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), file.file()) == text.size();
 }
 
+// Every case with each way of staging: the file without a name where the
+// system has them, and the named temporary file every system has.
+template <class Case, std::size_t N>
+std::vector<std::pair<Case, Staging>> with_both_stagings(const Case (&cases)[N]) {
+    std::vector<std::pair<Case, Staging>> out;
+    for (const Staging staging : {Staging::unnamed_where_possible, Staging::named}) {
+        for (const Case& c : cases) out.emplace_back(c, staging);
+    }
+    return out;
+}
+
+std::string staging_name(Staging staging) {
+    return staging == Staging::named ? " (named temporary file)" : " (unnamed where possible)";
+}
+
 // How the write ends, and what must stand at the name afterwards.
 enum class Ending { commit, commit_after_failure, abandon, destroy };
 
 TEST(StagedFile, OnlyAWholeFileReachesItsName) {
-    const struct {
-        const char* what;
+    const struct Case {
+        std::string what;
         bool old_file;
         Ending ending;
         bool committed;
@@ -49,20 +70,22 @@ TEST(StagedFile, OnlyAWholeFileReachesItsName) {
         {"old file, object destroyed uncommitted", true, Ending::destroy, false},
         {"new file, abandoned", false, Ending::abandon, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [c, staging] : with_both_stagings(cases)) {
+        SCOPED_TRACE(c.what + staging_name(staging));
         test_files::ScratchDirectory scratch;
         test_files::CurrentDirectoryGuard guard;
         ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
         if (c.old_file) test_files::write_bytes(scratch / "m.txt", "old");
         {
             StagedFile file;
-            ASSERT_TRUE(file.open(u"m.txt"));
+            ASSERT_TRUE(file.open(u"m.txt", staging));
             ASSERT_TRUE(write_text(file, "new data"));
-            // Nothing has reached the name yet; the temporary file is beside it.
+            // Nothing has reached the name yet; a named temporary file is
+            // beside it, an unnamed one nowhere.
             EXPECT_EQ(c.old_file ? read_bytes(scratch / "m.txt") : "", c.old_file ? "old" : "");
-            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
-                      c.old_file ? 2 : 1);
+            EXPECT_EQ(
+                std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
+                (c.old_file ? 1 : 0) + (file.unnamed() ? 0 : 1));
             switch (c.ending) {
                 case Ending::commit: EXPECT_TRUE(file.commit()); break;
                 case Ending::commit_after_failure:
@@ -83,7 +106,7 @@ TEST(StagedFile, OnlyAWholeFileReachesItsName) {
 }
 
 TEST(StagedFile, ALinkAtTheNameIsReplacedItselfNeverItsTarget) {
-    const struct {
+    const struct Case {
         const char16_t* name;
         bool replace;
         bool committed;
@@ -98,8 +121,8 @@ TEST(StagedFile, ALinkAtTheNameIsReplacedItselfNeverItsTarget) {
         {u"file.txt", false, false},
         {u"fresh.txt", false, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(WideString(c.name)));
+    for (const auto& [c, staging] : with_both_stagings(cases)) {
+        SCOPED_TRACE(testing::PrintToString(WideString(c.name)) + staging_name(staging));
         LinkDestination destination;
         REQUIRE_LINKS(destination);
         if (!destination.seen(c.name)) continue;
@@ -111,7 +134,7 @@ TEST(StagedFile, ALinkAtTheNameIsReplacedItselfNeverItsTarget) {
             std::cout << "[ links ] Wine cannot replace a link to a directory: the commit must fail" << std::endl;
         }
         StagedFile file;
-        ASSERT_TRUE(file.open(c.name));
+        ASSERT_TRUE(file.open(c.name, staging));
         ASSERT_TRUE(write_text(file, "member"));
         EXPECT_EQ(file.commit(c.replace), committed);
         const fs::path at = destination.dest() / fs::path(c.name);
@@ -160,6 +183,84 @@ TEST(StagedFile, ReportFilesAreNeverWrittenThroughALink) {
     }
     EXPECT_TRUE(destination.unchanged());
 }
+
+#ifndef _WIN32
+// A process killed while it writes: with a file without a name nothing of
+// it stays; the old file is as it was.
+TEST(StagedFile, AKilledWriterLeavesNothingBehind) {
+    test_files::ScratchDirectory scratch;
+    test_files::CurrentDirectoryGuard guard;
+    ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
+    test_files::write_bytes(scratch / "m.txt", "old");
+    {
+        StagedFile probe;
+        ASSERT_TRUE(probe.open(u"m.txt"));
+        if (!probe.unnamed())
+            GTEST_SKIP() << "no files without a name here: a crash leaves the temporary file";
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        StagedFile file;
+        if (file.open(u"m.txt")) {
+            write_text(file, std::string(200000, 'x'));
+            std::fflush(file.file());
+        }
+        raise(SIGKILL);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(listing(scratch.path()), "m.txt");
+    EXPECT_EQ(read_bytes(scratch / "m.txt"), "old");
+}
+
+// A file that replaces a file takes its permission bits; a new file, and
+// one that replaces a link, get the ordinary ones, and a link's target
+// keeps its own.
+TEST(StagedFile, AReplacingFileKeepsThePermissionsOfTheOldOne) {
+    const mode_t saved_mask = umask(022);
+    const struct Case {
+        const char* what;
+        int old_mode;  // -1: none; a link to a file of that mode when link
+        bool link;
+        mode_t expected;
+    } cases[] = {
+        {"private file", 0600, false, 0600}, {"executable", 0755, false, 0755},
+        {"read-only", 0444, false, 0444},    {"group-writable", 0664, false, 0664},
+        {"no old file", -1, false, 0644},    {"a link to a private file", 0600, true, 0644},
+    };
+    for (const auto& [c, staging] : with_both_stagings(cases)) {
+        SCOPED_TRACE(c.what + staging_name(staging));
+        test_files::ScratchDirectory scratch;
+        test_files::CurrentDirectoryGuard guard;
+        ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
+        const fs::path at = scratch / "m.txt";
+        const fs::path target = scratch / "target.txt";
+        if (c.old_mode >= 0) {
+            test_files::write_bytes(c.link ? target : at, "old");
+            ASSERT_EQ(chmod((c.link ? target : at).c_str(), static_cast<mode_t>(c.old_mode)), 0);
+            if (c.link) fs::create_symlink("target.txt", at);
+        }
+        StagedFile file;
+        ASSERT_TRUE(file.open(u"m.txt", staging));
+        ASSERT_TRUE(write_text(file, "new"));
+        ASSERT_TRUE(file.commit(true));
+        struct stat st {};
+        ASSERT_EQ(lstat(at.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, c.expected);
+        EXPECT_EQ(read_bytes(at), "new");
+        if (c.link) {
+            ASSERT_EQ(stat(target.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(c.old_mode));
+            EXPECT_EQ(read_bytes(target), "old");
+        }
+    }
+    umask(saved_mask);
+}
+#endif
 
 // ---- a full disk -------------------------------------------------------------
 //

@@ -449,8 +449,8 @@ TEST_F(DeflateDecTest, TruncationAnywhereIsAnError) {
         std::string error;
         {
             ZipBitInStream input(file);
-            OutputFile output;
-            ASSERT_TRUE(output.open(wide_of(scratch / "cut.out")));
+            StagedFile output;
+            ASSERT_TRUE(open_output(output, scratch / "cut.out"));
             try {
                 DeflateDec decoder(input);
                 ZipFileDecOutStream out(output.file(), static_cast<std::int64_t>(expected.size()));

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "le_bytes.h"
+#include "header_bytes.h"
 #include "zip_central_dir.h"
 #include "zip_data_descriptor.h"
 #include "zip_extra_field.h"
@@ -40,7 +40,7 @@ std::string thrown_by(const std::function<void()>& run) {
 }
 
 std::uint64_t data_offset_of(const ByteString& archive, const ZipCentralRecord& record) {
-    const LeBytes local(archive, "local header beyond the archive");
+    const coding::LeBytes local(archive, "local header beyond the archive");
     const auto at = static_cast<std::size_t>(record.local_offset);
     EXPECT_EQ(local.u32(at), ZIP_LOCAL_SIGNATURE);
     EXPECT_EQ(local.part(at + 30, local.u16(at + 26)), record.name);
@@ -200,7 +200,8 @@ TEST(ZipCentralDir, EndRecordAndDirectoryFaults) {
     EXPECT_EQ(found.records.size(), 2u);
 
     const std::size_t end = plain.size() - 22;
-    const std::size_t directory = static_cast<std::size_t>(LeBytes(plain, "").u32(end + 16));
+    const std::size_t directory =
+        static_cast<std::size_t>(coding::LeBytes(plain, "").u32(end + 16));
     const auto altered = [&](std::size_t at, char value, std::size_t also = 0) {
         ByteString bytes = plain;
         bytes[at] = value;

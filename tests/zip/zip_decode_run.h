@@ -7,45 +7,26 @@
 
 #include <vector>
 
-#include "archive_exports.h"
-#include "message_box.h"
+#include "export_run.h"
 #include "test_options.h"
 #include "zip_test_support.h"
 
 namespace ziptest {
 
-struct DecodeRun {
-    std::vector<RecordedBox> boxes;
-    WideString error_text;
-    WideString report_text;
-    WideString header_text;
-};
+using DecodeRun = test_common::ExportRun;
 
 inline ArchiveOptions default_options(std::uint32_t flags = 0, std::int32_t code_page = 0) {
     return test_common::make_options(flags, code_page);
 }
 
+// ZIPDecode on a fresh job state (a newly loaded library), the archives as
+// absolute paths.
 inline DecodeRun zip_decode(const std::vector<fs::path>& archives, ArchiveOptions options = default_options(),
                             std::vector<platform::BoxAnswer> answers = {}) {
-    restore_locale();
-    job_state() = JobState{};
+    test_common::reset_job_state();
     std::vector<WideString> paths;
     for (const fs::path& archive : archives) paths.push_back(wide_of(fs::absolute(archive)));
-    std::vector<const char16_t*> pointers;
-    for (const WideString& path : paths) pointers.push_back(path.c_str());
-    DecodeRun run;
-    {
-        ScriptedMessageBoxes boxes(std::move(answers));
-        EXPECT_EQ(ZIPDecode(static_cast<std::int32_t>(pointers.size()), pointers.empty() ? nullptr : pointers.data(),
-                            &options),
-                  nullptr);
-        EXPECT_EQ(boxes.answers_left(), 0u) << "questions expected but not asked";
-        run.boxes = boxes.boxes();
-    }
-    run.error_text = job_state().error_text;
-    run.report_text = job_state().report_text;
-    run.header_text = job_state().header_text;
-    return run;
+    return test_common::run_decode(ZIPDecode, paths, options, std::move(answers));
 }
 
 // The UTF-8 form of a wide text, for messages of failed expectations.

@@ -5,11 +5,11 @@
 // the end of the input keeps its defaults and the field guards throw.
 #include <gtest/gtest.h>
 
+#include "header_bytes.h"
 #include "member_path.h"
-#include "zip_extract.h"
-#include "le_bytes.h"
 #include "zip_central_dir.h"
 #include "zip_extra_field.h"
+#include "zip_extract.h"
 #include "zip_head_dec.h"
 #include "zip_head_enc.h"
 #include "zip_test_support.h"
@@ -75,12 +75,7 @@ ZipEntry sample_entry() {
     entry.compressed_size = 0x1234;
     entry.uncompressed_size = 0x56789A;
     entry.crc = 0xCAFEF00D;
-    entry.time.year = 2021;
-    entry.time.month = 7;
-    entry.time.day = 15;
-    entry.time.hour = 12;
-    entry.time.minute = 34;
-    entry.time.second = 57;  // stored as 56
+    entry.time = DateRecord{2021, 7, 15, 12, 34, 57};  // the second stored as 56
     entry.path = u"d/a.txt";
     return entry;
 }
@@ -119,7 +114,7 @@ TEST_F(ZipHeadTest, DirectoriesHaveDirectoryAttributes) {
     entry.signature = ZIP_CENTRAL_SIGNATURE;
     ByteString central;
     central_header_put(entry, 0, central);
-    EXPECT_EQ(LeBytes(central, "short").u32(38), 040755u << 16 | 0x10);
+    EXPECT_EQ(coding::LeBytes(central, "short").u32(38), 040755u << 16 | 0x10);
 }
 
 // Each value that does not fit its field (or equals the mark) is in the
@@ -150,7 +145,7 @@ TEST_F(ZipHeadTest, ValuesBeyond32BitsGoToTheZip64Block) {
         ByteString central;
         central_header_put(entry, c.offset, central);
 
-        const LeBytes l(local, "short"), r(central, "short");
+        const coding::LeBytes l(local, "short"), r(central, "short");
         EXPECT_EQ(l.u16(28), c.local_block ? 20u : 0u) << c.uncompressed;
         EXPECT_EQ(r.u16(30), c.central_block == 0 ? 0u : 4 + c.central_block) << c.uncompressed;
         Zip64Fields from_local{l.u32(22), l.u32(18), 0, 0};
@@ -172,7 +167,7 @@ TEST_F(ZipHeadTest, EndRecordsBeyondTheirFieldsGetZip64Records) {
     ByteString end;
     end_record_put(70000, 0x55, 0x123456789, end);
     ASSERT_EQ(end.size(), 56u + 20 + 22);
-    const LeBytes e(end, "short");
+    const coding::LeBytes e(end, "short");
     EXPECT_EQ(e.u32(0), ZIP64_END_SIGNATURE);
     EXPECT_EQ(e.u64(4), 44u);
     EXPECT_EQ(e.u16(14), 45u);

@@ -1,7 +1,8 @@
 // Proves that the archives ZIPEncode writes are read by the peer tools and
 // by our own ZIPDecode: a tree of text that shrinks, random bytes that are
 // stored, empty files, empty and nested folders and Japanese names, once
-// with the default UTF-8 names (bit 11) and once with code page 932 names.
+// with the default UTF-8 names (bit 11), once with code page 932 names, and
+// once at each of the levels /lazy and /best.
 // unzip -t, 7z t, bsdtar -tf and Python's testzip() pass every archive,
 // and each peer extracts it to the source tree byte for byte, names as the
 // peer decodes them (for code page 932 each is told the charset). The
@@ -109,7 +110,7 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
     write_tree(scratch.root(), tree);
     const fs::path archive = scratch / "out.zip";
     const EncodeRun run = zip_encode({scratch / "src"}, archive, GetParam().options);
-    ASSERT_EQ(run.error_text, u"");
+    ASSERT_EQ(run.errors, u"");
 
     const Layout layout = layout_of(read_file(archive));
     expect_sound(layout);
@@ -126,7 +127,7 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
 
     fs::create_directory(scratch / "ours");
     ASSERT_TRUE(platform::set_current_directory(wide_of(scratch / "ours")));
-    EXPECT_EQ(zip_decode({archive}, GetParam().options).error_text, u"");
+    EXPECT_EQ(zip_decode({archive}, GetParam().options).errors, u"");
     EXPECT_EQ(tree_difference(read_tree(scratch / "ours"), tree), "");
 
 #if !defined(_WIN32)
@@ -159,7 +160,9 @@ ArchiveOptions code_page_932() {
 
 INSTANTIATE_TEST_SUITE_P(Names, ZipCreatePeers,
                          ::testing::Values(Options{"utf8", default_options(OPT_UTF8), false},
-                                           Options{"cp932", code_page_932(), true}),
+                                           Options{"cp932", code_page_932(), true},
+                                           Options{"lazy", default_options(OPT_UTF8 | OPT_DEFLATE_LAZY), false},
+                                           Options{"best", default_options(OPT_UTF8 | OPT_DEFLATE_BEST), false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

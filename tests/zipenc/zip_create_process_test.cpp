@@ -66,7 +66,7 @@ TEST(ZipCreateProcess, TsuchiWritesTheArchiveItIsAskedFor) {
         expect_sound(layout_of(read_file(archive)));
         fs::create_directory(work / "back");
         ASSERT_TRUE(platform::set_current_directory(wide_of(work / "back")));
-        EXPECT_EQ(zip_decode({archive}).error_text, u"");
+        EXPECT_EQ(zip_decode({archive}).errors, u"");
         EXPECT_EQ(tree_difference(read_tree(work / "back"), docs), "") << row.archive;
     }
 }

@@ -67,32 +67,20 @@ inline std::string tree_difference(const Tree& got, const Tree& want) {
 
 // ---- the export ------------------------------------------------------------
 
-struct EncodeRun {
-    std::vector<RecordedBox> boxes;
-    WideString error_text;
-};
+using EncodeRun = test_common::ExportRun;
 
 // ZIPEncode as the launcher calls it: a fresh job state, absolute paths,
 // the archive path (empty for none), the boxes answered from the script.
 inline EncodeRun zip_encode(const std::vector<fs::path>& sources, const fs::path& archive,
                             ArchiveOptions options = default_options(OPT_UTF8),
                             std::vector<platform::BoxAnswer> answers = {}) {
-    restore_locale();
-    job_state() = JobState{};
+    test_common::reset_job_state();
     std::vector<WideString> paths;
     for (const fs::path& source : sources) paths.push_back(wide_of(fs::absolute(source)));
-    std::vector<const char16_t*> pointers;
-    for (const WideString& path : paths) pointers.push_back(path.c_str());
     const WideString archive_text = archive.empty() ? WideString() : wide_of(fs::absolute(archive));
-    EncodeRun run;
-    ScriptedMessageBoxes boxes(std::move(answers));
-    EXPECT_EQ(ZIPEncode(static_cast<std::int32_t>(pointers.size()), pointers.data(),
-                        archive.empty() ? nullptr : archive_text.c_str(), &options),
-              nullptr);
-    EXPECT_EQ(boxes.answers_left(), 0u) << "questions expected but not asked";
-    run.boxes = boxes.boxes();
-    run.error_text = job_state().error_text;
-    return run;
+    return test_common::run_encode(ZIPEncode, paths,
+                                   archive.empty() ? nullptr : archive_text.c_str(), options,
+                                   std::move(answers));
 }
 
 // ---- archives taken apart ------------------------------------------------

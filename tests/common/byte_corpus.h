@@ -1,4 +1,4 @@
-// Inputs for the Deflate encoder tests and the benchmark: deterministic
+// Inputs for the encoder tests and the benchmarks: deterministic
 // generators (random, skewed, text-like, runs, a sequence without any
 // repeated byte pair) and the repository's own sources.
 #pragma once

@@ -1,0 +1,104 @@
+// Proves that the Deflate levels above the default write streams that
+// zlib inflates to their input, with the CRC-32 and count of the bytes
+// read, over inputs that reach the corners of their parsers: nothing, one
+// byte, runs longer than a match, repeats from the far end of the window,
+// and inputs that span several blocks of the near-optimal parse. On text
+// each level must also do what it is for: the lazy level no worse than the
+// default, the best level no worse than the lazy one.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "byte_corpus.h"
+#include "deflate_test_support.h"
+
+namespace {
+
+using namespace corpus;
+
+Encoded encode_at(DeflateLevel level, const Bytes& input) {
+    SourceFile source(input);
+    Encoded result;
+    coding::ZipCoding::BitOutStream bits(result.bytes);
+    DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
+    DeflateEnc encoder(level);
+    encoder.compress(source.get(), blocks);
+    blocks.finish();
+    bits.flush();
+    result.crc32 = ~encoder.crc.value;
+    result.bytes_read = encoder.bytes_read();
+    result.blocks = blocks.blocks_written();
+    return result;
+}
+
+std::uint32_t crc32_of(const Bytes& bytes) {
+    coding::CrcTable32 crc;
+    crc.update(bytes.data(), bytes.size());
+    return ~crc.value;
+}
+
+Bytes repeated(const Bytes& block, std::size_t size) {
+    Bytes out;
+    while (out.size() < size) out.push_back(block[out.size() % block.size()]);
+    return out;
+}
+
+struct Input {
+    const char* name;
+    Bytes bytes;
+    bool text;  // compressible text: the levels must not lose to weaker ones
+};
+
+const std::vector<Input>& inputs() {
+    static const std::vector<Input> all = {
+        {"empty", {}, false},
+        {"one_byte", random_bytes(1, 1), false},
+        {"run_1000", Bytes(1000, 'a'), false},
+        {"random", random_bytes(70000, 2), false},
+        {"skewed", skewed_bytes(90000, 6, 3), false},
+        {"period_32768", repeated(random_bytes(32768, 4), 100000), false},
+        {"period_32769", repeated(random_bytes(32769, 5), 100000), false},
+        {"text", text_bytes(300000, 6), true},
+        {"text_segment_edge", text_bytes(32766 * 2 + 1, 7), true},
+        {"pairs", pair_sequence(120000), false},
+    };
+    return all;
+}
+
+class DeflateLevels : public ::testing::TestWithParam<DeflateLevel> {};
+
+TEST_P(DeflateLevels, ZlibInflatesEveryStream) {
+    for (const Input& input : inputs()) {
+        const Encoded encoded = encode_at(GetParam(), input.bytes);
+        EXPECT_EQ(encoded.crc32, crc32_of(input.bytes)) << input.name;
+        EXPECT_EQ(encoded.bytes_read, static_cast<std::int64_t>(input.bytes.size())) << input.name;
+        ZlibOracle::instance().queue(std::string("level_") + input.name, encoded.bytes, input.bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, DeflateLevels, ::testing::Values(DeflateLevel::LAZY, DeflateLevel::BEST),
+                         [](const auto& info) { return info.param == DeflateLevel::LAZY ? "lazy" : "best"; });
+
+TEST(DeflateLevelSizes, EachLevelIsNoWorseOnText) {
+    for (const Input& input : inputs()) {
+        if (!input.text) continue;
+        const std::size_t greedy = encode_at(DeflateLevel::DEFAULT, input.bytes).bytes.size();
+        const std::size_t lazy = encode_at(DeflateLevel::LAZY, input.bytes).bytes.size();
+        const std::size_t best = encode_at(DeflateLevel::BEST, input.bytes).bytes.size();
+        EXPECT_LE(lazy, greedy) << input.name;
+        EXPECT_LE(best, lazy) << input.name;
+    }
+}
+
+// A repeat from exactly the window's far end is found; one byte farther is
+// out of reach, so that input stays close to its random size.
+TEST(DeflateLevelSizes, TheWholeWindowIsUsed) {
+    for (const DeflateLevel level : {DeflateLevel::LAZY, DeflateLevel::BEST}) {
+        const std::size_t near = encode_at(level, repeated(random_bytes(32768, 4), 100000)).bytes.size();
+        const std::size_t far = encode_at(level, repeated(random_bytes(32769, 5), 100000)).bytes.size();
+        EXPECT_LT(near, 40000u);
+        EXPECT_GT(far, 90000u);
+    }
+}
+
+}  // namespace
