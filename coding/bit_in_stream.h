@@ -285,8 +285,8 @@ private:
     std::size_t filled_ = 0;  // valid bytes in block_
     bool ended_ = false;
     std::uint64_t bits_ = 0;
-    int held_ = 0;            // bits held in bits_, 0 to 64
-    std::int64_t loaded_ = 0; // bytes moved from block_ into bits_
+    int held_ = 0;             // bits held in bits_, 0 to 64
+    std::int64_t loaded_ = 0;  // bytes moved from block_ into bits_
 };
 
 }  // namespace coding

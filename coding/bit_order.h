@@ -18,9 +18,7 @@ namespace coding {
 enum class BitOrder { MSB_FIRST, LSB_FIRST };
 
 // Mask of the low n bits, n from 0 to 32.
-constexpr std::uint32_t low_mask(int n) {
-    return n >= 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << n) - 1;
-}
+constexpr std::uint32_t low_mask(int n) { return n >= 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << n) - 1; }
 
 // The low n bits of value in reverse order (n from 0 to 32); higher bits of
 // value are dropped. The whole word is reversed by swapping ever smaller

@@ -53,8 +53,8 @@ public:
             const int length = lengths[symbol];
             if (length == 0) continue;
             const auto value = static_cast<std::uint32_t>(start[length] >> (top - length));
-            patterns[symbol] = static_cast<std::int32_t>(
-                Order == BitOrder::MSB_FIRST ? value : reverse_bits(value, length));
+            patterns[symbol] =
+                static_cast<std::int32_t>(Order == BitOrder::MSB_FIRST ? value : reverse_bits(value, length));
             start[length] += std::int64_t{1} << (top - length);
         }
     }

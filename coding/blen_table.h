@@ -37,8 +37,7 @@ public:
     // construction. max_length becomes the largest length, used the number
     // of lengths above 0.
     explicit BLenTable(std::span<const int> lengths, int limit = MAX_CODE_LENGTH);
-    BLenTable(std::initializer_list<int> lengths)
-        : BLenTable(std::span<const int>(lengths.begin(), lengths.size())) {}
+    BLenTable(std::initializer_list<int> lengths) : BLenTable(std::span<const int>(lengths.begin(), lengths.size())) {}
 
     std::vector<std::int8_t> lengths;  // index = symbol
     // The largest length; for a table built by HuffEnc the length limit.

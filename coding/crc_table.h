@@ -98,9 +98,7 @@ public:
 
     // The register as archives store the check value: CRC-32 complemented,
     // CRC-16 as it is.
-    Register stored_value() const {
-        return sizeof(Register) == 4 ? static_cast<Register>(~value) : value;
-    }
+    Register stored_value() const { return sizeof(Register) == 4 ? static_cast<Register>(~value) : value; }
 
     Register value = INITIAL;
 

@@ -38,8 +38,7 @@ public:
     // expected_size: the uncompressed size from the entry's header. Sizes
     // are 64-bit so that entries of 2 GiB to 4 GiB, which both formats can
     // describe, are not cut short.
-    FileDecOutStream(std::FILE* output, std::int64_t expected_size)
-        : expected_size(expected_size), output_(output) {
+    FileDecOutStream(std::FILE* output, std::int64_t expected_size) : expected_size(expected_size), output_(output) {
         if (output_ == nullptr) throw "FileDecOutStream: file open error.";
     }
 

@@ -18,24 +18,17 @@ namespace coding {
 class LeBytes {
 public:
     // short_text: what is thrown when a field lies beyond bytes.
-    LeBytes(std::string_view bytes, const char* short_text)
-        : bytes_(bytes), short_text_(short_text) {}
+    LeBytes(std::string_view bytes, const char* short_text) : bytes_(bytes), short_text_(short_text) {}
 
     // The unsigned value of width (0 to 8) bytes at offset, low byte first.
     std::uint64_t get(std::size_t offset, std::size_t width) const {
-        if (width > 8 || offset > bytes_.size() || width > bytes_.size() - offset)
-            throw short_text_;
+        if (width > 8 || offset > bytes_.size() || width > bytes_.size() - offset) throw short_text_;
         std::uint64_t value = 0;
-        for (std::size_t i = width; i-- > 0;)
-            value = (value << 8) | static_cast<std::uint8_t>(bytes_[offset + i]);
+        for (std::size_t i = width; i-- > 0;) value = (value << 8) | static_cast<std::uint8_t>(bytes_[offset + i]);
         return value;
     }
-    std::uint16_t u16(std::size_t offset) const {
-        return static_cast<std::uint16_t>(get(offset, 2));
-    }
-    std::uint32_t u32(std::size_t offset) const {
-        return static_cast<std::uint32_t>(get(offset, 4));
-    }
+    std::uint16_t u16(std::size_t offset) const { return static_cast<std::uint16_t>(get(offset, 2)); }
+    std::uint32_t u32(std::size_t offset) const { return static_cast<std::uint32_t>(get(offset, 4)); }
     std::uint64_t u64(std::size_t offset) const { return get(offset, 8); }
     // length bytes at offset.
     std::string_view part(std::size_t offset, std::size_t length) const {
@@ -74,8 +67,7 @@ public:
     // length bytes at offset; throws "str_get: header format is illegal."
     // for bytes not held.
     std::string str_get(std::size_t offset, std::size_t length) const {
-        return std::string(
-            LeBytes(bytes, "str_get: header format is illegal.").part(offset, length));
+        return std::string(LeBytes(bytes, "str_get: header format is illegal.").part(offset, length));
     }
 
     std::string bytes;  // every byte of the header read so far

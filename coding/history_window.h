@@ -41,13 +41,15 @@ public:
         const std::size_t ring_size = ring_.size();
         if (size > ring_size) {
             data += size - ring_size;
-            position_ = static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size - ring_size) & static_cast<std::size_t>(mask_));
+            position_ = static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size - ring_size) &
+                                                  static_cast<std::size_t>(mask_));
             size = ring_size;
         }
         const std::size_t first = std::min(size, ring_size - static_cast<std::size_t>(position_));
         std::memcpy(ring_.data() + position_, data, first);
         std::memcpy(ring_.data(), data + first, size - first);
-        position_ = static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size) & static_cast<std::size_t>(mask_));
+        position_ =
+            static_cast<std::int32_t>((static_cast<std::size_t>(position_) + size) & static_cast<std::size_t>(mask_));
     }
 
     // The byte distance places back (1 is the byte put last). A distance

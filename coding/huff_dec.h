@@ -72,7 +72,8 @@ public:
     // The next symbol, or -1 when the input ends inside its code.
     int decode(BitInStream<Order>& input) const {
         if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-        const Fast fast = lookup(fast_.data(), width_, fast_bits_, static_cast<std::uint32_t>(input.future_bits(width_)));
+        const Fast fast =
+            lookup(fast_.data(), width_, fast_bits_, static_cast<std::uint32_t>(input.future_bits(width_)));
         return consume(input, fast.length, fast.value);
     }
 
@@ -133,7 +134,8 @@ private:
     // The row for width looked-ahead bits: the main table's, or the one of
     // its subtable.
     static Fast lookup(const Fast* table, int width, int fast_bits, std::uint32_t peek) {
-        const std::uint32_t row = Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits) : peek & low_mask(fast_bits);
+        const std::uint32_t row =
+            Order == BitOrder::MSB_FIRST ? peek >> (width - fast_bits) : peek & low_mask(fast_bits);
         Fast fast = table[row];
         if (fast.sub_bits != 0) {
             // The bits after the row's, in the order read.
@@ -158,9 +160,8 @@ private:
     // The entry for a key: the code that prefixes it; in a gap of an
     // incomplete code the next code up, past the last code the last one.
     const Entry& search(std::uint32_t key) const {
-        const auto found =
-            std::lower_bound(entries_.begin(), entries_.end(), static_cast<std::int32_t>(key),
-                             [](const Entry& entry, std::int32_t k) { return entry.key < k; });
+        const auto found = std::lower_bound(entries_.begin(), entries_.end(), static_cast<std::int32_t>(key),
+                                            [](const Entry& entry, std::int32_t k) { return entry.key < k; });
         if (found == entries_.end()) return entries_.back();
         if (found != entries_.begin()) {
             const Entry& before = *(found - 1);

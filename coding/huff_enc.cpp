@@ -30,8 +30,7 @@ struct TreeNode {
 // order gives a valid code. The two depths just above the limit are tried
 // only when it finds nothing, which needs a limit below 7 or far more
 // symbols than 2^(limit - 2), so never for the limits the formats use.
-void fit_to_limit(std::array<std::int64_t, MAX_CODE_LENGTH + 1>& count, int limit,
-                  std::int64_t excess) {
+void fit_to_limit(std::array<std::int64_t, MAX_CODE_LENGTH + 1>& count, int limit, std::int64_t excess) {
     for (; excess > 0; --excess) {
         int split = -1;
         for (int j = limit - 3; j >= 0 && split < 0; --j) {
@@ -49,8 +48,7 @@ void fit_to_limit(std::array<std::int64_t, MAX_CODE_LENGTH + 1>& count, int limi
 
 }  // namespace
 
-BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limit,
-                             SingleCode single) {
+BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limit, SingleCode single) {
     if (limit < 1 || limit > MAX_CODE_LENGTH) throw "HuffEnc: out of range.";
 
     // Leaves in increasing symbol order take the indices 0, 1, 2, ...

@@ -30,16 +30,14 @@ namespace coding {
 // Throws "HuffEnc: out of range." for a limit outside 1 to MAX_CODE_LENGTH,
 // and "HuffEnc: too many symbols for the length limit." when more than
 // 2^limit symbols are used.
-BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limit,
-                             SingleCode single);
+BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limit, SingleCode single);
 
 template <BitOrder Order>
 class HuffEnc {
 public:
     // single: how a code with one used symbol is written (see SingleCode).
     HuffEnc(std::span<const std::int32_t> frequencies, int limit, SingleCode single)
-        : blen(build_code_lengths(frequencies, limit, single)),
-          patterns(blen),
+        : blen(build_code_lengths(frequencies, limit, single)), patterns(blen),
           zero_bits_(single == SingleCode::ZERO_BITS && blen.used == 1) {}
 
     // Writes the code of symbol. A symbol beyond the table throws "encode:
@@ -54,9 +52,7 @@ public:
         const int length = blen.lengths[static_cast<std::size_t>(symbol)];
         if (length == 0) throw "encode: symbol has no code.";
         if (zero_bits_) return;
-        output.n_bit_put(
-            static_cast<std::uint32_t>(patterns.patterns[static_cast<std::size_t>(symbol)]),
-            length);
+        output.n_bit_put(static_cast<std::uint32_t>(patterns.patterns[static_cast<std::size_t>(symbol)]), length);
     }
 
     BLenTable blen;

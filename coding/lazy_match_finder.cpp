@@ -43,11 +43,8 @@ int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit)
 }  // namespace
 
 LazyMatchFinder::LazyMatchFinder(const LazyMatchParams& params)
-    : params_(params),
-      buffer_size_(4 * params.window),
-      chain_mask_(2 * params.window - 1),
-      buffer_(static_cast<std::size_t>(buffer_size_) + LOAD_TAIL, 0),
-      head_(std::size_t{1} << HASH_BITS, -1),
+    : params_(params), buffer_size_(4 * params.window), chain_mask_(2 * params.window - 1),
+      buffer_(static_cast<std::size_t>(buffer_size_) + LOAD_TAIL, 0), head_(std::size_t{1} << HASH_BITS, -1),
       chain_(static_cast<std::size_t>(2 * params.window), -1) {}
 
 void LazyMatchFinder::reset() {

@@ -44,13 +44,8 @@ public:
     // cannot reach before the first byte may pass history 0 for it (see
     // history_needed).
     OutputWindow(Out& out, std::size_t history, std::uint8_t fill, std::size_t longest_match)
-        : out_(out),
-          history_(history),
-          longest_(longest_match),
-          area_(area_for(out.expected_size, longest_match)),
-          buffer_(new std::uint8_t[history + area_ + longest_match + SLACK]),
-          pos_(history),
-          flushed_(history),
+        : out_(out), history_(history), longest_(longest_match), area_(area_for(out.expected_size, longest_match)),
+          buffer_(new std::uint8_t[history + area_ + longest_match + SLACK]), pos_(history), flushed_(history),
           origin_(static_cast<std::int64_t>(history)) {
         std::memset(buffer_.get(), fill, history);
         limit_update();
@@ -63,8 +58,7 @@ public:
     // The history a decoder with the given farthest distance needs when
     // its matches never reach before the entry's first byte: none when the
     // whole entry fits the area.
-    static std::size_t history_needed(std::int64_t expected_size, std::size_t longest_match,
-                                      std::size_t farthest) {
+    static std::size_t history_needed(std::int64_t expected_size, std::size_t longest_match, std::size_t farthest) {
         return expected_size >= 0 && static_cast<std::size_t>(expected_size) <= area_for(expected_size, longest_match)
                    ? 0
                    : farthest;
@@ -139,7 +133,8 @@ public:
     bool copy_cut(std::size_t distance, std::size_t length) {
         if (pos_ >= history_ + area_) slide();
         const std::int64_t left_now = left();
-        const auto size = static_cast<std::size_t>(left_now <= 0 ? 1 : std::min<std::int64_t>(left_now, static_cast<std::int64_t>(length)));
+        const auto size = static_cast<std::size_t>(
+            left_now <= 0 ? 1 : std::min<std::int64_t>(left_now, static_cast<std::int64_t>(length)));
         copy_match(buffer_.get() + pos_, distance, size);
         pos_ += size;
         return left() <= 0;
@@ -153,17 +148,17 @@ public:
         if (pos_ >= history_ + area_) slide();
         const std::int64_t left_now = left();
         std::size_t room = history_ + area_ - pos_;
-        if (left_now > 0) room = static_cast<std::size_t>(std::min<std::int64_t>(left_now, static_cast<std::int64_t>(room)));
-        else room = 1;
+        if (left_now > 0)
+            room = static_cast<std::size_t>(std::min<std::int64_t>(left_now, static_cast<std::int64_t>(room)));
+        else
+            room = 1;
         const std::size_t got = read(buffer_.get() + pos_, std::min(size, room));
         pos_ += got;
         return got;
     }
 
     // Bytes still missing to the entry's size (0 or less when complete).
-    std::int64_t left() const {
-        return out_.expected_size - out_.count - static_cast<std::int64_t>(pos_ - flushed_);
-    }
+    std::int64_t left() const { return out_.expected_size - out_.count - static_cast<std::int64_t>(pos_ - flushed_); }
 
     // Bytes produced since the start of the entry.
     std::int64_t produced() const { return static_cast<std::int64_t>(pos_) - origin_; }

@@ -13,8 +13,7 @@ namespace coding {
 
 class ReadBlock {
 public:
-    explicit ReadBlock(std::size_t size)
-        : size_(size), bytes_(std::make_unique_for_overwrite<std::uint8_t[]>(size)) {}
+    explicit ReadBlock(std::size_t size) : size_(size), bytes_(std::make_unique_for_overwrite<std::uint8_t[]>(size)) {}
 
     std::uint8_t* data() { return bytes_.get(); }
     const std::uint8_t* data() const { return bytes_.get(); }

@@ -18,17 +18,15 @@
 
 // count paths (absolute), the archive to create or null, the options record.
 // The result is a report text owned by the library, or null.
-using EncodeExport = const char16_t* (*)(std::int32_t count, const char16_t* const* paths,
-                                         const char16_t* archive_path, ArchiveOptions* options);
-using DecodeExport = const char16_t* (*)(std::int32_t count, const char16_t* const* paths,
+using EncodeExport = const char16_t* (*)(std::int32_t count, const char16_t* const* paths, const char16_t* archive_path,
                                          ArchiveOptions* options);
+using DecodeExport = const char16_t* (*)(std::int32_t count, const char16_t* const* paths, ArchiveOptions* options);
 
-#define ARCHIVE_ENCODE_SIGNATURE(name)                                                      \
-    ARCHIVE_EXPORT const char16_t* name(std::int32_t count, const char16_t* const* paths,   \
+#define ARCHIVE_ENCODE_SIGNATURE(name)                                                                                 \
+    ARCHIVE_EXPORT const char16_t* name(std::int32_t count, const char16_t* const* paths,                              \
                                         const char16_t* archive_path, ArchiveOptions* options)
-#define ARCHIVE_DECODE_SIGNATURE(name)                                                      \
-    ARCHIVE_EXPORT const char16_t* name(std::int32_t count, const char16_t* const* paths,   \
-                                        ArchiveOptions* options)
+#define ARCHIVE_DECODE_SIGNATURE(name)                                                                                 \
+    ARCHIVE_EXPORT const char16_t* name(std::int32_t count, const char16_t* const* paths, ArchiveOptions* options)
 
 ARCHIVE_ENCODE_SIGNATURE(LZHEncode);
 ARCHIVE_DECODE_SIGNATURE(LZHDecode);

@@ -26,10 +26,10 @@ enum : std::uint32_t {
     OPT_CODEPAGE_HEADER_SHORT = 0x200000,  // LZH: 0x46 record carries 2 bytes
     // Compression on request; without these bits both libraries write the
     // bytes they always wrote. Where two of a kind are set, the stronger wins.
-    OPT_DEFLATE_LAZY = 0x1000000,          // ZIP creation: Deflate with lazy matching
-    OPT_DEFLATE_BEST = 0x2000000,          // ZIP creation: Deflate with near-optimal parsing
-    OPT_LZH_LH6 = 0x4000000,               // LZH creation: -lh6- (32 KiB window), lazy matching
-    OPT_LZH_LH7 = 0x8000000,               // LZH creation: -lh7- (64 KiB window), lazy matching
+    OPT_DEFLATE_LAZY = 0x1000000,  // ZIP creation: Deflate with lazy matching
+    OPT_DEFLATE_BEST = 0x2000000,  // ZIP creation: Deflate with near-optimal parsing
+    OPT_LZH_LH6 = 0x4000000,       // LZH creation: -lh6- (32 KiB window), lazy matching
+    OPT_LZH_LH7 = 0x8000000,       // LZH creation: -lh7- (64 KiB window), lazy matching
 };
 
 constexpr int LOCALE_NAME_LENGTH = 128;

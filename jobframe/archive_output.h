@@ -89,8 +89,7 @@ private:
 enum class CopyResult { COPIED, OPEN_FAILED, READ_FAILED, CHANGED };
 
 template <class Crc>
-CopyResult copy_source(InputFile& input, const WideString& path, std::uint64_t size, Crc& crc,
-                       ArchiveOutput& output) {
+CopyResult copy_source(InputFile& input, const WideString& path, std::uint64_t size, Crc& crc, ArchiveOutput& output) {
     if (!input.open(path)) return CopyResult::OPEN_FAILED;
     std::vector<std::uint8_t> buffer(ArchiveOutput::BUFFER_SIZE);
     std::uint64_t copied = 0;

@@ -38,9 +38,8 @@ bool confirm_archive_overwrite(const WideString& header, const WideString& archi
 // extension: the library's default, appended to a derived archive name
 // only (".lzh" or ".zip"); a given archive path is used unchanged.
 template <class Entry, class InputStream, class CreateArchive>
-const char16_t* run_create_job(std::int32_t count, const char16_t* const* paths,
-                               const char16_t* archive_path, ArchiveOptions* options,
-                               const WideString& extension, CreateArchive&& create_archive) {
+const char16_t* run_create_job(std::int32_t count, const char16_t* const* paths, const char16_t* archive_path,
+                               ArchiveOptions* options, const WideString& extension, CreateArchive&& create_archive) {
     JobState& job = job_state();
     job.create_mode = true;
     if (!check_arguments(count, paths)) {

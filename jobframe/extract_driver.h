@@ -184,7 +184,8 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
         }
         // A source that checks what follows the data says so here.
         if constexpr (requires { source.after_data_problem(); }) {
-            if (!source.after_data_problem().empty()) job.error_text += path + u" >> " + source.after_data_problem() + u"\n";
+            if (!source.after_data_problem().empty())
+                job.error_text += path + u" >> " + source.after_data_problem() + u"\n";
         }
         set_member_time(output, member.exact_time, member.local_time);
     }

@@ -21,8 +21,8 @@
 #include "text_types.h"
 
 template <class OutputStream, class ExtractArchive>
-const char16_t* run_extract_job(std::int32_t count, const char16_t* const* paths,
-                                ArchiveOptions* options, ExtractArchive&& extract_archive) {
+const char16_t* run_extract_job(std::int32_t count, const char16_t* const* paths, ArchiveOptions* options,
+                                ExtractArchive&& extract_archive) {
     JobState& job = job_state();
     job.extract_mode = true;
     if (!check_arguments(count, paths)) {

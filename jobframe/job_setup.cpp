@@ -132,8 +132,7 @@ bool setup_job(ArchiveOptions* options) {
         }
     }
 
-    if (validate_code_page && options->code_page != 0 &&
-        !platform::code_page_available(options->code_page)) {
+    if (validate_code_page && options->code_page != 0 && !platform::code_page_available(options->code_page)) {
         show_message(u"指定の CodePage は、利用できない。中止。", u"エラー");
         // The job stops here; it must not leave the locale it set behind.
         restore_locale();
@@ -155,8 +154,7 @@ void restore_locale() {
         platform::restore_ctype_locale(job.previous_locale);
         job.previous_locale.clear();
         break;
-    default:
-        break;
+    default: break;
     }
     job.locale_mode = LOCALE_NONE;
 }

@@ -8,9 +8,7 @@
 
 namespace {
 
-bool is_separator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
+bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 void split_name(MemberPath& path) {
     WideString& name = path.name;
@@ -66,6 +64,4 @@ WideString output_directory_of(const WideString& path) {
     return path.substr(0, static_cast<std::size_t>(path.rend() - last));
 }
 
-bool ends_with_separator(const WideString& path) {
-    return !path.empty() && is_separator(path.back());
-}
+bool ends_with_separator(const WideString& path) { return !path.empty() && is_separator(path.back()); }

@@ -23,8 +23,7 @@ WideString settings_line(const JobState& job, const ArchiveOptions& options) {
     } else if (flags & OPT_UNICODE_HEADER) {
         line += u"Unicode_Header0x44,45";
         if (job.cp_header_with_unicode) {
-            const std::int32_t code_page =
-                options.code_page != 0 ? options.code_page : job.ansi_code_page;
+            const std::int32_t code_page = options.code_page != 0 ? options.code_page : job.ansi_code_page;
             line += u", CP_Header0x46: " + int_to_wide(code_page);
         }
     } else if (options.code_page != 0) {
@@ -50,9 +49,7 @@ WideString settings_line(const JobState& job, const ArchiveOptions& options) {
 
 // The limit comes from the caller's record; before setup_job there is none,
 // and the launcher's default applies.
-std::int32_t dialog_limit_of(const JobState& job) {
-    return job.options != nullptr ? job.options->dialog_limit : 1000;
-}
+std::int32_t dialog_limit_of(const JobState& job) { return job.options != nullptr ? job.options->dialog_limit : 1000; }
 
 // The errors that a report could not take, for the box that says so: a
 // line feed, then as many whole lines as fit the dialog limit, and a mark
@@ -149,8 +146,7 @@ void finish_job() {
     if (error_length > 0) {
         const std::int32_t limit = dialog_limit_of(job);
         // A negative limit is below every length: the errors go to the box.
-        const bool too_long_for_file =
-            limit < 0 || error_length > static_cast<std::size_t>(limit);
+        const bool too_long_for_file = limit < 0 || error_length > static_cast<std::size_t>(limit);
         if (!job.report_on && too_long_for_file) {
             show_message(job.header_text + job.error_text, u"エラー");
             shown = true;

@@ -99,7 +99,7 @@ struct ParentOf {
     static constexpr bool present = false;
 };
 template <class Entry>
-    requires requires(Entry& entry) { entry.parent; }
+requires requires(Entry& entry) { entry.parent; }
 struct ParentOf<Entry> {
     using type = std::remove_cvref_t<decltype(std::declval<Entry&>().parent)>;
     static constexpr bool present = true;

@@ -23,9 +23,7 @@ ArchiveOptions options_snapshot(const JobState& job) {
     return options;
 }
 
-bool use_std_converters(std::uint32_t flags) {
-    return LIBRARY_HAS_STD_CONVERTERS && (flags & OPT_STD_CONVERTERS) != 0;
-}
+bool use_std_converters(std::uint32_t flags) { return LIBRARY_HAS_STD_CONVERTERS && (flags & OPT_STD_CONVERTERS) != 0; }
 
 // ---- the Unicode coders: the system's own, or in kanna on request the
 // standard library's (which replace their destination, so they work on a
@@ -80,9 +78,7 @@ ByteString encode_utf16(const WideString& name, bool with_bom, bool big_endian, 
     return encoded;
 }
 
-bool is_separator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
+bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 // A component that the file systems take for "." or "..": dots, and on
 // Windows also dots with blanks, which its path rules strip from the end
@@ -137,10 +133,16 @@ int neutralize_dot_components(WideString& name) {
 // The nine characters that never go into the narrow fallback name.
 bool is_rejected_in_fallback(unsigned char b) {
     switch (b) {
-    case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|':
-        return true;
-    default:
-        return false;
+    case '"':
+    case '*':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '\\':
+    case '|': return true;
+    default: return false;
     }
 }
 
@@ -198,11 +200,11 @@ ByteString directory_record_separators(ByteString bytes, bool utf16) {
 // which Unicode form.
 struct DecodeForm {
     bool utf8 = false;
-    bool utf16 = false;           // with the options' byte order
-    bool utf16_record = false;    // an LZH Unicode record: always little-endian
+    bool utf16 = false;         // with the options' byte order
+    bool utf16_record = false;  // an LZH Unicode record: always little-endian
     bool code_page_record = false;
-    bool ascii = false;           // the bytes as they are
-    bool ff = false;              // 0xFF (U+FFFF) separates directories
+    bool ascii = false;  // the bytes as they are
+    bool ff = false;     // 0xFF (U+FFFF) separates directories
 };
 
 DecodeForm choose_form(const ByteString& bytes, std::uint32_t hint, std::uint32_t flags) {
@@ -378,8 +380,7 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
     const bool no_unicode = (mode & ENCODE_NO_UNICODE) != 0;
     const bool utf16_record = (mode & ENCODE_UNICODE_RECORD) != 0 && (flags & OPT_UTF16) != 0;
     const bool unicode_header = ((flags & OPT_UNICODE_HEADER) != 0 || utf16_record) && !no_unicode;
-    const bool ff = (mode & ENCODE_DIRECTORY) != 0 &&
-                    ((flags & OPT_FF_SEPARATOR) != 0 || unicode_header);
+    const bool ff = (mode & ENCODE_DIRECTORY) != 0 && ((flags & OPT_FF_SEPARATOR) != 0 || unicode_header);
     const bool top = (mode & ENCODE_COMPONENT) == 0;
     // UTF-16 without a mark is the one form that does not keep ASCII names
     // in one byte per character, unless the UTF-16 goes to a record of its
@@ -402,8 +403,7 @@ void encode_name(const WideString& name, ByteString& bytes, std::uint32_t mode, 
         return;
     }
 
-    const bool unicode =
-        ((flags & (OPT_UTF8 | OPT_UTF16)) != 0 || unicode_header) && !no_unicode;
+    const bool unicode = ((flags & (OPT_UTF8 | OPT_UTF16)) != 0 || unicode_header) && !no_unicode;
     // The separator of UTF-16 forms is U+FFFF. UTF-8 forms keep the byte
     // 0xFF, which no UTF-8 text holds (its U+FFFF, EF BF BF, is what no
     // reader splits): the separators are encoded as themselves, ASCII bytes
@@ -544,8 +544,7 @@ ByteString ascii_fallback_name(const ByteString& bytes) {
         if (b >= 0x80) {
             // U+FFFF, the directory separator of the Unicode form, stays the
             // narrow form's 0xFF separator.
-            if (b == 0xFF && !odd && i + 1 < bytes.size() &&
-                static_cast<unsigned char>(bytes[i + 1]) == 0xFF) {
+            if (b == 0xFF && !odd && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) == 0xFF) {
                 result.push_back(FF_SEPARATOR);
                 ++i;
             } else {

@@ -33,8 +33,8 @@ enum : std::uint32_t {
 
 // Mode bits from the writers to encode_stored_name.
 enum : std::uint32_t {
-    ENCODE_DIRECTORY = 0x100,    // a directory path: separators become 0xFF where those apply
-    ENCODE_NO_UNICODE = 0x800,   // the field holds no Unicode form
+    ENCODE_DIRECTORY = 0x100,   // a directory path: separators become 0xFF where those apply
+    ENCODE_NO_UNICODE = 0x800,  // the field holds no Unicode form
     // The format keeps UTF-16 names in records of their own (LZH 0x44/0x45):
     // a UTF-16 name (OPT_UTF16) is encoded for those records, UTF-16LE
     // without a mark, and ASCII names stay one byte per character, as with

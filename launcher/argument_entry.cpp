@@ -14,8 +14,7 @@ constexpr char16_t SHORTCUT_EXTENSION[] = u"lnk";
 
 // Kind and extension of entry.full_path, worked out again after a shortcut
 // was replaced by its target.
-void examine(ArgumentEntry& entry)
-{
+void examine(ArgumentEntry& entry) {
     entry.path_kind = path_kind_of(entry.full_path.c_str());
     const char16_t* extension = find_extension(entry.full_path.c_str());
     entry.extension = extension != nullptr ? WideString(extension) : WideString();
@@ -23,15 +22,13 @@ void examine(ArgumentEntry& entry)
 
 }  // namespace
 
-void ArgumentEntry::set_aside()
-{
+void ArgumentEntry::set_aside() {
     full_path.clear();
     extension.clear();
     path_kind = PATH_MISSING;
 }
 
-int archive_kind_of_extension(const WideString& extension)
-{
+int archive_kind_of_extension(const WideString& extension) {
     if (extension.empty()) {
         return ARCHIVE_NONE;
     }
@@ -50,8 +47,7 @@ int archive_kind_of_extension(const WideString& extension)
     return ARCHIVE_NONE;
 }
 
-ArgumentEntry build_argument_entry(const WideString& text, bool resolve_shortcuts)
-{
+ArgumentEntry build_argument_entry(const WideString& text, bool resolve_shortcuts) {
     ArgumentEntry entry;
     // %NAME% references are expanded before anything else. An expansion
     // that does not fit a path buffer leaves no usable path: the argument is

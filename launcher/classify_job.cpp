@@ -21,16 +21,14 @@ constexpr char16_t TITLE_STOPPED[] = u"中止!";
 // Step results: false means the job stops here.
 using Step = bool;
 
-bool stop(LaunchJob& job)
-{
+bool stop(LaunchJob& job) {
     job.cancelled = true;
     return false;
 }
 
 // The argument confirmation box shows the command line back, one path a
 // line, with each switch after a space on the line it belongs to.
-Step confirm_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
-{
+Step confirm_arguments(LaunchJob& job, const std::vector<WideString>& arguments) {
     WideString text;
     const std::vector<bool> switches = switch_arguments(job, arguments);
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -46,8 +44,7 @@ Step confirm_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
 // Creation or extraction. An undecided job with no archive among its
 // arguments creates; one made only of archives extracts; anything in
 // between is the user's call.
-Step decide_mode(LaunchJob& job, bool& extract_confirmed)
-{
+Step decide_mode(LaunchJob& job, bool& extract_confirmed) {
     const int entry_count = static_cast<int>(job.entries.size());
     if (job.mode == MODE_UNDECIDED) {
         if (job.archive_arg_count == 0) {
@@ -85,8 +82,7 @@ Step decide_mode(LaunchJob& job, bool& extract_confirmed)
     return true;
 }
 
-Step prepare_creation(LaunchJob& job)
-{
+Step prepare_creation(LaunchJob& job) {
     if (job.format == ARCHIVE_NONE) {
         const int answer = ask_yes_no_cancel(u"LZH 形式で圧縮？、[いいえ]なら ZIP", TITLE_CONFIRM_WORK);
         if (answer == 0) {
@@ -101,8 +97,7 @@ Step prepare_creation(LaunchJob& job)
     return true;
 }
 
-Step prepare_extraction(LaunchJob& job, bool extract_confirmed)
-{
+Step prepare_extraction(LaunchJob& job, bool extract_confirmed) {
     // Only regular files can be archives to read.
     int removed = 0;
     for (const auto& entry : job.entries) {
@@ -170,8 +165,7 @@ Step prepare_extraction(LaunchJob& job, bool extract_confirmed)
 // The destination becomes the current directory: the libraries extract into
 // it and create relative archive names in it. A missing one is created with
 // its parents once the user agrees; a file there stops the job.
-Step prepare_destination(LaunchJob& job)
-{
+Step prepare_destination(LaunchJob& job) {
     // Built like an argument but without shortcut resolution: the component
     // system is no longer initialised, so a shortcut here is just a file.
     const ArgumentEntry entry = build_argument_entry(job.destination, false);
@@ -188,8 +182,7 @@ Step prepare_destination(LaunchJob& job)
         return stop(job);
     }
     if (entry.path_kind == PATH_MISSING) {
-        if (!ask_yes_no(u"新しいディレクトリ: " + job.destination + u"\n  を作成し、展開先とする？",
-                        u"実行の確認!?")) {
+        if (!ask_yes_no(u"新しいディレクトリ: " + job.destination + u"\n  を作成し、展開先とする？", u"実行の確認!?")) {
             return stop(job);
         }
         if (!make_directories(job.destination)) {
@@ -204,8 +197,7 @@ Step prepare_destination(LaunchJob& job)
 
 }  // namespace
 
-void add_argument(LaunchJob& job, const WideString& text)
-{
+void add_argument(LaunchJob& job, const WideString& text) {
     auto entry = std::make_unique<ArgumentEntry>(build_argument_entry(text, true));
     if (entry->path_kind != PATH_MISSING) {
         if (entry->archive_kind != ARCHIVE_NONE) {
@@ -226,8 +218,7 @@ void add_argument(LaunchJob& job, const WideString& text)
     }
 }
 
-void classify_job(LaunchJob& job, const std::vector<WideString>& arguments)
-{
+void classify_job(LaunchJob& job, const std::vector<WideString>& arguments) {
     parse_arguments(job, arguments);
     if (job.confirm_arguments && !confirm_arguments(job, arguments)) {
         return;
@@ -241,8 +232,7 @@ void classify_job(LaunchJob& job, const std::vector<WideString>& arguments)
     if (!decide_mode(job, extract_confirmed)) {
         return;
     }
-    const Step prepared =
-        job.mode == MODE_CREATE ? prepare_creation(job) : prepare_extraction(job, extract_confirmed);
+    const Step prepared = job.mode == MODE_CREATE ? prepare_creation(job) : prepare_extraction(job, extract_confirmed);
     if (!prepared) {
         return;
     }

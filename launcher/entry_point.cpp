@@ -7,14 +7,10 @@
 
 #if defined(_WIN32)
 struct HINSTANCE__;
-extern "C" int __stdcall wWinMain(HINSTANCE__* /*instance*/, HINSTANCE__* /*previous*/,
-                                  wchar_t* /*command_line*/, int /*show*/)
-{
+extern "C" int __stdcall wWinMain(HINSTANCE__* /*instance*/, HINSTANCE__* /*previous*/, wchar_t* /*command_line*/,
+                                  int /*show*/) {
     return run_job();
 }
 #else
-int main()
-{
-    return run_job();
-}
+int main() { return run_job(); }
 #endif

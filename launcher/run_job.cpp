@@ -20,15 +20,11 @@ constexpr char16_t LZH_LIBRARY[] = u"kanna.so";
 constexpr char16_t ZIP_LIBRARY[] = u"nomi.so";
 #endif
 
-void show_load_failure()
-{
-    show_message(u"DLLのロードに失敗。", u"エラー");
-}
+void show_load_failure() { show_message(u"DLLのロードに失敗。", u"エラー"); }
 
 // A library returns null, or a report text that it owns until it is
 // unloaded; an empty one is not worth a box.
-void show_report(const char16_t* text)
-{
+void show_report(const char16_t* text) {
     if (text != nullptr && text[0] != 0) {
         show_message(WideString(text), u"報告");
     }
@@ -38,8 +34,7 @@ void show_report(const char16_t* text)
 class LoadedLibrary {
 public:
     LoadedLibrary(const WideString& directory, const char16_t* name) : handle_(load(directory, name)) {}
-    ~LoadedLibrary()
-    {
+    ~LoadedLibrary() {
         if (handle_ != nullptr) {
             platform::free_library(handle_);
         }
@@ -50,8 +45,7 @@ public:
     bool loaded() const { return handle_ != nullptr; }
 
     template <typename Function>
-    Function find(const char* name) const
-    {
+    Function find(const char* name) const {
         return handle_ != nullptr ? reinterpret_cast<Function>(platform::find_export(handle_, name)) : nullptr;
     }
 
@@ -59,8 +53,7 @@ private:
     // The library path must fit a path buffer. An empty directory would make
     // the platform search its library path for a file of that name, which
     // is never the library beside the launcher, so it counts as a failure.
-    static platform::LibraryHandle load(const WideString& directory, const char16_t* name)
-    {
+    static platform::LibraryHandle load(const WideString& directory, const char16_t* name) {
         char16_t path[PATH_BUFFER_LENGTH] = {};
         if (directory.empty() || !append_bounded(path, directory.c_str(), PATH_BUFFER_LENGTH) ||
             !append_bounded(path, name, PATH_BUFFER_LENGTH)) {
@@ -73,14 +66,11 @@ private:
 };
 
 // The arrays the exports receive: no array at all for an empty list.
-const char16_t* const* array_of(const std::vector<const char16_t*>& paths)
-{
+const char16_t* const* array_of(const std::vector<const char16_t*>& paths) {
     return paths.empty() ? nullptr : paths.data();
 }
 
-void call_encode(LaunchJob& job, const WideString& directory, const char16_t* library_name,
-                 const char* export_name)
-{
+void call_encode(LaunchJob& job, const WideString& directory, const char16_t* library_name, const char* export_name) {
     LoadedLibrary library(directory, library_name);
     const auto encode = library.find<EncodeExport>(export_name);
     if (encode == nullptr) {
@@ -91,9 +81,7 @@ void call_encode(LaunchJob& job, const WideString& directory, const char16_t* li
     show_report(encode(job.path_count(), array_of(job.paths), archive, &job.options));
 }
 
-void call_decode(LaunchJob& job, const WideString& directory, const char16_t* library_name,
-                 const char* export_name)
-{
+void call_decode(LaunchJob& job, const WideString& directory, const char16_t* library_name, const char* export_name) {
     LoadedLibrary library(directory, library_name);
     const auto decode = library.find<DecodeExport>(export_name);
     if (decode == nullptr) {
@@ -105,8 +93,7 @@ void call_decode(LaunchJob& job, const WideString& directory, const char16_t* li
 
 // Both libraries are loaded and both exports found before either runs, so a
 // missing one stops the job before anything was extracted.
-void call_both_decodes(LaunchJob& job, const WideString& directory)
-{
+void call_both_decodes(LaunchJob& job, const WideString& directory) {
     LoadedLibrary lzh_library(directory, LZH_LIBRARY);
     if (!lzh_library.loaded()) {
         show_load_failure();
@@ -125,8 +112,7 @@ void call_both_decodes(LaunchJob& job, const WideString& directory)
 
 }  // namespace
 
-WideString launcher_directory()
-{
+WideString launcher_directory() {
     // The module name goes through a path buffer like every path the
     // platform hands out; one that does not fit leaves no directory.
     char16_t buffer[PATH_BUFFER_LENGTH] = {};
@@ -141,8 +127,7 @@ WideString launcher_directory()
     return WideString(buffer);
 }
 
-void dispatch(LaunchJob& job, const WideString& library_directory)
-{
+void dispatch(LaunchJob& job, const WideString& library_directory) {
     if (job.mode == MODE_CREATE) {
         if (job.format == ARCHIVE_LZH) {
             call_encode(job, library_directory, LZH_LIBRARY, "LZHEncode");
@@ -160,8 +145,7 @@ void dispatch(LaunchJob& job, const WideString& library_directory)
     }
 }
 
-int run_job(const std::vector<WideString>& arguments, const std::optional<WideString>& library_directory)
-{
+int run_job(const std::vector<WideString>& arguments, const std::optional<WideString>& library_directory) {
     if (arguments.size() <= 1) {
         show_message(u"ファイルを、引数に、与える。", u"使い方！");
         return 0;
@@ -178,7 +162,4 @@ int run_job(const std::vector<WideString>& arguments, const std::optional<WideSt
     return 0;
 }
 
-int run_job()
-{
-    return run_job(platform::command_line_arguments());
-}
+int run_job() { return run_job(platform::command_line_arguments()); }

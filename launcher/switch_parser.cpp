@@ -23,22 +23,15 @@ namespace {
 constexpr std::int32_t CODE_PAGE_UTF8 = 65001;
 constexpr std::int32_t CODE_PAGE_JAPANESE = 932;
 
-bool is_switch(const WideString& argument)
-{
-    return !argument.empty() && (argument[0] == u'/' || argument[0] == u'-');
-}
+bool is_switch(const WideString& argument) { return !argument.empty() && (argument[0] == u'/' || argument[0] == u'-'); }
 
-bool is_white_space(char16_t c)
-{
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
+bool is_white_space(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
 // A signed decimal read the way the C library's atoi reads it: white space
 // skipped, an optional sign, digits up to the first non-digit, 0 for none.
 // Unlike atoi it saturates at the 32-bit range instead of overflowing, so
 // "/dlg:99999999999" is large rather than undefined.
-std::int32_t read_decimal(const char16_t* text)
-{
+std::int32_t read_decimal(const char16_t* text) {
     while (is_white_space(*text)) {
         ++text;
     }
@@ -61,15 +54,24 @@ std::int32_t read_decimal(const char16_t* text)
     return static_cast<std::int32_t>(value < LIMIT ? value : LIMIT - 1);
 }
 
-bool apply_one_character(LaunchJob& job, char16_t c)
-{
+bool apply_one_character(LaunchJob& job, char16_t c) {
     switch (c) {
     case u'2': job.options.flags |= OPT_UTF16; return true;
     case u'8': job.options.flags |= OPT_UTF8; return true;
-    case u'C': case u'c': case u'P': case u'p': job.mode = MODE_CREATE; return true;
-    case u'D': case u'd': case u'U': case u'u': case u'X': case u'x': job.mode = MODE_EXTRACT; return true;
-    case u'L': case u'l': job.format = ARCHIVE_LZH; return true;
-    case u'Z': case u'z': job.format = ARCHIVE_ZIP; return true;
+    case u'C':
+    case u'c':
+    case u'P':
+    case u'p': job.mode = MODE_CREATE; return true;
+    case u'D':
+    case u'd':
+    case u'U':
+    case u'u':
+    case u'X':
+    case u'x': job.mode = MODE_EXTRACT; return true;
+    case u'L':
+    case u'l': job.format = ARCHIVE_LZH; return true;
+    case u'Z':
+    case u'z': job.format = ARCHIVE_ZIP; return true;
     default: return false;
     }
 }
@@ -80,26 +82,22 @@ struct FlagSwitch {
 };
 
 constexpr FlagSwitch TWO_CHARACTER_FLAGS[] = {
-    {u"BE", OPT_BIG_ENDIAN},      {u"16", OPT_UTF16},          {u"FF", OPT_FF_SEPARATOR},
-    {u"11", OPT_STD_CONVERTERS},  {u"44", OPT_UNICODE_HEADER},
+    {u"BE", OPT_BIG_ENDIAN},     {u"16", OPT_UTF16},          {u"FF", OPT_FF_SEPARATOR},
+    {u"11", OPT_STD_CONVERTERS}, {u"44", OPT_UNICODE_HEADER},
 };
 
 constexpr FlagSwitch THREE_CHARACTER_FLAGS[] = {
-    {u"LCT", OPT_LOCALE_OBJECT}, {u"bom", OPT_BOM}, {u"rpt", OPT_REPORT},
-    {u"lh6", OPT_LZH_LH6},       {u"lh7", OPT_LZH_LH7},
+    {u"LCT", OPT_LOCALE_OBJECT}, {u"bom", OPT_BOM}, {u"rpt", OPT_REPORT}, {u"lh6", OPT_LZH_LH6}, {u"lh7", OPT_LZH_LH7},
 };
 
 constexpr FlagSwitch LONG_FLAGS[] = {
-    {u"CPH46", OPT_CODEPAGE_HEADER},
-    {u"CPHX4B", OPT_CODEPAGE_HEADER_SHORT},
-    {u"EMPD", OPT_EMPTY_DIRS},
-    {u"lazy", OPT_DEFLATE_LAZY},
+    {u"CPH46", OPT_CODEPAGE_HEADER}, {u"CPHX4B", OPT_CODEPAGE_HEADER_SHORT},
+    {u"EMPD", OPT_EMPTY_DIRS},       {u"lazy", OPT_DEFLATE_LAZY},
     {u"best", OPT_DEFLATE_BEST},
 };
 
 template <std::size_t N>
-bool apply_flag(LaunchJob& job, const char16_t* body, const FlagSwitch (&table)[N])
-{
+bool apply_flag(LaunchJob& job, const char16_t* body, const FlagSwitch (&table)[N]) {
     for (const FlagSwitch& row : table) {
         if (equal_nocase(body, row.key)) {
             job.options.flags |= row.bit;
@@ -109,8 +107,7 @@ bool apply_flag(LaunchJob& job, const char16_t* body, const FlagSwitch (&table)[
     return false;
 }
 
-bool apply_three_characters(LaunchJob& job, const char16_t* body)
-{
+bool apply_three_characters(LaunchJob& job, const char16_t* body) {
     if (equal_nocase(body, u"lzh")) {
         job.format = ARCHIVE_LZH;
     } else if (equal_nocase(body, u"zip")) {
@@ -127,8 +124,7 @@ bool apply_three_characters(LaunchJob& job, const char16_t* body)
 
 // Bodies of four or more characters: the valued switches first, then the
 // long flag names. A prefix only matches when a value follows it.
-bool apply_long(LaunchJob& job, const char16_t* body)
-{
+bool apply_long(LaunchJob& job, const char16_t* body) {
     const char16_t* value = match_prefix(body, u"D:", true);
     if (value == nullptr) {
         value = match_prefix(body, u"X:", true);
@@ -170,8 +166,7 @@ bool apply_long(LaunchJob& job, const char16_t* body)
 }
 
 // Applies a switch; false when its body matches no row of the tables.
-bool apply_switch(LaunchJob& job, const WideString& argument)
-{
+bool apply_switch(LaunchJob& job, const WideString& argument) {
     const WideString body = argument.substr(1);
     switch (body.size()) {
     case 0: return false;
@@ -185,8 +180,7 @@ bool apply_switch(LaunchJob& job, const WideString& argument)
 #if !defined(_WIN32)
 // Whether a switch-like argument is a switch of the tables, found by
 // applying it to a job of its own.
-bool is_known_switch(const LaunchJob& job, const WideString& argument)
-{
+bool is_known_switch(const LaunchJob& job, const WideString& argument) {
     LaunchJob scratch(job.options);
     return apply_switch(scratch, argument);
 }
@@ -196,8 +190,7 @@ bool is_known_switch(const LaunchJob& job, const WideString& argument)
 // that exists, or when it starts with "/" and is no switch of the tables:
 // "/home/me/new.zip" is the archive to create while "/zip", "/cp:932" and
 // "/D:/tmp/out" stay switches. Unknown "-" arguments are still dropped.
-bool is_path_argument(const LaunchJob& job, const WideString& argument)
-{
+bool is_path_argument(const LaunchJob& job, const WideString& argument) {
     if (!is_switch(argument) || path_kind_of(argument.c_str()) != PATH_MISSING) {
         return true;
     }
@@ -209,8 +202,7 @@ bool is_path_argument(const LaunchJob& job, const WideString& argument)
 // use byte 0xFF between directories. Unicode names never carry it in their
 // own header record, and an explicit code page or locale decides over the
 // system's code page.
-bool lzh_names_use_ff_separator(const ArchiveOptions& options)
-{
+bool lzh_names_use_ff_separator(const ArchiveOptions& options) {
     if ((options.flags & (OPT_FF_SEPARATOR | OPT_UNICODE_HEADER)) != 0) {
         return false;
     }
@@ -228,8 +220,7 @@ bool lzh_names_use_ff_separator(const ArchiveOptions& options)
 
 }  // namespace
 
-std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideString>& arguments)
-{
+std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideString>& arguments) {
     std::vector<bool> switches(arguments.size(), false);
 #if defined(_WIN32)
     static_cast<void>(job);  // the rule needs no look at the options
@@ -253,8 +244,7 @@ std::vector<bool> switch_arguments(const LaunchJob& job, const std::vector<WideS
     return switches;
 }
 
-void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
-{
+void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments) {
     platform::com_initialize();
     const std::vector<bool> switches = switch_arguments(job, arguments);
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -267,12 +257,10 @@ void parse_arguments(LaunchJob& job, const std::vector<WideString>& arguments)
     platform::com_uninitialize();
 }
 
-void apply_name_encoding_defaults(LaunchJob& job)
-{
+void apply_name_encoding_defaults(LaunchJob& job) {
     ArchiveOptions& options = job.options;
     const bool extract_both = job.mode == MODE_EXTRACT && job.format == ARCHIVE_NONE;
-    if ((job.format == ARCHIVE_LZH || extract_both) && !job.no_auto_ff &&
-        lzh_names_use_ff_separator(options)) {
+    if ((job.format == ARCHIVE_LZH || extract_both) && !job.no_auto_ff && lzh_names_use_ff_separator(options)) {
         options.flags |= OPT_FF_SEPARATOR;
     }
     if (job.mode != MODE_CREATE) {
@@ -292,8 +280,7 @@ void apply_name_encoding_defaults(LaunchJob& job)
     // record, so that readers of either kind find a name they understand.
     if ((options.flags & (OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER)) == 0) {
         options.flags |= OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER;
-        if (!job.no_auto_ff && (options.flags & OPT_FF_SEPARATOR) == 0 &&
-            platform::system_names_use_ff_separator()) {
+        if (!job.no_auto_ff && (options.flags & OPT_FF_SEPARATOR) == 0 && platform::system_names_use_ff_separator()) {
             options.flags |= OPT_FF_SEPARATOR;
         }
     }

@@ -62,8 +62,7 @@ void walk_literal_lengths(const coding::BLenTable& literal, int n, Visit&& visit
 
 std::vector<std::int32_t> code_length_counts(const coding::BLenTable& literal, int n) {
     std::vector<std::int32_t> counts(CODE_LENGTH_SYMBOLS, 0);
-    walk_literal_lengths(literal, n,
-                         [&](int symbol, int, int) { ++counts[static_cast<std::size_t>(symbol)]; });
+    walk_literal_lengths(literal, n, [&](int symbol, int, int) { ++counts[static_cast<std::size_t>(symbol)]; });
     // Only the symbols up to the last one used count as the table's size.
     while (!counts.empty() && counts.back() == 0) counts.pop_back();
     return counts;
@@ -80,10 +79,8 @@ void blen_put(LzhBitOutStream& output, int length) {
 }
 
 BLenLiteralEnc::BLenLiteralEnc(const coding::BLenTable& literal)
-    : count_(used_prefix(literal)),
-      literal_(literal),
-      code_length_table_(code_length_counts(literal, count_), CODE_LENGTH_LIMIT,
-                         coding::SingleCode::ZERO_BITS) {}
+    : count_(used_prefix(literal)), literal_(literal),
+      code_length_table_(code_length_counts(literal, count_), CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS) {}
 
 void BLenLiteralEnc::put(LzhBitOutStream& output) const {
     // The code-length code's own lengths.
@@ -127,8 +124,7 @@ void BLenPositionEnc::put(LzhBitOutStream& output) const {
     if (position_.used > 1) {
         const int m = used_prefix(position_);
         output.n_bit_put(static_cast<std::uint32_t>(m), count_bits_);
-        for (int j = 0; j < m; ++j)
-            blen_put(output, position_.lengths[static_cast<std::size_t>(j)]);
+        for (int j = 0; j < m; ++j) blen_put(output, position_.lengths[static_cast<std::size_t>(j)]);
     } else {
         output.n_bit_put(0, count_bits_);
         output.n_bit_put(static_cast<std::uint32_t>(used_prefix(position_) - 1), count_bits_);

@@ -18,8 +18,7 @@ int position_code(std::uint16_t value) { return std::bit_width(value); }
 }  // namespace
 
 LH5BlockEnc::LH5BlockEnc(LzhBitOutStream& output, int capacity, int dictionary_bits)
-    : output_(output),
-      limit_(std::clamp(capacity, 3, MAX_CAPACITY) - 2),
+    : output_(output), limit_(std::clamp(capacity, 3, MAX_CAPACITY) - 2),
       dictionary_bits_(std::clamp(dictionary_bits, LH5_DICTIONARY_BITS, LH7_DICTIONARY_BITS)) {
     entries_.reserve(static_cast<std::size_t>(limit_) + 2);
 }
@@ -40,8 +39,7 @@ void LH5BlockEnc::literal_put(int c) {
 }
 
 void LH5BlockEnc::match_len_put(int symbol, int value) {
-    if (symbol < FIRST_LENGTH_SYMBOL || symbol >= SYMBOL_LIMIT || value < 0 ||
-        value >= (1 << dictionary_bits_)) {
+    if (symbol < FIRST_LENGTH_SYMBOL || symbol >= SYMBOL_LIMIT || value < 0 || value >= (1 << dictionary_bits_)) {
         throw "match_len_put: out of range.";
     }
     entries_.push_back(static_cast<std::uint16_t>(symbol));
@@ -76,12 +74,10 @@ void LH5BlockEnc::block_put() {
     // A block of literals only has no position code; its empty count list
     // gives the single length 1 for symbol 0, written in the single-symbol
     // form.
-    const LzhHuffEnc literal_table(
-        std::span(literal_counts.data(), static_cast<std::size_t>(literal_end)), CODE_LENGTH_LIMIT,
-        coding::SingleCode::ZERO_BITS);
-    const LzhHuffEnc position_table(
-        std::span(position_counts.data(), static_cast<std::size_t>(position_end)),
-        CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
+    const LzhHuffEnc literal_table(std::span(literal_counts.data(), static_cast<std::size_t>(literal_end)),
+                                   CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
+    const LzhHuffEnc position_table(std::span(position_counts.data(), static_cast<std::size_t>(position_end)),
+                                    CODE_LENGTH_LIMIT, coding::SingleCode::ZERO_BITS);
     BLenLiteralEnc(literal_table.blen).put(output_);
     BLenPositionEnc(position_table.blen, position_count_bits(dictionary_bits_)).put(output_);
 

@@ -48,8 +48,7 @@ public:
     // so that a block's symbol count fits its 16 bits. dictionary_bits: 13
     // (-lh5-), 15 (-lh6-) or 16 (-lh7-); position values go up to
     // 2^dictionary_bits - 1.
-    explicit LH5BlockEnc(LzhBitOutStream& output, int capacity = CAPACITY,
-                         int dictionary_bits = LH5_DICTIONARY_BITS);
+    explicit LH5BlockEnc(LzhBitOutStream& output, int capacity = CAPACITY, int dictionary_bits = LH5_DICTIONARY_BITS);
 
     LH5BlockEnc(const LH5BlockEnc&) = delete;
     LH5BlockEnc& operator=(const LH5BlockEnc&) = delete;

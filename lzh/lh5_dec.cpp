@@ -115,9 +115,7 @@ LH5Lengths BLenPositionDec(BitInStream& input, const LH5Params& params) {
 
 // ---- LH5Dec ------------------------------------------------------------------
 
-LH5Dec::LH5Dec(BitInStream& input, const LH5Params& params) : input_(input), params_(params) {
-    read_block();
-}
+LH5Dec::LH5Dec(BitInStream& input, const LH5Params& params) : input_(input), params_(params) { read_block(); }
 
 void LH5Dec::read_block() {
     literal_.reset();
@@ -231,7 +229,8 @@ void LH5DecWindow::decode_entry(LH5Dec& decoder, FileDecOutStream& out) {
             fill_truncated_entry(out);
             return;
         }
-        if (window.copy_cut(static_cast<std::size_t>(distance) + 1, static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET))) {
+        if (window.copy_cut(static_cast<std::size_t>(distance) + 1,
+                            static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET))) {
             return;
         }
     }

@@ -49,7 +49,7 @@ namespace lzh {
 
 // Table sizes of the three alphabets.
 constexpr int CODE_LENGTH_SYMBOLS = 19;
-constexpr int LITERAL_SYMBOLS = 510;    // 256 literals, 254 match lengths
+constexpr int LITERAL_SYMBOLS = 510;  // 256 literals, 254 match lengths
 constexpr int FIRST_MATCH_SYMBOL = 256;
 constexpr int MATCH_LENGTH_OFFSET = 253;  // match length = symbol - 253
 

@@ -65,7 +65,7 @@ struct LH5Result {
 // and the last byte flushed. An empty source appends nothing. With a drain
 // the data passes through sink in pieces (bit_out_stream.h), and what is
 // left in it at the end is the last piece.
-LH5Result lh5_compress(std::FILE* source, std::vector<std::uint8_t>& sink,
-                       LH5MatchFinder finder = LH5MatchFinder::FAST, coding::ByteDrain drain = {});
+LH5Result lh5_compress(std::FILE* source, std::vector<std::uint8_t>& sink, LH5MatchFinder finder = LH5MatchFinder::FAST,
+                       coding::ByteDrain drain = {});
 
 }  // namespace lzh

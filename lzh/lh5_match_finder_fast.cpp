@@ -14,11 +14,9 @@ constexpr int MAX_DISTANCE = 8192;
 constexpr int CHAIN_MASK = LH5MatchFinderFast::CHAIN_SIZE - 1;
 constexpr int WORD = 8;
 
-static_assert(LH5MatchFinderFast::BUFFER_SIZE >=
-                  2 * LH5MatchFinderFast::CHAIN_SIZE + MAX_DISTANCE + MAX_MATCH,
+static_assert(LH5MatchFinderFast::BUFFER_SIZE >= 2 * LH5MatchFinderFast::CHAIN_SIZE + MAX_DISTANCE + MAX_MATCH,
               "a slide must move the buffer by at least one chain period");
-static_assert(LH5MatchFinderFast::CHAIN_SIZE >= MAX_DISTANCE,
-              "a walk must not meet a reused chain slot");
+static_assert(LH5MatchFinderFast::CHAIN_SIZE >= MAX_DISTANCE, "a walk must not meet a reused chain slot");
 
 // Multiplicative hash of the three bytes at p.
 inline std::uint32_t hash3(const std::uint8_t* p) {
@@ -65,9 +63,7 @@ inline std::int64_t reference_history_start(std::int64_t at) {
 }  // namespace
 
 LH5MatchFinderFast::LH5MatchFinderFast()
-    : buffer_(BUFFER_SIZE + WORD, 0),
-      head_(std::size_t{1} << HASH_BITS, -1),
-      chain_(CHAIN_SIZE, -1) {}
+    : buffer_(BUFFER_SIZE + WORD, 0), head_(std::size_t{1} << HASH_BITS, -1), chain_(CHAIN_SIZE, -1) {}
 
 void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
     std::fill(head_.begin(), head_.end(), -1);
@@ -96,9 +92,8 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
             const std::uint8_t* const current = buffer + p;
             const std::uint32_t hash = hash3(current);
             const int longest = std::min(MAX_MATCH, ahead);
-            const auto low = static_cast<std::int32_t>(
-                std::max({std::int64_t{p} - MAX_DISTANCE,
-                          reference_history_start(base_ + p) - base_, std::int64_t{0}}));
+            const auto low = static_cast<std::int32_t>(std::max(
+                {std::int64_t{p} - MAX_DISTANCE, reference_history_start(base_ + p) - base_, std::int64_t{0}}));
             for (std::int32_t g = head[hash]; g >= low; g = chain[g & CHAIN_MASK]) {
                 const std::uint8_t* const candidate = buffer + g;
                 // Only a longer match counts; it must agree one byte on.
@@ -125,8 +120,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
 }
 
 void LH5MatchFinderFast::fill(LH5SourceInput& input) {
-    end_ += static_cast<std::int32_t>(
-        input.read(buffer_.data() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
+    end_ += static_cast<std::int32_t>(input.read(buffer_.data() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
 }
 
 void LH5MatchFinderFast::slide() {
@@ -137,9 +131,7 @@ void LH5MatchFinderFast::slide() {
     end_ -= delta;
     position_ -= delta;
     base_ += delta;
-    const auto move_down = [delta](std::int32_t& entry) {
-        entry = entry < delta ? -1 : entry - delta;
-    };
+    const auto move_down = [delta](std::int32_t& entry) { entry = entry < delta ? -1 : entry - delta; };
     std::for_each(head_.begin(), head_.end(), move_down);
     std::for_each(chain_.begin(), chain_.end(), move_down);
 }

@@ -28,9 +28,7 @@ coding::LazyMatchParams params_for(int dictionary_bits) {
 struct LzhSink {
     LH5BlockEnc& blocks;
     void literal(int byte) { blocks.literal_put(byte); }
-    void match(int length, int distance) {
-        blocks.match_len_put(length + LH5BlockEnc::LENGTH_OFFSET, distance - 1);
-    }
+    void match(int length, int distance) { blocks.match_len_put(length + LH5BlockEnc::LENGTH_OFFSET, distance - 1); }
 };
 
 }  // namespace

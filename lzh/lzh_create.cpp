@@ -32,9 +32,7 @@ const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
 const std::string METHOD_STORED = "-lh0-";
 const std::string METHOD_DIRECTORY = "-lhd-";
 
-void source_error(const LZHEntry& entry, const WideString& suffix) {
-    job_state().error_text += entry.name + suffix;
-}
+void source_error(const LZHEntry& entry, const WideString& suffix) { job_state().error_text += entry.name + suffix; }
 
 // What became of one record.
 enum class Stored { WRITTEN, SKIPPED, WRITE_FAILED };
@@ -69,8 +67,8 @@ Stored skipped(LZHEntry& entry, const WideString& suffix, ArchiveOutput& output,
 // its compressed form. The copy must be the bytes that were compressed,
 // which the CRC of the first reading tells; a file that changed in between
 // is left out.
-Stored store_as_is(InputFile& input, const WideString& path, LZHEntry& entry, LZHHeadEnc& header,
-                   ArchiveOutput& output, std::uint64_t header_offset) {
+Stored store_as_is(InputFile& input, const WideString& path, LZHEntry& entry, LZHHeadEnc& header, ArchiveOutput& output,
+                   std::uint64_t header_offset) {
     output.rewind(header_offset + header.bytes.size());
     coding::CrcTable16 check;
     switch (copy_source(input, path, static_cast<std::uint64_t>(entry.original_size), check, output)) {
@@ -165,8 +163,7 @@ HeadEncOptions header_options_of_job() {
     return options;
 }
 
-bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive,
-                   const WideString& archive_path) {
+bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive, const WideString& archive_path) {
     const JobState& job = job_state();
     ArchiveOutput output(archive);
     const HeadEncOptions header_options = header_options_of_job();

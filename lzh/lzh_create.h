@@ -50,7 +50,6 @@ void encode(InputFile& input, SourceList<LZHEntry>& list, const WideString& arch
 // The same into an archive stream the caller opened in binary mode and
 // closes; archive_path names it in the error line. False after a write
 // error (the line has been added).
-bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive,
-                   const WideString& archive_path);
+bool write_archive(InputFile& input, SourceList<LZHEntry>& list, std::FILE* archive, const WideString& archive_path);
 
 }  // namespace lzh

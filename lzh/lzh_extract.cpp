@@ -187,9 +187,7 @@ void MemberSource::skip_bytes(std::int64_t count) {
     }
 }
 
-void MemberSource::skip() {
-    skip_bytes(head_.data_size());
-}
+void MemberSource::skip() { skip_bytes(head_.data_size()); }
 
 void MemberSource::decode(MemberDecoder decoder, FileDecOutStream& out) {
     if (mac_candidate_) strip_macbinary(out, mac_member_);
@@ -198,8 +196,6 @@ void MemberSource::decode(MemberDecoder decoder, FileDecOutStream& out) {
     if (consumed < head_.data_size()) skip_bytes(head_.data_size() - consumed);
 }
 
-void decode(StagedFile& output, const WideString& archive_path) {
-    extract_archive<Archive>(output, archive_path);
-}
+void decode(StagedFile& output, const WideString& archive_path) { extract_archive<Archive>(output, archive_path); }
 
 }  // namespace lzh

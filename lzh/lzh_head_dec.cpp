@@ -48,9 +48,7 @@ void LZHHeadDec::read(BitInStream& input) {
     complete = true;
 }
 
-bool LZHHeadDec::fill_to(BitInStream& input, std::size_t count) {
-    return raw.fill(input, count);
-}
+bool LZHHeadDec::fill_to(BitInStream& input, std::size_t count) { return raw.fill(input, count); }
 
 // A 4-byte value with bit 31 set comes out negative.
 int LZHHeadDec::int_get(std::size_t offset, int n) const {
@@ -156,12 +154,8 @@ void LZHHeadDec::read_extended(BitInStream& input, std::size_t size_field, std::
         const int type = int_get(p + width, 1);
         const ByteString data = raw.str_get(data_at, record - 1 - width);
         switch (type) {
-        case EXT_NAME:
-            narrow_name = data;
-            break;
-        case EXT_DIRECTORY:
-            narrow_directory = data;
-            break;
+        case EXT_NAME: narrow_name = data; break;
+        case EXT_DIRECTORY: narrow_directory = data; break;
         case EXT_UNICODE_NAME:
         case EXT_UNICODE_DIRECTORY:
             // A record that is no UTF-16LE text leaves the name to the
@@ -176,8 +170,7 @@ void LZHHeadDec::read_extended(BitInStream& input, std::size_t size_field, std::
                 code_page = int_get(data_at, static_cast<int>(std::min<std::size_t>(data.size(), 4)));
             }
             break;
-        default:
-            break;  // the header CRC and unknown records are not needed
+        default: break;  // the header CRC and unknown records are not needed
         }
         if (counted) extended_size += static_cast<std::int64_t>(record);
         p += record;

@@ -91,8 +91,7 @@ private:
     void read_level2(BitInStream& input);
     void read_level3(BitInStream& input);
     void read_unix_fields();
-    void read_extended(BitInStream& input, std::size_t size_field, std::size_t limit, std::size_t width,
-                       bool counted);
+    void read_extended(BitInStream& input, std::size_t size_field, std::size_t limit, std::size_t width, bool counted);
 };
 
 }  // namespace lzh

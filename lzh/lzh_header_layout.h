@@ -77,9 +77,9 @@ enum : std::size_t {
     TIME = 15,
     ATTRIBUTE = 19,
     LEVEL = 20,
-    FIXED_SIZE = 21,       // bytes read before the level is known
-    NAME_LENGTH = 21,      // levels 0 and 1
-    NAME = 22,             // levels 0 and 1
+    FIXED_SIZE = 21,   // bytes read before the level is known
+    NAME_LENGTH = 21,  // levels 0 and 1
+    NAME = 22,         // levels 0 and 1
     LEVEL2_CRC = 21,
     LEVEL2_OS = 23,
     LEVEL2_FIRST_SIZE = 24,

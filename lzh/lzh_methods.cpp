@@ -20,8 +20,7 @@ constexpr std::array METHODS = {
     LzhMethod{"-lh0-", decode_stored}, LzhMethod{"-lh1-", decode_lh1}, LzhMethod{"-lh4-", decode_lh4},
     LzhMethod{"-lh5-", decode_lh5},    LzhMethod{"-lh6-", decode_lh6}, LzhMethod{"-lh7-", decode_lh7},
     LzhMethod{"-lz4-", decode_stored}, LzhMethod{"-lzs-", decode_lzs}, LzhMethod{"-lz5-", decode_lz5},
-    LzhMethod{"-pm0-", decode_stored}, LzhMethod{"-pm1-", decode_pm1},
-    LzhMethod{"-pm2-", decode_pm2},
+    LzhMethod{"-pm0-", decode_stored}, LzhMethod{"-pm1-", decode_pm1}, LzhMethod{"-pm2-", decode_pm2},
 };
 
 }  // namespace

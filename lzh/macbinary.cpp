@@ -65,8 +65,8 @@ std::int64_t macbinary_fork_size(const std::uint8_t* header, const MacMember& me
     const std::int64_t mac_time = be32(header + MODIFICATION_TIME);
     if (mac_time < MAC_EPOCH_OFFSET) return -1;
     const std::int64_t local_time = mac_time - MAC_EPOCH_OFFSET;
-    const std::int64_t difference = local_time > member.utc_time ? local_time - member.utc_time
-                                                                 : member.utc_time - local_time;
+    const std::int64_t difference =
+        local_time > member.utc_time ? local_time - member.utc_time : member.utc_time - local_time;
     if (difference > LARGEST_ZONE_OFFSET) return -1;
 
     return data_fork > 0 ? data_fork : resource_fork;

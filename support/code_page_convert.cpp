@@ -18,8 +18,7 @@ constexpr std::size_t MAX_ESTIMATED_UNITS = (INT_MAX - 1) / 5;
 
 }  // namespace
 
-int wide_to_code_page(const WideString& source, ByteString& destination, int code_page, bool exact,
-                      unsigned flags) {
+int wide_to_code_page(const WideString& source, ByteString& destination, int code_page, bool exact, unsigned flags) {
     const char16_t* text = source.c_str();
     const std::size_t length = std::char_traits<char16_t>::length(text);
     int capacity;
@@ -33,16 +32,14 @@ int wide_to_code_page(const WideString& source, ByteString& destination, int cod
     if (capacity <= 0) return 0;
 
     std::vector<char> buffer(static_cast<std::size_t>(capacity), '\0');
-    const int written =
-        platform::wide_to_multibyte(code_page, flags, text, -1, buffer.data(), capacity);
+    const int written = platform::wide_to_multibyte(code_page, flags, text, -1, buffer.data(), capacity);
     if (written <= 0 || written > capacity) return 0;
     const int bytes = written - 1;  // without the terminator
     destination.append(buffer.data(), static_cast<std::size_t>(bytes));
     return bytes;
 }
 
-int code_page_to_wide(const ByteString& source, WideString& destination, int code_page, bool exact,
-                      unsigned flags) {
+int code_page_to_wide(const ByteString& source, WideString& destination, int code_page, bool exact, unsigned flags) {
     const char* text = source.c_str();
     const std::size_t length = std::strlen(text);
     int capacity;
@@ -56,8 +53,7 @@ int code_page_to_wide(const ByteString& source, WideString& destination, int cod
     if (capacity <= 0) return 0;
 
     std::vector<char16_t> buffer(static_cast<std::size_t>(capacity), u'\0');
-    const int written =
-        platform::multibyte_to_wide(code_page, flags, text, -1, buffer.data(), capacity);
+    const int written = platform::multibyte_to_wide(code_page, flags, text, -1, buffer.data(), capacity);
     if (written <= 0 || written > capacity) return 0;
     const int units = written - 1;
     destination.append(buffer.data(), static_cast<std::size_t>(units));
@@ -72,8 +68,8 @@ WideString code_page_cstr_to_wide(const char* source, int code_page) {
     std::vector<char16_t> buffer(static_cast<std::size_t>(capacity) + 1, u'\0');
     // The text goes over with its terminator, so a success always leaves a
     // terminated result in the buffer.
-    const int written = platform::multibyte_to_wide(code_page, platform::CONVERT_PRECOMPOSED, source,
-                                                    capacity, buffer.data(), capacity + 1);
+    const int written = platform::multibyte_to_wide(code_page, platform::CONVERT_PRECOMPOSED, source, capacity,
+                                                    buffer.data(), capacity + 1);
     if (written <= 0) return WideString();
     return WideString(buffer.data());
 }

@@ -87,9 +87,9 @@ int path_exists(const char16_t* path) {
     if (path == nullptr) return 0;
     platform::FileStatus status;
     switch (platform::file_status(WideString(path), status)) {
-        case platform::StatResult::ok: return status.is_directory ? -2 : 1;
-        case platform::StatResult::not_found: return 0;
-        default: return -1;
+    case platform::StatResult::ok: return status.is_directory ? -2 : 1;
+    case platform::StatResult::not_found: return 0;
+    default: return -1;
     }
 }
 

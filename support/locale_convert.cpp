@@ -20,8 +20,7 @@ constexpr std::size_t MAX_CAPACITY = static_cast<std::size_t>(std::numeric_limit
 
 }  // namespace
 
-int wide_to_locale_bytes(const WideString& source, ByteString& destination, bool exact,
-                         platform::LocaleHandle locale) {
+int wide_to_locale_bytes(const WideString& source, ByteString& destination, bool exact, platform::LocaleHandle locale) {
     const char16_t* text = source.c_str();
     const std::size_t length = std::char_traits<char16_t>::length(text);
     std::size_t capacity = CONVERSION_FAILED;
@@ -41,8 +40,7 @@ int wide_to_locale_bytes(const WideString& source, ByteString& destination, bool
     return static_cast<int>(converted);
 }
 
-int locale_bytes_to_wide(const ByteString& source, WideString& destination, bool exact,
-                         platform::LocaleHandle locale) {
+int locale_bytes_to_wide(const ByteString& source, WideString& destination, bool exact, platform::LocaleHandle locale) {
     const char* text = source.c_str();
     const std::size_t length = std::strlen(text);
     std::size_t capacity = length;  // one byte never makes more than one unit
@@ -55,9 +53,8 @@ int locale_bytes_to_wide(const ByteString& source, WideString& destination, bool
 
     std::vector<char16_t> buffer(capacity + 1, u'\0');
     const std::size_t result = platform::locale_bytes_to_wide(locale, text, buffer.data(), capacity);
-    const std::size_t converted = result == CONVERSION_FAILED
-                                      ? std::char_traits<char16_t>::length(buffer.data())
-                                      : (result > capacity ? capacity : result);
+    const std::size_t converted = result == CONVERSION_FAILED ? std::char_traits<char16_t>::length(buffer.data())
+                                                              : (result > capacity ? capacity : result);
     destination.append(buffer.data(), converted);
     return static_cast<int>(converted);
 }

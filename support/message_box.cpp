@@ -17,9 +17,9 @@ bool ask_yes_no(const WideString& text, const WideString& title) {
 
 int ask_yes_no_cancel(const WideString& text, const WideString& title) {
     switch (platform::message_box(text, title, platform::BoxKind::yes_no_cancel)) {
-        case platform::BoxAnswer::yes: return 1;
-        case platform::BoxAnswer::no: return -2;
-        default: return 0;  // Cancel, or a box closed otherwise
+    case platform::BoxAnswer::yes: return 1;
+    case platform::BoxAnswer::no: return -2;
+    default: return 0;  // Cancel, or a box closed otherwise
     }
 }
 
@@ -33,19 +33,18 @@ int ask_yes_no_cancel(const char16_t* text, const char16_t* title) {
 
 ScriptedMessageBoxes::ScriptedMessageBoxes(std::vector<platform::BoxAnswer> answers)
     : answers_(answers.begin(), answers.end()) {
-    platform::set_message_box_handler(
-        [this](const WideString& text, const WideString& title, platform::BoxKind kind) {
-            platform::BoxAnswer answer = platform::BoxAnswer::ok;
-            if (kind != platform::BoxKind::ok) {
-                answer = platform::BoxAnswer::closed;
-                if (!answers_.empty()) {
-                    answer = answers_.front();
-                    answers_.pop_front();
-                }
+    platform::set_message_box_handler([this](const WideString& text, const WideString& title, platform::BoxKind kind) {
+        platform::BoxAnswer answer = platform::BoxAnswer::ok;
+        if (kind != platform::BoxKind::ok) {
+            answer = platform::BoxAnswer::closed;
+            if (!answers_.empty()) {
+                answer = answers_.front();
+                answers_.pop_front();
             }
-            boxes_.push_back(RecordedBox{text, title, kind, answer});
-            return answer;
-        });
+        }
+        boxes_.push_back(RecordedBox{text, title, kind, answer});
+        return answer;
+    });
 }
 
 ScriptedMessageBoxes::~ScriptedMessageBoxes() { platform::set_message_box_handler(nullptr); }

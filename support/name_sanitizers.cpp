@@ -40,11 +40,14 @@ int replace_invalid_name_chars(WideString& name) {
     for (char16_t& unit : name) {
         bool invalid = unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
         switch (unit) {
-            case u'"': case u'*': case u':': case u'<': case u'>': case u'?': case u'|':
-                invalid = true;
-                break;
-            default:
-                break;
+        case u'"':
+        case u'*':
+        case u':':
+        case u'<':
+        case u'>':
+        case u'?':
+        case u'|': invalid = true; break;
+        default: break;
         }
         if (invalid) {
             unit = replacement_char;

@@ -6,8 +6,7 @@
 #include "path_text.h"
 
 OutputPlace::OutputPlace(OutputPlace&& other) noexcept
-    : directory_(std::exchange(other.directory_, nullptr)),
-      name_(std::move(other.name_)),
+    : directory_(std::exchange(other.directory_, nullptr)), name_(std::move(other.name_)),
       refused_part_(std::move(other.refused_part_)) {}
 
 OutputPlace& OutputPlace::operator=(OutputPlace&& other) noexcept {
@@ -60,9 +59,9 @@ PlaceResult OutputPlace::enter(const WideString& path, bool make_directories) {
             refused_part_ = path.substr(0, end);
             release();
             switch (result) {
-                case platform::EnterResult::link: return PlaceResult::link;
-                case platform::EnterResult::not_directory: return PlaceResult::not_directory;
-                default: return PlaceResult::error;
+            case platform::EnterResult::link: return PlaceResult::link;
+            case platform::EnterResult::not_directory: return PlaceResult::not_directory;
+            default: return PlaceResult::error;
             }
         }
         platform::close_directory(directory_);
@@ -103,10 +102,9 @@ platform::NodeKind OutputPlace::kind() const {
 
 WideString place_error_line(const WideString& path, PlaceResult result, const WideString& refused_part) {
     switch (result) {
-        case PlaceResult::ok: return WideString();
-        case PlaceResult::link: return path + u" >> リンク " + refused_part + u" を経由するので出力しない。\n";
-        case PlaceResult::not_directory:
-            return path + u" >> " + refused_part + u" がフォルダでないので出力しない。\n";
-        default: return path + u" >> フォルダ " + refused_part + u" を開けないので出力しない。\n";
+    case PlaceResult::ok: return WideString();
+    case PlaceResult::link: return path + u" >> リンク " + refused_part + u" を経由するので出力しない。\n";
+    case PlaceResult::not_directory: return path + u" >> " + refused_part + u" がフォルダでないので出力しない。\n";
+    default: return path + u" >> フォルダ " + refused_part + u" を開けないので出力しない。\n";
     }
 }

@@ -126,8 +126,7 @@ enum class EnterResult { ok, link, not_directory, error };
 // Opens the directory name inside directory without following a link;
 // with create, a missing one is made first. `link` when the name is a
 // link, `not_directory` when it is a file or anything else.
-EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
-                            DirectoryHandle& entered);
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create, DirectoryHandle& entered);
 
 // Creates name inside directory for binary writing. Exclusive: fails when
 // anything, a link included, stands at the name already. Null on failure.
@@ -146,8 +145,8 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory);
 // is linked under spare_name, a free name, and renamed from it. Without
 // replace, the call fails when name is taken. False when the close or the
 // link failed: the file is gone and what stood at name is untouched.
-bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
-                       bool replace, const WideString& spare_name);
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name, bool replace,
+                       const WideString& spare_name);
 
 // Gives file the permission bits (read, write, execute for owner, group
 // and others) of the regular file name inside directory, the name not
@@ -203,19 +202,19 @@ bool system_names_use_ff_separator();
 // Whether conversions with this code page are available (GetCPInfo).
 bool code_page_available(int code_page);
 
-constexpr unsigned CONVERT_PRECOMPOSED = 0x1;     // MB_PRECOMPOSED
-constexpr unsigned CONVERT_ERR_INVALID = 0x8;     // MB_ERR_INVALID_CHARS
-constexpr unsigned CONVERT_NO_BEST_FIT = 0x400;   // WC_NO_BEST_FIT_CHARS
+constexpr unsigned CONVERT_PRECOMPOSED = 0x1;    // MB_PRECOMPOSED
+constexpr unsigned CONVERT_ERR_INVALID = 0x8;    // MB_ERR_INVALID_CHARS
+constexpr unsigned CONVERT_NO_BEST_FIT = 0x400;  // WC_NO_BEST_FIT_CHARS
 
 // WideCharToMultiByte: converts source_length units (-1: up to and
 // including the terminator) into at most capacity bytes; capacity 0 only
 // measures. Returns the bytes written (or needed), 0 on failure.
 // Characters with no mapping become "?".
-int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length,
-                      char* destination, int capacity);
+int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length, char* destination,
+                      int capacity);
 // MultiByteToWideChar, same conventions in the other direction.
-int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length,
-                      char16_t* destination, int capacity);
+int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length, char16_t* destination,
+                      int capacity);
 
 // ---- runtime-library locale -------------------------------------------------
 
@@ -236,10 +235,8 @@ void free_ctype_locale(LocaleHandle locale);
 // it: the count (terminator not counted), or (size_t)-1 on an unconvertible
 // character. After a failure the destination holds what was converted
 // before the failing character, terminated when capacity leaves room.
-std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination,
-                                 std::size_t capacity);
-std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination,
-                                 std::size_t capacity);
+std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination, std::size_t capacity);
+std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination, std::size_t capacity);
 
 // The runtime library's pseudo-random numbers (0 to 32767).
 int random_number();
@@ -258,8 +255,7 @@ BoxAnswer message_box(const WideString& text, const WideString& title, BoxKind k
 
 // In-process tests answer boxes from a script and record them. When a
 // handler is installed, message_box calls it instead of the platform.
-using BoxHandler = std::function<BoxAnswer(const WideString& text, const WideString& title,
-                                           BoxKind kind)>;
+using BoxHandler = std::function<BoxAnswer(const WideString& text, const WideString& title, BoxKind kind)>;
 void set_message_box_handler(BoxHandler handler);
 
 // ---- component system (launcher only) -----------------------------------------

@@ -34,18 +34,44 @@ constexpr LanguageCodePage LANGUAGE_CODE_PAGES[] = {
     {"th", 874},
     {"vi", 1258},
     // Central European (Latin 2).
-    {"cs", 1250}, {"sk", 1250}, {"pl", 1250}, {"hu", 1250}, {"sl", 1250},
-    {"hr", 1250}, {"bs", 1250}, {"ro", 1250}, {"sq", 1250},
+    {"cs", 1250},
+    {"sk", 1250},
+    {"pl", 1250},
+    {"hu", 1250},
+    {"sl", 1250},
+    {"hr", 1250},
+    {"bs", 1250},
+    {"ro", 1250},
+    {"sq", 1250},
     // Cyrillic.
-    {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"mk", 1251},
-    {"kk", 1251}, {"ky", 1251}, {"tt", 1251}, {"mn", 1251}, {"ba", 1251},
-    {"sah", 1251}, {"tg", 1251}, {"cv", 1251},
+    {"ru", 1251},
+    {"uk", 1251},
+    {"be", 1251},
+    {"bg", 1251},
+    {"mk", 1251},
+    {"kk", 1251},
+    {"ky", 1251},
+    {"tt", 1251},
+    {"mn", 1251},
+    {"ba", 1251},
+    {"sah", 1251},
+    {"tg", 1251},
+    {"cv", 1251},
     {"el", 1253},
     {"tr", 1254},
-    {"he", 1255}, {"iw", 1255}, {"yi", 1255},
-    {"ar", 1256}, {"fa", 1256}, {"ur", 1256}, {"ps", 1256}, {"ug", 1256}, {"sd", 1256},
+    {"he", 1255},
+    {"iw", 1255},
+    {"yi", 1255},
+    {"ar", 1256},
+    {"fa", 1256},
+    {"ur", 1256},
+    {"ps", 1256},
+    {"ug", 1256},
+    {"sd", 1256},
     // Baltic.
-    {"lt", 1257}, {"lv", 1257}, {"et", 1257},
+    {"lt", 1257},
+    {"lv", 1257},
+    {"et", 1257},
 };
 
 constexpr int WESTERN_CODE_PAGE = 1252;
@@ -55,10 +81,10 @@ char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c -
 char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 struct LocaleParts {
-    std::string language;  // lower case
-    std::string territory; // upper case
-    std::string codeset;   // lower case, without "-" and "_": "utf8", "eucjp"
-    std::string modifier;  // lower case
+    std::string language;   // lower case
+    std::string territory;  // upper case
+    std::string codeset;    // lower case, without "-" and "_": "utf8", "eucjp"
+    std::string modifier;   // lower case
 };
 
 LocaleParts split_locale_name(const char* locale_name) {

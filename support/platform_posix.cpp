@@ -79,8 +79,7 @@ std::string to_utf8(const WideString& text, bool to_slash) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t u = text[i];
         if (u == 0) break;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             append_utf8(out, cp);
             ++i;
@@ -165,51 +164,51 @@ constexpr int CP_UTF8 = 65001;
 // the same language); the East Asian ones are their own OEM code pages.
 int oem_code_page_for(int ansi) {
     switch (ansi) {
-        case 1250: return 852;
-        case 1251: return 866;
-        case 1253: return 737;
-        case 1254: return 857;
-        case 1255: return 862;
-        case 1256: return 720;
-        case 1257: return 775;
-        case 1252: return 850;
-        default: return ansi;
+    case 1250: return 852;
+    case 1251: return 866;
+    case 1253: return 737;
+    case 1254: return 857;
+    case 1255: return 862;
+    case 1256: return 720;
+    case 1257: return 775;
+    case 1252: return 850;
+    default: return ansi;
     }
 }
 
 int resolve_code_page(int code_page) {
     switch (code_page) {
-        case CP_ACP:
-        case CP_THREAD_ACP: return ansi_code_page();
-        case CP_OEMCP: return oem_code_page_for(ansi_code_page());
-        case CP_MACCP: return 10000;
-        default: return code_page;
+    case CP_ACP:
+    case CP_THREAD_ACP: return ansi_code_page();
+    case CP_OEMCP: return oem_code_page_for(ansi_code_page());
+    case CP_MACCP: return 10000;
+    default: return code_page;
     }
 }
 
 // iconv's name for a Windows code page; empty for none.
 std::string iconv_name(int code_page) {
     switch (code_page) {
-        case CP_UTF8: return "UTF-8";
-        case 65000: return "UTF-7";
-        case 20127: return "ASCII";
-        case 20866: return "KOI8-R";
-        case 21866: return "KOI8-U";
-        case 20932:
-        case 51932: return "EUC-JP";
-        case 51936: return "EUC-CN";
-        case 51949: return "EUC-KR";
-        case 54936: return "GB18030";
-        case 50220:
-        case 50221:
-        case 50222: return "ISO-2022-JP";
-        case 10000: return "MACINTOSH";
-        case 28603: return "ISO-8859-13";
-        case 28605: return "ISO-8859-15";
-        // UTF-16 is the wide form itself: WideCharToMultiByte refuses it.
-        case 1200:
-        case 1201: return std::string();
-        default: break;
+    case CP_UTF8: return "UTF-8";
+    case 65000: return "UTF-7";
+    case 20127: return "ASCII";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 20932:
+    case 51932: return "EUC-JP";
+    case 51936: return "EUC-CN";
+    case 51949: return "EUC-KR";
+    case 54936: return "GB18030";
+    case 50220:
+    case 50221:
+    case 50222: return "ISO-2022-JP";
+    case 10000: return "MACINTOSH";
+    case 28603: return "ISO-8859-13";
+    case 28605: return "ISO-8859-15";
+    // UTF-16 is the wide form itself: WideCharToMultiByte refuses it.
+    case 1200:
+    case 1201: return std::string();
+    default: break;
     }
     if (code_page >= 28591 && code_page <= 28599) return "ISO-8859-" + std::to_string(code_page - 28590);
     if (code_page <= 0) return std::string();
@@ -222,8 +221,7 @@ constexpr const char* WIDE_CHARSET = "UTF-16LE";
 class Converter {
 public:
     Converter(const std::string& to, const std::string& from)
-        : cd_(to.empty() || from.empty() ? reinterpret_cast<iconv_t>(-1)
-                                         : iconv_open(to.c_str(), from.c_str())) {}
+        : cd_(to.empty() || from.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open(to.c_str(), from.c_str())) {}
     ~Converter() {
         if (ok()) iconv_close(cd_);
     }
@@ -245,9 +243,8 @@ Step convert_chunk(iconv_t cd, const char*& in, std::size_t& in_left, std::strin
         char* out_ptr = buffer;
         std::size_t out_left = sizeof buffer;
         char* in_ptr = const_cast<char*>(in);
-        const std::size_t r =
-            in == nullptr ? iconv(cd, nullptr, nullptr, &out_ptr, &out_left)
-                          : iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+        const std::size_t r = in == nullptr ? iconv(cd, nullptr, nullptr, &out_ptr, &out_left)
+                                            : iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
         const int error = errno;
         if (in != nullptr) in = in_ptr;
         out.append(buffer, static_cast<std::size_t>(out_ptr - buffer));
@@ -298,9 +295,12 @@ std::size_t utf8_maximal_subpart(const unsigned char* s, std::size_t length) {
     const unsigned char lead = s[0];
     std::size_t need = 0;
     unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
-    if (lead >= 0xC2 && lead <= 0xDF) need = 1;
-    else if (lead >= 0xE0 && lead <= 0xEF) need = 2, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-    else if (lead >= 0xF0 && lead <= 0xF4) need = 3, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        need = 1;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        need = 2, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        need = 3, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
     std::size_t taken = 1;
     for (std::size_t k = 1; k <= need && k < length; ++k) {
         const unsigned char c = s[k];
@@ -648,8 +648,8 @@ WideString module_file_name(bool in_module) {
         // found below.
         Dl_info info;
         struct link_map* map = nullptr;
-        if (dladdr1(reinterpret_cast<void*>(&module_anchor), &info, reinterpret_cast<void**>(&map),
-                    RTLD_DL_LINKMAP) != 0 &&
+        if (dladdr1(reinterpret_cast<void*>(&module_anchor), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) !=
+                0 &&
             map != nullptr && map->l_name != nullptr && map->l_name[0] == '/') {
             const WideString name = from_utf8(std::string(map->l_name));
             return fits_path_buffer(name) ? name : WideString();
@@ -874,9 +874,7 @@ bool list_directory(const WideString& path, std::vector<DirectoryItem>& items) {
 
 namespace {
 
-int descriptor_of(DirectoryHandle directory) {
-    return directory != nullptr ? *static_cast<int*>(directory) : -1;
-}
+int descriptor_of(DirectoryHandle directory) { return directory != nullptr ? *static_cast<int*>(directory) : -1; }
 
 DirectoryHandle handle_of(int descriptor) { return new int(descriptor); }
 
@@ -921,8 +919,7 @@ NodeKind node_kind_at(DirectoryHandle directory, const WideString& name) {
     return kind_of_mode(st.st_mode);
 }
 
-EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
-                            DirectoryHandle& entered) {
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create, DirectoryHandle& entered) {
     entered = nullptr;
     const std::string bytes = component_bytes(name);
     if (directory == nullptr || bytes.empty()) return EnterResult::error;
@@ -944,10 +941,10 @@ EnterResult enter_directory(DirectoryHandle directory, const WideString& name, b
         // ELOOP (a link under O_NOFOLLOW) and ENOTDIR tell the two refusals
         // apart only on some systems; the name's own status does it always.
         switch (node_kind_at(directory, name)) {
-            case NodeKind::link: return EnterResult::link;
-            case NodeKind::file:
-            case NodeKind::other: return EnterResult::not_directory;
-            default: return EnterResult::error;
+        case NodeKind::link: return EnterResult::link;
+        case NodeKind::file:
+        case NodeKind::other: return EnterResult::not_directory;
+        default: return EnterResult::error;
         }
     }
     return EnterResult::error;
@@ -956,8 +953,8 @@ EnterResult enter_directory(DirectoryHandle directory, const WideString& name, b
 std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name) {
     const std::string bytes = component_bytes(name);
     if (directory == nullptr || bytes.empty()) return nullptr;
-    const int fd = openat(descriptor_of(directory), bytes.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd =
+        openat(descriptor_of(directory), bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     std::FILE* file = fdopen(fd, "wb");
     if (file == nullptr) {
@@ -994,16 +991,15 @@ namespace {
 // Links the open unnamed file fd at target inside directory fd; exclusive.
 bool link_descriptor(int fd, int directory, const std::string& target) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return true;
+    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
     if (errno == EEXIST) return false;
     return linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0;
 }
 
 }  // namespace
 
-bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name,
-                       bool replace, const WideString& spare_name) {
+bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name, bool replace,
+                       const WideString& spare_name) {
     if (file == nullptr) return false;
     const std::string target = component_bytes(name), spare = component_bytes(spare_name);
     // The descriptor outlives the stream, so that an error of the close is
@@ -1015,8 +1011,7 @@ bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideStr
     if (closed && directory != nullptr && !target.empty()) {
         const int at = descriptor_of(directory);
         linked = link_descriptor(fd, at, target);
-        if (!linked && errno == EEXIST && replace && !spare.empty() &&
-            link_descriptor(fd, at, spare)) {
+        if (!linked && errno == EEXIST && replace && !spare.empty() && link_descriptor(fd, at, spare)) {
             // rename replaces the entry at the target, a link included, and
             // never follows it.
             linked = renameat(at, spare.c_str(), at, target.c_str()) == 0;
@@ -1031,8 +1026,7 @@ bool take_permissions_at(DirectoryHandle directory, const WideString& name, std:
     const std::string bytes = component_bytes(name);
     if (directory == nullptr || bytes.empty() || file == nullptr) return false;
     struct stat st;
-    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(st.st_mode)) {
+    if (fstatat(descriptor_of(directory), bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
         return true;
     }
     return fchmod(fileno(file), st.st_mode & 0777) == 0;
@@ -1128,8 +1122,8 @@ bool code_page_available(int code_page) {
     return to_wide.ok() && from_wide.ok();
 }
 
-int wide_to_multibyte(int code_page, unsigned /*flags*/, const char16_t* source, int source_length,
-                      char* destination, int capacity) {
+int wide_to_multibyte(int code_page, unsigned /*flags*/, const char16_t* source, int source_length, char* destination,
+                      int capacity) {
     std::size_t count;
     if (!source_extent(source, source_length, count) || capacity < 0) return 0;
     const int resolved = resolve_code_page(code_page);
@@ -1188,8 +1182,8 @@ int wide_to_multibyte(int code_page, unsigned /*flags*/, const char16_t* source,
     return needed;
 }
 
-int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length,
-                      char16_t* destination, int capacity) {
+int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length, char16_t* destination,
+                      int capacity) {
     std::size_t count;
     if (!source_extent(source, source_length, count) || capacity < 0) return 0;
     int resolved = resolve_code_page(code_page);
@@ -1207,8 +1201,7 @@ int multibyte_to_wide(int code_page, unsigned flags, const char* source, int sou
         const Step step = convert_chunk(cd.get(), in, in_left, output);
         if (step == Step::done) break;
         if (step == Step::failed) return 0;
-        const Undecodable bad =
-            undecodable(resolved, reinterpret_cast<const unsigned char*>(in), in_left);
+        const Undecodable bad = undecodable(resolved, reinterpret_cast<const unsigned char*>(in), in_left);
         if (strict && !bad.is_character) return 0;
         output.push_back(static_cast<char>(bad.unit & 0xFF));
         output.push_back(static_cast<char>(bad.unit >> 8));
@@ -1279,8 +1272,7 @@ constexpr std::size_t CONVERSION_FAILED = static_cast<std::size_t>(-1);
 // wchar_t is 32-bit here: surrogate pairs are combined into one character
 // on the way in and split again on the way out, so the counts are in the
 // 16-bit units the callers use.
-std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination,
-                                 std::size_t capacity) {
+std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination, std::size_t capacity) {
     if (source == nullptr) return CONVERSION_FAILED;
     ThreadLocaleGuard guard(locale);
     std::mbstate_t state{};
@@ -1307,8 +1299,7 @@ std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, ch
     return written;
 }
 
-std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination,
-                                 std::size_t capacity) {
+std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination, std::size_t capacity) {
     if (source == nullptr) return CONVERSION_FAILED;
     ThreadLocaleGuard guard(locale);
     std::mbstate_t state{};

@@ -52,8 +52,7 @@ bool display_present() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (non_empty(wayland)) {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        if (wayland[0] == '/' ? exists(wayland)
-                              : non_empty(runtime) && exists(std::string(runtime) + "/" + wayland)) {
+        if (wayland[0] == '/' ? exists(wayland) : non_empty(runtime) && exists(std::string(runtime) + "/" + wayland)) {
             return true;
         }
     }
@@ -135,15 +134,11 @@ bool zenity_box(const std::string& zenity, const std::string& text, const std::s
     const std::string yes = std::string("--ok-label=") + YES_LABEL + "(_Y)";
     const std::string no = std::string(NO_LABEL) + "(_N)";
     switch (kind) {
-    case BoxKind::ok:
-        arguments.insert(arguments.begin(), {"--info", std::string("--ok-label=") + OK_LABEL});
-        break;
-    case BoxKind::yes_no:
-        arguments.insert(arguments.begin(), {"--question", yes, "--cancel-label=" + no});
-        break;
+    case BoxKind::ok: arguments.insert(arguments.begin(), {"--info", std::string("--ok-label=") + OK_LABEL}); break;
+    case BoxKind::yes_no: arguments.insert(arguments.begin(), {"--question", yes, "--cancel-label=" + no}); break;
     case BoxKind::yes_no_cancel:
-        arguments.insert(arguments.begin(), {"--question", yes, "--extra-button=" + no,
-                                             std::string("--cancel-label=") + CANCEL_LABEL});
+        arguments.insert(arguments.begin(),
+                         {"--question", yes, "--extra-button=" + no, std::string("--cancel-label=") + CANCEL_LABEL});
         break;
     }
     const Outcome outcome = run(zenity, arguments);
@@ -164,14 +159,12 @@ bool kdialog_box(const std::string& kdialog, const std::string& text, const std:
                  BoxAnswer& answer) {
     std::vector<std::string> arguments = {"--title", title};
     switch (kind) {
-    case BoxKind::ok:
-        arguments.insert(arguments.end(), {"--msgbox", text, "--ok-label", OK_LABEL});
-        break;
+    case BoxKind::ok: arguments.insert(arguments.end(), {"--msgbox", text, "--ok-label", OK_LABEL}); break;
     case BoxKind::yes_no:
     case BoxKind::yes_no_cancel:
-        arguments.insert(arguments.end(), {kind == BoxKind::yes_no ? "--yesno" : "--yesnocancel", text,
-                                           "--yes-label", std::string(YES_LABEL) + "(&Y)", "--no-label",
-                                           std::string(NO_LABEL) + "(&N)"});
+        arguments.insert(arguments.end(),
+                         {kind == BoxKind::yes_no ? "--yesno" : "--yesnocancel", text, "--yes-label",
+                          std::string(YES_LABEL) + "(&Y)", "--no-label", std::string(NO_LABEL) + "(&N)"});
         if (kind == BoxKind::yes_no_cancel) arguments.insert(arguments.end(), {"--cancel-label", CANCEL_LABEL});
         break;
     }
@@ -180,7 +173,7 @@ bool kdialog_box(const std::string& kdialog, const std::string& text, const std:
     if (kind == BoxKind::ok) {
         answer = BoxAnswer::ok;
     } else {
-        answer = outcome.exit_code == 0 ? BoxAnswer::yes
+        answer = outcome.exit_code == 0                              ? BoxAnswer::yes
                  : outcome.exit_code == 1 || kind == BoxKind::yes_no ? BoxAnswer::no
                                                                      : BoxAnswer::cancel;
     }

@@ -3,11 +3,11 @@
 // crosses as it is (char16_t reinterpreted as wchar_t).
 #include "platform.h"
 
-#include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -47,9 +47,7 @@ bool take_path_result(const char16_t* buffer, DWORD length, WideString& out) {
 
 // Win32 wide-string arguments end at the first NUL: a path that is empty
 // up to there names nothing.
-bool usable_path(const WideString& path) {
-    return !path.empty() && path[0] != u'\0';
-}
+bool usable_path(const WideString& path) { return !path.empty() && path[0] != u'\0'; }
 
 BoxHandler& box_handler() {
     static BoxHandler handler;
@@ -302,8 +300,7 @@ NodeKind node_kind_at(DirectoryHandle directory, const WideString& name) {
     return path.empty() ? NodeKind::error : kind_of_path(path);
 }
 
-EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create,
-                            DirectoryHandle& entered) {
+EnterResult enter_directory(DirectoryHandle directory, const WideString& name, bool create, DirectoryHandle& entered) {
     entered = nullptr;
     const WideString path = child_path(directory, name);
     if (path.empty()) return EnterResult::error;
@@ -317,11 +314,11 @@ EnterResult enter_directory(DirectoryHandle directory, const WideString& name, b
         kind = kind_of_path(path);
     }
     switch (kind) {
-        case NodeKind::directory: entered = handle_of(path); return EnterResult::ok;
-        case NodeKind::link: return EnterResult::link;
-        case NodeKind::file:
-        case NodeKind::other: return EnterResult::not_directory;
-        default: return EnterResult::error;
+    case NodeKind::directory: entered = handle_of(path); return EnterResult::ok;
+    case NodeKind::link: return EnterResult::link;
+    case NodeKind::file:
+    case NodeKind::other: return EnterResult::not_directory;
+    default: return EnterResult::error;
     }
 }
 
@@ -330,9 +327,9 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
     if (path.empty()) return nullptr;
     // CREATE_NEW fails on any name that stands, a dangling link included;
     // FILE_FLAG_OPEN_REPARSE_POINT keeps even that from being resolved.
-    const HANDLE handle = CreateFileW(wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr);
+    const HANDLE handle =
+        CreateFileW(wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_WRONLY);
     if (fd < 0) {
@@ -351,20 +348,15 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
 // Windows has no file without a name that can be given one later (a file
 // opened to be deleted on close cannot be renamed into place): the named
 // temporary file serves.
-std::FILE* create_unnamed_file_at(DirectoryHandle) {
-    return nullptr;
-}
+std::FILE* create_unnamed_file_at(DirectoryHandle) { return nullptr; }
 
-bool close_and_link_at(DirectoryHandle, std::FILE* file, const WideString&, bool,
-                       const WideString&) {
+bool close_and_link_at(DirectoryHandle, std::FILE* file, const WideString&, bool, const WideString&) {
     if (file != nullptr) std::fclose(file);
     return false;
 }
 
 // Files carry no POSIX permission bits to take over.
-bool take_permissions_at(DirectoryHandle, const WideString&, std::FILE*) {
-    return true;
-}
+bool take_permissions_at(DirectoryHandle, const WideString&, std::FILE*) { return true; }
 
 bool rename_at(DirectoryHandle directory, const WideString& from, const WideString& to, bool replace) {
     const WideString source = child_path(directory, from), target = child_path(directory, to);
@@ -400,8 +392,9 @@ bool remove_at(DirectoryHandle directory, const WideString& name) {
 bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time) {
     const WideString path = child_path(directory, name);
     if (path.empty() || kind_of_path(path) != NodeKind::file) return false;
-    const HANDLE handle = CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle =
+        CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     // Seconds since 1970 to 100-nanosecond intervals since 1601.
     const std::int64_t ticks = (modification_time + 11644473600LL) * 10000000LL;
@@ -460,16 +453,16 @@ bool code_page_available(int code_page) {
     return GetCPInfo(static_cast<UINT>(effective_code_page(code_page)), &info) != 0;
 }
 
-int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length,
-                      char* destination, int capacity) {
+int wide_to_multibyte(int code_page, unsigned flags, const char16_t* source, int source_length, char* destination,
+                      int capacity) {
     if (source == nullptr) return 0;
     code_page = effective_code_page(code_page);
     return WideCharToMultiByte(static_cast<UINT>(code_page), accepted_flags(code_page, flags, WC_ERR_INVALID_CHARS),
                                wide(source), source_length, destination, capacity, nullptr, nullptr);
 }
 
-int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length,
-                      char16_t* destination, int capacity) {
+int multibyte_to_wide(int code_page, unsigned flags, const char* source, int source_length, char16_t* destination,
+                      int capacity) {
     if (source == nullptr) return 0;
     code_page = effective_code_page(code_page);
     return MultiByteToWideChar(static_cast<UINT>(code_page), accepted_flags(code_page, flags, MB_ERR_INVALID_CHARS),
@@ -504,8 +497,7 @@ void free_ctype_locale(LocaleHandle locale) {
     if (locale != nullptr) _free_locale(static_cast<_locale_t>(locale));
 }
 
-std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination,
-                                 std::size_t capacity) {
+std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, char* destination, std::size_t capacity) {
     if (source == nullptr) return CONVERSION_FAILED;
     const auto loc = static_cast<_locale_t>(locale);
     const std::size_t result = loc != nullptr ? _wcstombs_l(destination, wide(source), capacity, loc)
@@ -532,8 +524,7 @@ std::size_t locale_wide_to_bytes(LocaleHandle locale, const char16_t* source, ch
     return CONVERSION_FAILED;
 }
 
-std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination,
-                                 std::size_t capacity) {
+std::size_t locale_bytes_to_wide(LocaleHandle locale, const char* source, char16_t* destination, std::size_t capacity) {
     if (source == nullptr) return CONVERSION_FAILED;
     const auto loc = static_cast<_locale_t>(locale);
     const std::size_t result = loc != nullptr ? _mbstowcs_l(wide(destination), source, capacity, loc)
@@ -574,11 +565,11 @@ BoxAnswer message_box(const WideString& text, const WideString& title, BoxKind k
     if (kind == BoxKind::yes_no) style = MB_YESNO | MB_ICONQUESTION;
     if (kind == BoxKind::yes_no_cancel) style = MB_YESNOCANCEL | MB_ICONQUESTION;
     switch (MessageBoxW(nullptr, wide(text), wide(title), style)) {
-        case IDOK: return BoxAnswer::ok;
-        case IDYES: return BoxAnswer::yes;
-        case IDNO: return BoxAnswer::no;
-        case IDCANCEL: return BoxAnswer::cancel;
-        default: return BoxAnswer::closed;
+    case IDOK: return BoxAnswer::ok;
+    case IDYES: return BoxAnswer::yes;
+    case IDNO: return BoxAnswer::no;
+    case IDCANCEL: return BoxAnswer::cancel;
+    default: return BoxAnswer::closed;
     }
 }
 

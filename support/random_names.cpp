@@ -5,8 +5,7 @@
 
 // 64 characters that are safe in any file name: letters, digits, "-", "_".
 char16_t random_name_char() {
-    static constexpr char16_t ALPHABET[] =
-        u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    static constexpr char16_t ALPHABET[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
     static_assert(sizeof(ALPHABET) / sizeof(ALPHABET[0]) == 64 + 1);
     return ALPHABET[platform::random_number() % 64];
 }

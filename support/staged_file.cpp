@@ -14,8 +14,8 @@ constexpr int NAME_ATTEMPTS = 100;
 WideString temporary_name() {
     static const char16_t digits[] = u"0123456789abcdef";
     WideString name = u".tsuchi-";
-    unsigned value = static_cast<unsigned>(platform::random_number()) << 15 ^
-                     static_cast<unsigned>(platform::random_number());
+    unsigned value =
+        static_cast<unsigned>(platform::random_number()) << 15 ^ static_cast<unsigned>(platform::random_number());
     for (int i = 0; i < 8; ++i, value >>= 4) name.push_back(digits[value & 0xF]);
     return name + u".tmp";
 }
@@ -43,14 +43,13 @@ bool StagedFile::open(OutputPlace&& place, Staging staging) {
         place_result_ = PlaceResult::error;
         return false;
     }
-    if (staging == Staging::unnamed_where_possible)
-        file_ = platform::create_unnamed_file_at(place_.directory());
+    if (staging == Staging::unnamed_where_possible) file_ = platform::create_unnamed_file_at(place_.directory());
     for (int attempt = 0; attempt < NAME_ATTEMPTS && file_ == nullptr; ++attempt) {
         temporary_name_ = temporary_name();
         file_ = platform::create_new_file_at(place_.directory(), temporary_name_);
         // Only a name that is taken is worth another try.
-        if (file_ == nullptr && platform::node_kind_at(place_.directory(), temporary_name_) ==
-                                    platform::NodeKind::missing) {
+        if (file_ == nullptr &&
+            platform::node_kind_at(place_.directory(), temporary_name_) == platform::NodeKind::missing) {
             break;
         }
     }
@@ -76,13 +75,11 @@ bool StagedFile::commit(bool replace) {
             std::fclose(file);
             return false;
         }
-        committed_ = platform::close_and_link_at(place_.directory(), file, place_.name(), replace,
-                                                 temporary_name());
+        committed_ = platform::close_and_link_at(place_.directory(), file, place_.name(), replace, temporary_name());
         return committed_;
     }
     const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
-    if (!written || !closed ||
-        !platform::rename_at(place_.directory(), temporary_name_, place_.name(), replace)) {
+    if (!written || !closed || !platform::rename_at(place_.directory(), temporary_name_, place_.name(), replace)) {
         platform::remove_at(place_.directory(), temporary_name_);
         temporary_name_.clear();
         return false;

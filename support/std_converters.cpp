@@ -34,11 +34,9 @@ constexpr std::codecvt_mode mode_of(bool generate_header, bool little_endian) {
 }
 
 template <std::codecvt_mode Mode>
-using Utf8Converter =
-    std::wstring_convert<std::codecvt_utf8_utf16<char16_t, MAX_CODE_POINT, Mode>, char16_t>;
+using Utf8Converter = std::wstring_convert<std::codecvt_utf8_utf16<char16_t, MAX_CODE_POINT, Mode>, char16_t>;
 template <std::codecvt_mode Mode>
-using Utf16Converter =
-    std::wstring_convert<std::codecvt_utf16<char16_t, MAX_CODE_POINT, Mode>, char16_t>;
+using Utf16Converter = std::wstring_convert<std::codecvt_utf16<char16_t, MAX_CODE_POINT, Mode>, char16_t>;
 
 // Each converter is made on first use and kept until the process ends.
 template <class Converter>
@@ -91,8 +89,7 @@ int std_utf8_to_wide(const ByteString& source, WideString& destination) {
     return static_cast<int>(destination.size());
 }
 
-int std_wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom,
-                            bool big_endian) {
+int std_wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom, bool big_endian) {
     if (big_endian) {
         if (with_bom)
             destination = encode_with(converter<Utf16Converter<mode_of(true, false)>>(), source);

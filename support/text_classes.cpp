@@ -23,7 +23,6 @@ int detect_bom(const ByteString& bytes) {
     if (b0 == 0xFF && b1 == 0xFE) return 2;  // UTF-16 little-endian
     if (b0 == 0xFE && b1 == 0xFF) return 3;  // UTF-16 big-endian
     // The UTF-8 mark needs all three bytes; a name of just EF BB is not one.
-    if (bytes.size() > 2 && b0 == 0xEF && b1 == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-        return 8;
+    if (bytes.size() > 2 && b0 == 0xEF && b1 == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) return 8;
     return 0;
 }

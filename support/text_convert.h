@@ -36,17 +36,14 @@ int locale_bytes_to_wide(const ByteString& source, WideString& destination, bool
                          platform::LocaleHandle locale = nullptr);
 
 // Windows code-page conversions. Return the count appended, 0 on failure.
-int wide_to_code_page(const WideString& source, ByteString& destination, int code_page, bool exact,
-                      unsigned flags = 0);
-int code_page_to_wide(const ByteString& source, WideString& destination, int code_page, bool exact,
-                      unsigned flags = 0);
+int wide_to_code_page(const WideString& source, ByteString& destination, int code_page, bool exact, unsigned flags = 0);
+int code_page_to_wide(const ByteString& source, WideString& destination, int code_page, bool exact, unsigned flags = 0);
 WideString code_page_cstr_to_wide(const char* source, int code_page);
 
 // Unicode byte forms, the system's own coders. wide_to_utf16_bytes with
 // with_bom replaces the destination by the mark; the UTF-8 forms return the
 // destination's length afterwards, the UTF-16 forms the count produced.
-int wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom,
-                        bool big_endian);
+int wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom, bool big_endian);
 int utf16_bytes_to_wide(const ByteString& source, WideString& destination, bool big_endian);
 int wide_to_utf8(const WideString& source, ByteString& destination, bool with_bom);
 int utf8_to_wide(const ByteString& source, WideString& destination, int bom_mode);
@@ -55,15 +52,14 @@ int utf8_to_wide(const ByteString& source, WideString& destination, int bom_mode
 // Each replaces its destination.
 int std_wide_to_utf8(const WideString& source, ByteString& destination, bool with_bom);
 int std_utf8_to_wide(const ByteString& source, WideString& destination);
-int std_wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom,
-                            bool big_endian);
+int std_wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom, bool big_endian);
 int std_utf16_bytes_to_wide(const ByteString& source, WideString& destination, bool big_endian);
 
 // Low byte of each unit into a terminated buffer of capacity bytes.
 int narrow_low_bytes(const char16_t* source, char* buffer, int capacity);
 
 WideString int_to_wide(std::int32_t value);
-WideString hex_list(const ByteString& bytes);            // "01,AB"
+WideString hex_list(const ByteString& bytes);              // "01,AB"
 WideString escape_non_printable(const ByteString& bytes);  // "A'\x0D'"
 char16_t random_name_char();
 WideString random_wide_string(int count, bool seed);

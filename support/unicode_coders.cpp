@@ -19,8 +19,7 @@ void append_byte(ByteString& destination, unsigned value) {
 
 // ---- UTF-16 bytes -------------------------------------------------------------
 
-int wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom,
-                        bool big_endian) {
+int wide_to_utf16_bytes(const WideString& source, ByteString& destination, bool with_bom, bool big_endian) {
     int produced = 0;
     // A marked text is a complete stored name on its own: the mark replaces
     // whatever the destination held, so it always stands first.
@@ -61,8 +60,7 @@ int utf16_bytes_to_wide(const ByteString& source, WideString& destination, bool 
     for (; position + 1 < size; position += 2) {
         const auto first = static_cast<unsigned char>(source[position]);
         const auto second = static_cast<unsigned char>(source[position + 1]);
-        destination.push_back(static_cast<char16_t>(big_endian ? (first << 8) | second
-                                                               : (second << 8) | first));
+        destination.push_back(static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first));
         ++appended;
     }
     // A final odd byte is the first half of a unit whose other half is 0.
@@ -88,8 +86,7 @@ int wide_to_utf8(const WideString& source, ByteString& destination, bool with_bo
             append_byte(destination, 0x80 | (unit & 0x3F));
         } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < size && source[i + 1] >= 0xDC00 &&
                    source[i + 1] <= 0xDFFF) {
-            const std::uint32_t code_point =
-                0x10000 + ((unit - 0xD800) << 10) + (source[i + 1] - 0xDC00u);
+            const std::uint32_t code_point = 0x10000 + ((unit - 0xD800) << 10) + (source[i + 1] - 0xDC00u);
             append_byte(destination, 0xF0 | (code_point >> 18));
             append_byte(destination, 0x80 | ((code_point >> 12) & 0x3F));
             append_byte(destination, 0x80 | ((code_point >> 6) & 0x3F));
@@ -211,8 +208,7 @@ int utf8_to_wide(const ByteString& source, WideString& destination, int bom_mode
             // bits above 16, so values past U+10FFFF fold into the pair as
             // they are; nothing checks that bound.
             const std::uint32_t cp = accumulator32;
-            destination.push_back(
-                static_cast<char16_t>(0xD800 | ((cp >> 10) & 0x3F) | (((cp >> 16) - 1) << 6)));
+            destination.push_back(static_cast<char16_t>(0xD800 | ((cp >> 10) & 0x3F) | (((cp >> 16) - 1) << 6)));
             destination.push_back(static_cast<char16_t>(0xDC00 | (cp & 0x3FF)));
         }
     }

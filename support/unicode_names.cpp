@@ -37,8 +37,8 @@ constexpr std::array<char16_t, 10> SEMI_VOICED_BASES = {0x306F, 0x3072, 0x3075, 
 // The composed form of base + mark, or 0 when there is none.
 char16_t composed_of(char16_t base, char16_t mark) {
     if (mark == VOICED_MARK) {
-        const auto found = std::find_if(VOICED.begin(), VOICED.end(),
-                                        [base](const Composition& c) { return c.base == base; });
+        const auto found =
+            std::find_if(VOICED.begin(), VOICED.end(), [base](const Composition& c) { return c.base == base; });
         return found == VOICED.end() ? 0 : found->composed;
     }
     if (std::find(SEMI_VOICED_BASES.begin(), SEMI_VOICED_BASES.end(), base) != SEMI_VOICED_BASES.end()) {

@@ -8,10 +8,9 @@ constexpr const char* FINISHED_EARLY = "It finished on the way.";
 
 void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
     const auto longest = static_cast<std::size_t>(decoder.longest_match());
-    Window window(out,
-                  Window::history_needed(out.expected_size, longest,
-                                         static_cast<std::size_t>(decoder.farthest_distance())),
-                  0, longest);
+    Window window(
+        out, Window::history_needed(out.expected_size, longest, static_cast<std::size_t>(decoder.farthest_distance())),
+        0, longest);
     bool complete = false;
     if (out.expected_size <= 0) {
         const int first = decoder.symbol_get();
@@ -25,7 +24,8 @@ void DecWindow::decode_entry(DeflateDec& decoder, ZipFileDecOutStream& out) {
             // A stored block's bytes go straight into the window, as many
             // at once as the block, the area and the entry allow.
             bool cut = false;
-            window.take(SIZE_MAX, [&](std::uint8_t* to, std::size_t size) { return decoder.stored_get(to, size, cut); });
+            window.take(SIZE_MAX,
+                        [&](std::uint8_t* to, std::size_t size) { return decoder.stored_get(to, size, cut); });
             if (cut) throw FINISHED_EARLY;
             complete = window.left() <= 0;
             continue;
@@ -53,5 +53,6 @@ bool DecWindow::symbol_put(int symbol, DeflateDec& decoder, Window& window) {
     if (symbol < DeflateDec::END_OF_BLOCK) return window.put(static_cast<std::uint8_t>(symbol));
     const int distance = decoder.distance_get() + 1;
     distance_check(distance, window);
-    return window.copy_cut(static_cast<std::size_t>(distance), static_cast<std::size_t>(symbol - DeflateDec::MATCH_BASE));
+    return window.copy_cut(static_cast<std::size_t>(distance),
+                           static_cast<std::size_t>(symbol - DeflateDec::MATCH_BASE));
 }

@@ -86,13 +86,8 @@ struct Step {
 class BestParser {
 public:
     BestParser()
-        : buffer_(BUFFER + LOAD_TAIL, 0),
-          head_(std::size_t{1} << HASH_BITS, -1),
-          chain_(BUFFER, -1),
-          match_start_(SEGMENT + 1),
-          cost_(SEGMENT + 1),
-          step_(SEGMENT + 1),
-          length_symbol_(LONGEST + 1),
+        : buffer_(BUFFER + LOAD_TAIL, 0), head_(std::size_t{1} << HASH_BITS, -1), chain_(BUFFER, -1),
+          match_start_(SEGMENT + 1), cost_(SEGMENT + 1), step_(SEGMENT + 1), length_symbol_(LONGEST + 1),
           length_extra_(LONGEST + 1) {
         const LengthCodeTable lengths;
         for (int length = SHORTEST; length <= LONGEST; ++length) {
@@ -214,8 +209,8 @@ void BestParser::cheapest_parse(int n) {
         for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last; ++k) {
             const Match m = matches_[k];
             const int code = distance_code(m.distance);
-            const std::uint32_t base =
-                here + distance_cost_[static_cast<std::size_t>(code)] + static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(code)]);
+            const std::uint32_t base = here + distance_cost_[static_cast<std::size_t>(code)] +
+                                       static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(code)]);
             for (; length <= m.length; ++length) {
                 const std::uint32_t total = base + length_cost_[static_cast<std::size_t>(length)];
                 std::uint32_t& target = cost_[static_cast<std::size_t>(i + length)];
@@ -259,7 +254,9 @@ void BestParser::set_costs() {
     const coding::BLenTable literal = coding::build_code_lengths(literal_counts_, 15, coding::SingleCode::ONE_BIT);
     const coding::BLenTable distance = coding::build_code_lengths(distance_counts_, 15, coding::SingleCode::ONE_BIT);
     const auto cost_of = [](const coding::BLenTable& table, int symbol) -> std::uint32_t {
-        const int length = static_cast<std::size_t>(symbol) < table.lengths.size() ? table.lengths[static_cast<std::size_t>(symbol)] : 0;
+        const int length = static_cast<std::size_t>(symbol) < table.lengths.size()
+                               ? table.lengths[static_cast<std::size_t>(symbol)]
+                               : 0;
         return static_cast<std::uint32_t>(length > 0 ? length : UNUSED_COST);
     };
     for (int symbol = 0; symbol < LITERAL_SYMBOLS; ++symbol) {
@@ -270,7 +267,8 @@ void BestParser::set_costs() {
     }
     for (int length = SHORTEST; length <= LONGEST; ++length) {
         length_cost_[static_cast<std::size_t>(length)] =
-            literal_cost_[length_symbol_[static_cast<std::size_t>(length)]] + length_extra_[static_cast<std::size_t>(length)];
+            literal_cost_[length_symbol_[static_cast<std::size_t>(length)]] +
+            length_extra_[static_cast<std::size_t>(length)];
     }
 }
 

@@ -19,8 +19,7 @@ constexpr int END_OF_BLOCK = 256;
 // The order in which the lengths of the code-length code are sent: the
 // symbols most blocks use come first, so that the trailing zeros can be
 // left out.
-constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // One symbol of the code-length alphabet and the value of its extra bits:
 // 0 to 15 a length; 16 repeats the previous length 3 to 6 times (2 extra
@@ -31,9 +30,7 @@ struct LengthSymbol {
     std::uint8_t extra;
 };
 
-constexpr int code_length_extra_bits(int symbol) {
-    return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0;
-}
+constexpr int code_length_extra_bits(int symbol) { return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0; }
 
 // Run-length codes one list of code lengths. Runs stay within the list, so
 // the decoder, which reads the two lists as separate sequences, never sees
@@ -116,7 +113,8 @@ struct FixedCode {
 const FixedCode& fixed_literal_code() {
     static const FixedCode code = [] {
         std::array<int, 288> lengths{};
-        for (int s = 0; s < 288; ++s) lengths[static_cast<std::size_t>(s)] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+        for (int s = 0; s < 288; ++s)
+            lengths[static_cast<std::size_t>(s)] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
         return FixedCode(lengths);
     }();
     return code;
@@ -134,9 +132,7 @@ const FixedCode& fixed_distance_code() {
 template <class Code>
 int length_of(const Code& code, int symbol) {
     const auto& lengths = code.blen.lengths;
-    return static_cast<std::size_t>(symbol) < lengths.size()
-               ? lengths[static_cast<std::size_t>(symbol)]
-               : 0;
+    return static_cast<std::size_t>(symbol) < lengths.size() ? lengths[static_cast<std::size_t>(symbol)] : 0;
 }
 
 }  // namespace
@@ -209,12 +205,10 @@ void DeflateBlockEnc::write_block(int final_flag) {
         distance_top = std::max<int>(distance_top, distance.code);
     }
 
-    const HuffEnc literal_code(
-        std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
-        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
-    const HuffEnc distance_code(
-        std::span(distance_counts.data(), static_cast<std::size_t>(distance_top + 1)),
-        LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc literal_code(std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
+                               LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc distance_code(std::span(distance_counts.data(), static_cast<std::size_t>(distance_top + 1)),
+                                LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
     const auto& literal_lengths = literal_code.blen.lengths;
     const auto& distance_lengths = distance_code.blen.lengths;
 
@@ -229,15 +223,13 @@ void DeflateBlockEnc::write_block(int final_flag) {
         ++symbol_counts[s.symbol];
         symbol_top = std::max<int>(symbol_top, s.symbol);
     }
-    const HuffEnc length_code(
-        std::span(symbol_counts.data(), static_cast<std::size_t>(symbol_top) + 1),
-        CODE_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
+    const HuffEnc length_code(std::span(symbol_counts.data(), static_cast<std::size_t>(symbol_top) + 1),
+                              CODE_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
 
     // The code-length code lengths are sent up to the last non-zero one in
     // CODE_LENGTH_ORDER, at least four of them.
     int sent = 18;
-    while (sent > 3 &&
-           length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(sent)]) == 0) {
+    while (sent > 3 && length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(sent)]) == 0) {
         --sent;
     }
     const int sent_count = sent + 1;
@@ -281,9 +273,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
     out.put(static_cast<std::uint32_t>(distance_lengths.size() - 1), 5);
     out.put(static_cast<std::uint32_t>(sent_count - 4), 4);
     for (int k = 0; k < sent_count; ++k) {
-        out.put(static_cast<std::uint32_t>(
-                    length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])),
-                3);
+        out.put(static_cast<std::uint32_t>(length_of(length_code, CODE_LENGTH_ORDER[static_cast<std::size_t>(k)])), 3);
     }
     for (const LengthSymbol& s : symbols) {
         out.code(length_code, s.symbol);

@@ -12,8 +12,7 @@ constexpr const char* BAD_BLOCK_TYPE = "Outside of the support range.(illegal da
 // The order in which a dynamic block lists the code lengths of the
 // code-length alphabet: the ones most often used first, so that HCLEN can
 // cut off the rarely used tail.
-constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                                   11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<int, 19> CODE_LENGTH_ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 // Code-length symbols 0 to 15 are lengths; 16 repeats the previous length 3
 // to 6 times (2 extra bits), 17 gives 3 to 10 zeros (3 bits), 18 gives 11 to
 // 138 zeros (7 bits).
@@ -65,10 +64,10 @@ void DeflateDec::block_header_get() {
     type_ = input_.n_bit_get(2);
     if (final_ < 0 || type_ < 0) throw BAD_BLOCK_TYPE;
     switch (type_) {
-        case 0: stored_header_get(); break;
-        case 1: fixed_tables_make(); break;
-        case 2: dynamic_tables_get(); break;
-        default: throw BAD_BLOCK_TYPE;
+    case 0: stored_header_get(); break;
+    case 1: fixed_tables_make(); break;
+    case 2: dynamic_tables_get(); break;
+    default: throw BAD_BLOCK_TYPE;
     }
 }
 
@@ -256,7 +255,8 @@ void DeflateDec::fast_run(Window& window) {
             break;
         }
         const DeflateCode& distance_code = distance_table_.code(distance_symbol);
-        const std::size_t distance = static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
+        const std::size_t distance =
+            static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
         if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
             bits = symbol_start;
             break;

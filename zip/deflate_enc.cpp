@@ -29,14 +29,13 @@ std::uint64_t load64(const std::uint8_t* bytes) {
 // Multiplicative hashes of the next 3 and 4 bytes: the product's top bits
 // depend on all the bytes.
 std::uint32_t hash3(const std::uint8_t* bytes) {
-    const std::uint32_t key =
-        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
     return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
 }
 
 std::uint32_t hash4(const std::uint8_t* bytes) {
-    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 |
-                              std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+    const std::uint32_t key =
+        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
     return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
 }
 
@@ -65,12 +64,8 @@ int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit)
 }  // namespace
 
 DeflateEnc::DeflateEnc(DeflateLevel level)
-    : level_(level),
-      buffer_(BUFFER_SIZE + LOAD_TAIL, 0),
-      chain4_(BUFFER_SIZE, -1),
-      head4_(HASH_SIZE, -1),
-      chain3_(BUFFER_SIZE, -1),
-      head3_(HASH_SIZE, -1) {}
+    : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain4_(BUFFER_SIZE, -1), head4_(HASH_SIZE, -1),
+      chain3_(BUFFER_SIZE, -1), head3_(HASH_SIZE, -1) {}
 
 void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
     crc = coding::CrcTable32();
@@ -87,8 +82,7 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
         return;
     }
     std::fill(buffer_.begin(), buffer_.end(), 0);
-    for (auto* table : {&chain4_, &head4_, &chain3_, &head3_})
-        std::fill(table->begin(), table->end(), -1);
+    for (auto* table : {&chain4_, &head4_, &chain3_, &head3_}) std::fill(table->begin(), table->end(), -1);
     position_ = 0;
 
     DeflateSource input(source, byte_limit, crc);
@@ -166,13 +160,10 @@ void DeflateEnc::slide(DeflateSource& input) {
     // Chain entries from 32768 up keep their old values: they are rewritten
     // when their positions are entered again, and no chain leads to them
     // before that.
-    auto moved = [](std::int32_t entry) {
-        return entry >= SLIDE_DISTANCE ? entry - SLIDE_DISTANCE : -1;
-    };
+    auto moved = [](std::int32_t entry) { return entry >= SLIDE_DISTANCE ? entry - SLIDE_DISTANCE : -1; };
     for (auto* chain : {&chain4_, &chain3_}) {
         for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-            (*chain)[static_cast<std::size_t>(i)] =
-                moved((*chain)[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
+            (*chain)[static_cast<std::size_t>(i)] = moved((*chain)[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
         }
     }
     for (auto* head : {&head4_, &head3_}) {

@@ -104,9 +104,8 @@ private:
 
     DeflateLevel level_;
     std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
-    std::vector<std::int32_t>
-        chain4_;                       // by position: previous one with the same 4-byte hash, or -1
-    std::vector<std::int32_t> head4_;  // by 4-byte hash: latest position, or -1
+    std::vector<std::int32_t> chain4_;  // by position: previous one with the same 4-byte hash, or -1
+    std::vector<std::int32_t> head4_;   // by 4-byte hash: latest position, or -1
     std::vector<std::int32_t> chain3_;  // the same for 3-byte hashes
     std::vector<std::int32_t> head3_;
     std::int32_t end_ = 0;       // valid bytes in buffer_

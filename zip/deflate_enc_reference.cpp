@@ -4,11 +4,9 @@
 
 using namespace deflate_enc;
 
-DeflateEncReference::DeflateEncReference()
-    : buffer_(BUFFER_SIZE, 0), chain_(BUFFER_SIZE, -1), head_(KEY_COUNT, -1) {}
+DeflateEncReference::DeflateEncReference() : buffer_(BUFFER_SIZE, 0), chain_(BUFFER_SIZE, -1), head_(KEY_COUNT, -1) {}
 
-void DeflateEncReference::compress(std::FILE* source, DeflateBlockEnc& writer,
-                                   std::int64_t byte_limit) {
+void DeflateEncReference::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
     crc = coding::CrcTable32();
     for (auto& byte : buffer_) byte = 0;
     for (auto& entry : chain_) entry = -1;
@@ -37,8 +35,7 @@ void DeflateEncReference::compress(std::FILE* source, DeflateBlockEnc& writer,
     over_limit_ = input.over_limit();
 }
 
-void DeflateEncReference::longest_match(std::int32_t p, std::int32_t& length,
-                                        std::int32_t& distance) {
+void DeflateEncReference::longest_match(std::int32_t p, std::int32_t& length, std::int32_t& distance) {
     auto at = [this](std::int32_t i) { return buffer_[static_cast<std::size_t>(i)]; };
     const std::int32_t key = at(p) * 256 + at(p + 1);
     length = 0;
@@ -67,12 +64,10 @@ void DeflateEncReference::advance(DeflateSource& input) {
 
     position_ -= SLIDE_DISTANCE;
     for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-        buffer_[static_cast<std::size_t>(i)] =
-            buffer_[static_cast<std::size_t>(i + SLIDE_DISTANCE)];
+        buffer_[static_cast<std::size_t>(i)] = buffer_[static_cast<std::size_t>(i + SLIDE_DISTANCE)];
     }
     for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-        const std::int32_t moved =
-            chain_[static_cast<std::size_t>(i + SLIDE_DISTANCE)] - SLIDE_DISTANCE;
+        const std::int32_t moved = chain_[static_cast<std::size_t>(i + SLIDE_DISTANCE)] - SLIDE_DISTANCE;
         chain_[static_cast<std::size_t>(i)] = moved < 0 ? -1 : moved;
     }
     for (std::int32_t key = 0; key < KEY_COUNT; ++key) {

@@ -26,8 +26,7 @@ std::int32_t DeflateSource::fill(std::uint8_t* destination, std::int32_t room) {
             ended_ = true;
             break;
         }
-        const auto want =
-            static_cast<std::size_t>(std::min<std::int64_t>(room - got, limit_ - read_));
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(room - got, limit_ - read_));
         const std::size_t n = std::fread(destination + got, 1, want, source_);
         if (n == 0) {
             // A short read is not the end (a pipe may deliver less); only a

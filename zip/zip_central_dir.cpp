@@ -157,8 +157,7 @@ ZipDirectory zip_directory_read(std::uint64_t archive_size, const ZipReadAt& rea
     std::uint64_t directory_end = end.position;
     const std::size_t end_in_tail = static_cast<std::size_t>(end.position - tail_offset);
     if (end_in_tail >= LOCATOR_LENGTH && signature_at(tail, end_in_tail - LOCATOR_LENGTH, ZIP64_LOCATOR_SIGNATURE)) {
-        const coding::LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH),
-                                      ZIP64_NOT_FOUND);
+        const coding::LeBytes locator(std::string_view(tail).substr(end_in_tail - LOCATOR_LENGTH), ZIP64_NOT_FOUND);
         end = zip64_end_read(end, locator.u64(8), read_at);
         directory_end = end.position;
         directory.zip64 = true;
@@ -213,8 +212,9 @@ std::vector<bool> overlapping_members(const ZipDirectory& directory) {
     }
     // The central directory, as one more extent no member may reach into.
     extents.push_back({directory.directory_offset, directory.directory_offset + directory.directory_size, count});
-    std::sort(extents.begin(), extents.end(),
-              [](const Extent& a, const Extent& b) { return a.begin != b.begin ? a.begin < b.begin : a.index < b.index; });
+    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.index < b.index;
+    });
 
     // Sweep in order of the first byte: an extent overlaps an earlier one
     // exactly when it begins before the farthest end so far, and then also

@@ -35,8 +35,7 @@ void entry_error(const ZipEntry& entry, const char16_t* suffix) { job_state().er
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(ArchiveOutput& output)
-        : output_(output), encoder_(deflate_level_of(job_flags())) {}
+    explicit ArchiveWriter(ArchiveOutput& output) : output_(output), encoder_(deflate_level_of(job_flags())) {}
 
     void store_directory(ZipEntry& entry) {
         const std::uint64_t local_offset = output_.position();
@@ -183,9 +182,9 @@ private:
     }
 
     ArchiveOutput& output_;
-    DeflateEnc encoder_;       // one for the job: compress starts it afresh
-    ByteString header_;        // the header being written, reused
-    ByteString central_;       // the central directory so far
+    DeflateEnc encoder_;  // one for the job: compress starts it afresh
+    ByteString header_;   // the header being written, reused
+    ByteString central_;  // the central directory so far
     std::uint64_t records_ = 0;
 };
 

@@ -45,4 +45,3 @@ struct SourceEntryTraits<ZipEntry> {
 // not even an empty archive. Throws "encode: file is not open." when the
 // archive cannot be opened, before anything is written.
 void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path);
-

@@ -39,8 +39,7 @@ ZipDataDescriptor data_descriptor_read(std::string_view bytes, const ZipCentralR
             if (descriptor && data_descriptor_agrees(*descriptor, expected)) return *descriptor;
         }
     }
-    const bool signature =
-        bytes.size() >= 4 && coding::LeBytes(bytes, CUT_SHORT).u32(0) == ZIP_DESCRIPTOR_SIGNATURE;
+    const bool signature = bytes.size() >= 4 && coding::LeBytes(bytes, CUT_SHORT).u32(0) == ZIP_DESCRIPTOR_SIGNATURE;
     const std::optional<ZipDataDescriptor> likely = layout_read(bytes, signature, zip64);
     if (!likely) throw CUT_SHORT;
     return *likely;

@@ -40,12 +40,12 @@ struct ZipEntry {
     // ZIP_SIZE_DIRECTORY for a directory, ZIP_SIZE_UNKNOWN for a path that
     // could not be examined.
     std::int64_t uncompressed_size = ZIP_SIZE_UNKNOWN;
-    DateRecord time;  // local modification time
-    std::uint32_t crc = 0;  // CRC-32 as stored (already complemented)
-    WideString path;        // the source; a directory's path ends in "/"
-    ByteString stored_name; // empty until the first header is built
-    WideString directory;   // to make current before the source is opened
-    ByteString extra;       // extra field bytes after the writer's ZIP64 block; empty
+    DateRecord time;         // local modification time
+    std::uint32_t crc = 0;   // CRC-32 as stored (already complemented)
+    WideString path;         // the source; a directory's path ends in "/"
+    ByteString stored_name;  // empty until the first header is built
+    WideString directory;    // to make current before the source is opened
+    ByteString extra;        // extra field bytes after the writer's ZIP64 block; empty
 
     ZipEntry() = default;
     // Reads the status of path (relative to the current directory): sizes

@@ -48,8 +48,8 @@ struct MethodName {
 };
 
 constexpr MethodName METHOD_NAMES[] = {
-    {1, u"Shrink"}, {6, u"Implode"}, {12, u"BZIP2"}, {14, u"LZMA"}, {19, u"LZ77"},
-    {93, u"Zstandard"}, {95, u"XZ"}, {96, u"JPEG"}, {97, u"WavPack"}, {98, u"PPMd"},
+    {1, u"Shrink"},     {6, u"Implode"}, {12, u"BZIP2"}, {14, u"LZMA"},    {19, u"LZ77"},
+    {93, u"Zstandard"}, {95, u"XZ"},     {96, u"JPEG"},  {97, u"WavPack"}, {98, u"PPMd"},
 };
 
 std::string_view view_of(const ByteString& bytes) {
@@ -59,7 +59,8 @@ std::string_view view_of(const ByteString& bytes) {
 // The name part of a stored name: UTF-8 when the archive marks it so, or
 // when the bytes are UTF-8 beyond ASCII and no code page was asked for.
 NamePart name_part_of(const ByteString& stored_name, std::uint32_t flags) {
-    const std::uint32_t hint = (flags & ZIP_FLAG_UTF8) != 0 ? std::uint32_t{HINT_UTF8} : std::uint32_t{HINT_UTF8_LIKELY};
+    const std::uint32_t hint =
+        (flags & ZIP_FLAG_UTF8) != 0 ? std::uint32_t{HINT_UTF8} : std::uint32_t{HINT_UTF8_LIKELY};
     return {stored_name, hint, 0, false, u""};
 }
 
@@ -153,7 +154,7 @@ bool ZipMemberSource::next_listed(ZipMember& member) {
 
     if ((record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) != 0 || record.method == ZIP_METHOD_AES) {
         member.refusal = record.method == ZIP_METHOD_AES ? u"暗号化(AES)されたファイルは展開できない >>スキップ！"
-                                                          : u"暗号化されたファイルは展開できない >>スキップ！";
+                                                         : u"暗号化されたファイルは展開できない >>スキップ！";
         return true;
     }
     if (overlapping_[index]) {
@@ -175,7 +176,8 @@ WideString ZipMemberSource::local_header_check(const ZipCentralRecord& record) {
     } catch (const char*) {
         header_ = ZipHeaderReader{};
     }
-    if (header_.signature != ZIP_LOCAL_SIGNATURE || !header_.has_name) return u"ローカルヘッダが見つからない >>スキップ！";
+    if (header_.signature != ZIP_LOCAL_SIGNATURE || !header_.has_name)
+        return u"ローカルヘッダが見つからない >>スキップ！";
     Zip64Fields sizes;
     sizes.compressed_size = static_cast<std::uint64_t>(header_.compressed_size);
     sizes.uncompressed_size = static_cast<std::uint64_t>(header_.uncompressed_size);
@@ -185,9 +187,9 @@ WideString ZipMemberSource::local_header_check(const ZipCentralRecord& record) {
         return u"ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！";
     }
     // Behind a data descriptor the local sizes are zeros (or the truth).
-    const bool sizes_differ = (record.flags & ZIP_FLAG_DATA_DESCRIPTOR) == 0 &&
-                              (sizes.compressed_size != record.compressed_size ||
-                               sizes.uncompressed_size != record.uncompressed_size);
+    const bool sizes_differ =
+        (record.flags & ZIP_FLAG_DATA_DESCRIPTOR) == 0 &&
+        (sizes.compressed_size != record.compressed_size || sizes.uncompressed_size != record.uncompressed_size);
     if (header_.stored_name != record.name || header_.method != record.method || sizes_differ) {
         return u"ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！";
     }

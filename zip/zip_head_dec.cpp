@@ -33,34 +33,31 @@ void ZipHeaderReader::read(ZipBitInStream& input) {
     signature = int_get(0, 4);
 
     switch (signature) {
-        case ZIP_LOCAL_SIGNATURE: {
-            // A header cut short keeps the defaults of what it lacks: the
-            // walk then finds no name, or no data, and stops.
-            if (!raw.fill(input, LOCAL_FIXED)) return;
-            version_needed = static_cast<std::int32_t>(int_get(LOCAL_VERSION, 2));
-            flags = int_get(LOCAL_FLAGS, 2);
-            method = static_cast<std::int32_t>(int_get(LOCAL_METHOD, 2));
-            time = dos_time_of(int_get(LOCAL_TIME, 4));
-            crc = int_get(LOCAL_CRC, 4);
-            compressed_size = int_get(LOCAL_COMPRESSED, 4);
-            uncompressed_size = int_get(LOCAL_UNCOMPRESSED, 4);
-            const std::size_t name_length = int_get(LOCAL_NAME_LENGTH, 2);
-            const std::size_t extra_length = int_get(LOCAL_EXTRA_LENGTH, 2);
-            if (!raw.fill(input, LOCAL_FIXED + name_length + extra_length)) return;
-            stored_name = str_get(LOCAL_FIXED, name_length);
-            extra = str_get(LOCAL_FIXED + name_length, extra_length);
-            has_name = true;
-            return;
-        }
-        case ZIP_CENTRAL_SIGNATURE:
-            if (!raw.fill(input, CENTRAL_FIXED)) return;
-            raw.fill(input, CENTRAL_FIXED + int_get(CENTRAL_NAME_LENGTH, 2) + int_get(CENTRAL_EXTRA_LENGTH, 2) +
+    case ZIP_LOCAL_SIGNATURE: {
+        // A header cut short keeps the defaults of what it lacks: the
+        // walk then finds no name, or no data, and stops.
+        if (!raw.fill(input, LOCAL_FIXED)) return;
+        version_needed = static_cast<std::int32_t>(int_get(LOCAL_VERSION, 2));
+        flags = int_get(LOCAL_FLAGS, 2);
+        method = static_cast<std::int32_t>(int_get(LOCAL_METHOD, 2));
+        time = dos_time_of(int_get(LOCAL_TIME, 4));
+        crc = int_get(LOCAL_CRC, 4);
+        compressed_size = int_get(LOCAL_COMPRESSED, 4);
+        uncompressed_size = int_get(LOCAL_UNCOMPRESSED, 4);
+        const std::size_t name_length = int_get(LOCAL_NAME_LENGTH, 2);
+        const std::size_t extra_length = int_get(LOCAL_EXTRA_LENGTH, 2);
+        if (!raw.fill(input, LOCAL_FIXED + name_length + extra_length)) return;
+        stored_name = str_get(LOCAL_FIXED, name_length);
+        extra = str_get(LOCAL_FIXED + name_length, extra_length);
+        has_name = true;
+        return;
+    }
+    case ZIP_CENTRAL_SIGNATURE:
+        if (!raw.fill(input, CENTRAL_FIXED)) return;
+        raw.fill(input, CENTRAL_FIXED + int_get(CENTRAL_NAME_LENGTH, 2) + int_get(CENTRAL_EXTRA_LENGTH, 2) +
                             int_get(CENTRAL_COMMENT_LENGTH, 2));
-            return;
-        case ZIP_END_SIGNATURE:
-            raw.fill(input, END_FIXED);
-            return;
-        default:
-            throw "Outside of the support range.";
+        return;
+    case ZIP_END_SIGNATURE: raw.fill(input, END_FIXED); return;
+    default: throw "Outside of the support range.";
     }
 }

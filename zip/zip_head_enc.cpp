@@ -144,7 +144,8 @@ void end_record_put(std::uint64_t record_count, std::uint64_t directory_size, st
         int64_put(out, directory_offset + directory_size);
         int_put(out, 1, 4);  // number of disks
     }
-    const std::uint32_t count = record_count >= ZIP64_MARK_16 ? ZIP64_MARK_16 : static_cast<std::uint32_t>(record_count);
+    const std::uint32_t count =
+        record_count >= ZIP64_MARK_16 ? ZIP64_MARK_16 : static_cast<std::uint32_t>(record_count);
     int_put(out, ZIP_END_SIGNATURE, 4);
     int_put(out, 0, 2);  // number of this disk
     int_put(out, 0, 2);  // disk where the central directory starts

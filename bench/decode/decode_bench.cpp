@@ -146,8 +146,8 @@ std::vector<Input> builtin_corpus() {
     using namespace corpus;
     std::vector<Input> inputs;
     inputs.push_back({"text", text_bytes(8 << 20, 1)});
-    inputs.push_back({"sources", repository_sources(TSUCHI_SOURCE_DIR, {"coding", "support", "jobframe", "lzh",
-                                                                         "zip", "launcher", "tests"})});
+    inputs.push_back({"sources", repository_sources(TSUCHI_SOURCE_DIR, {"coding", "support", "jobframe", "lzh", "zip",
+                                                                        "launcher", "tests"})});
     inputs.push_back({"random", random_bytes(4 << 20, 2)});
     inputs.push_back({"runs", run_bytes(8 << 20, 1000, 3)});
     inputs.push_back({"skewed_4", skewed_bytes(4 << 20, 4, 4)});
@@ -190,8 +190,7 @@ int main(int argc, char** argv) {
         ok = false;
     };
 
-    std::printf("%-12s %10s %12s %12s %12s %12s\n", "input", "bytes", "inflate", "zlib", "lh5 decode",
-                "lh5 bytes");
+    std::printf("%-12s %10s %12s %12s %12s %12s\n", "input", "bytes", "inflate", "zlib", "lh5 decode", "lh5 bytes");
     std::size_t total = 0;
     double total_inflate = 0, total_zlib = 0, total_lh5 = 0;
     for (const Input& input : inputs) {
@@ -223,8 +222,8 @@ int main(int argc, char** argv) {
         total_inflate += ours;
         total_zlib += zlib;
         total_lh5 += lh5_seconds;
-        std::printf("%-12s %10zu %7.1f MB/s %7.1f MB/s %7.1f MB/s %12zu\n", input.name.c_str(), size,
-                    mbs(size, ours), mbs(size, zlib), mbs(size, lh5_seconds), lh5.size());
+        std::printf("%-12s %10zu %7.1f MB/s %7.1f MB/s %7.1f MB/s %12zu\n", input.name.c_str(), size, mbs(size, ours),
+                    mbs(size, zlib), mbs(size, lh5_seconds), lh5.size());
     }
     std::printf("%-12s %10zu %7.1f MB/s %7.1f MB/s %7.1f MB/s\n", "all", total, mbs(total, total_inflate),
                 mbs(total, total_zlib), mbs(total, total_lh5));
@@ -239,13 +238,15 @@ int main(int argc, char** argv) {
         for (const std::uint8_t b : all) crc.update(b);
         crc32_bytes = ~crc.value;
     });
-    const double t32_runs = best_seconds(repeat, [&] { crc32_runs = ~coding::CrcTable32().update(all.data(), all.size()); });
+    const double t32_runs =
+        best_seconds(repeat, [&] { crc32_runs = ~coding::CrcTable32().update(all.data(), all.size()); });
     const double t16_bytes = best_seconds(repeat, [&] {
         coding::CrcTable16 crc;
         for (const std::uint8_t b : all) crc.update(b);
         crc16_bytes = crc.value;
     });
-    const double t16_runs = best_seconds(repeat, [&] { crc16_runs = coding::CrcTable16().update(all.data(), all.size()); });
+    const double t16_runs =
+        best_seconds(repeat, [&] { crc16_runs = coding::CrcTable16().update(all.data(), all.size()); });
     const double t_zlib = best_seconds(repeat, [&] { crc32_zlib = zlib_crc(all); });
     std::printf("crc32 bytes %7.1f MB/s  runs %7.1f MB/s  zlib %7.1f MB/s\n", mbs(all.size(), t32_bytes),
                 mbs(all.size(), t32_runs), mbs(all.size(), t_zlib));

@@ -88,17 +88,15 @@ Run run_encoder(const std::string& path, std::size_t size, int repeat) {
 
 void write_file(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<Input> builtin_corpus() {
     using namespace corpus;
     std::vector<Input> inputs;
     inputs.push_back({"text", text_bytes(4 << 20, 1)});
-    inputs.push_back(
-        {"sources", repository_sources(TSUCHI_SOURCE_DIR, {"coding", "support", "jobframe", "lzh",
-                                                           "zip", "launcher", "tests"})});
+    inputs.push_back({"sources", repository_sources(TSUCHI_SOURCE_DIR, {"coding", "support", "jobframe", "lzh", "zip",
+                                                                        "launcher", "tests"})});
     inputs.push_back({"random", random_bytes(2 << 20, 2)});
     inputs.push_back({"runs", run_bytes(4 << 20, 1000, 3)});
     inputs.push_back({"skewed_4", skewed_bytes(2 << 20, 4, 4)});
@@ -127,25 +125,22 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", argv[i]);
             return 2;
         }
-        inputs.push_back(
-            {std::filesystem::path(argv[i]).filename().string(),
-             Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
+        inputs.push_back({std::filesystem::path(argv[i]).filename().string(),
+                          Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
     }
     if (inputs.empty()) inputs = builtin_corpus();
-    const std::filesystem::path work =
-        out_dir.empty() ? std::filesystem::temp_directory_path() : out_dir;
+    const std::filesystem::path work = out_dir.empty() ? std::filesystem::temp_directory_path() : out_dir;
     std::filesystem::create_directories(work);
 
     bool agree = true;
     std::vector<std::string> lines;
-    std::printf("%-12s %10s %10s %7s %12s %12s %8s\n", "input", "bytes", "deflate", "ratio",
-                "reference", "fast", "speedup");
+    std::printf("%-12s %10s %10s %7s %12s %12s %8s\n", "input", "bytes", "deflate", "ratio", "reference", "fast",
+                "speedup");
     double total_in = 0, total_out = 0, total_reference = 0, total_fast = 0;
     for (const Input& input : inputs) {
         const std::filesystem::path raw = work / (input.name + ".raw");
         write_file(raw, input.bytes);
-        const Run reference =
-            run_encoder<DeflateEncReference>(raw.string(), input.bytes.size(), repeat);
+        const Run reference = run_encoder<DeflateEncReference>(raw.string(), input.bytes.size(), repeat);
         const Run fast = run_encoder<DeflateEnc>(raw.string(), input.bytes.size(), repeat);
         if (reference.stream != fast.stream || reference.crc32 != fast.crc32) {
             std::printf("%s: the reference and the fast form DIFFER\n", input.name.c_str());
@@ -157,8 +152,8 @@ int main(int argc, char** argv) {
             write_file(work / (input.name + ".deflate"), fast.stream);
         }
         const double mb = static_cast<double>(input.bytes.size()) / 1e6;
-        std::printf("%-12s %10zu %10zu %6.2f%% %7.1f MB/s %7.1f MB/s %7.1fx\n", input.name.c_str(),
-                    input.bytes.size(), fast.stream.size(),
+        std::printf("%-12s %10zu %10zu %6.2f%% %7.1f MB/s %7.1f MB/s %7.1fx\n", input.name.c_str(), input.bytes.size(),
+                    fast.stream.size(),
                     100.0 * static_cast<double>(fast.stream.size()) /
                         static_cast<double>(std::max<std::size_t>(input.bytes.size(), 1)),
                     mb / reference.seconds, mb / fast.seconds, reference.seconds / fast.seconds);
@@ -167,14 +162,13 @@ int main(int argc, char** argv) {
         total_reference += reference.seconds;
         total_fast += fast.seconds;
         char line[512];
-        std::snprintf(line, sizeof line, "item %s %zu %zu %.6f %.6f", input.name.c_str(),
-                      input.bytes.size(), fast.stream.size(), reference.seconds, fast.seconds);
+        std::snprintf(line, sizeof line, "item %s %zu %zu %.6f %.6f", input.name.c_str(), input.bytes.size(),
+                      fast.stream.size(), reference.seconds, fast.seconds);
         lines.push_back(line);
     }
-    std::printf("%-12s %10.0f %10.0f %6.2f%% %7.1f MB/s %7.1f MB/s %7.1fx\n", "all", total_in,
-                total_out, 100.0 * total_out / std::max(total_in, 1.0),
-                total_in / 1e6 / total_reference, total_in / 1e6 / total_fast,
-                total_reference / total_fast);
+    std::printf("%-12s %10.0f %10.0f %6.2f%% %7.1f MB/s %7.1f MB/s %7.1fx\n", "all", total_in, total_out,
+                100.0 * total_out / std::max(total_in, 1.0), total_in / 1e6 / total_reference,
+                total_in / 1e6 / total_fast, total_reference / total_fast);
     std::printf("forms %s\n", agree ? "agree" : "DIFFER");
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     return agree ? 0 : 1;

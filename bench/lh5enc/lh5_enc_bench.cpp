@@ -29,17 +29,15 @@ struct Input {
 };
 
 Bytes text_like(std::size_t size, std::uint32_t seed) {
-    static const char* const words[] = {
-        "the",      "archive", "of",     "and",     "a",       "to",      "block",
-        "is",       "in",      "header", "length",  "code",    "for",     "with",
-        "bytes",    "match",   "table",  "symbol",  "each",    "data",    "window",
-        "distance", "from",    "that",   "literal", "encoder", "decoder", "stream"};
+    static const char* const words[] = {"the",      "archive", "of",     "and",     "a",       "to",      "block",
+                                        "is",       "in",      "header", "length",  "code",    "for",     "with",
+                                        "bytes",    "match",   "table",  "symbol",  "each",    "data",    "window",
+                                        "distance", "from",    "that",   "literal", "encoder", "decoder", "stream"};
     std::mt19937 rng(seed);
     std::geometric_distribution<int> pick(0.12);
     Bytes out;
     while (out.size() < size) {
-        for (const char* c = words[static_cast<std::size_t>(pick(rng)) % std::size(words)]; *c;
-             ++c) {
+        for (const char* c = words[static_cast<std::size_t>(pick(rng)) % std::size(words)]; *c; ++c) {
             out.push_back(static_cast<std::uint8_t>(*c));
         }
         out.push_back(rng() % 11 == 0 ? '\n' : ' ');
@@ -58,8 +56,7 @@ Bytes random_bytes(std::size_t size, std::uint32_t seed, int alphabet) {
 Bytes runs(std::size_t size, std::uint32_t seed) {
     std::mt19937 rng(seed);
     Bytes out;
-    while (out.size() < size)
-        out.insert(out.end(), 1 + rng() % 64, static_cast<std::uint8_t>(rng()));
+    while (out.size() < size) out.insert(out.end(), 1 + rng() % 64, static_cast<std::uint8_t>(rng()));
     out.resize(size);
     return out;
 }
@@ -114,8 +111,7 @@ int main(int argc, char** argv) {
                 std::cerr << "cannot read " << argv[i] << '\n';
                 return 2;
             }
-            inputs.push_back({argv[i], Bytes(std::istreambuf_iterator<char>(in),
-                                             std::istreambuf_iterator<char>())});
+            inputs.push_back({argv[i], Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
         }
     } else {
         inputs = built_in_corpus();
@@ -123,17 +119,15 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     double total_in = 0, total_out = 0, total_plain = 0, total_fast = 0;
-    const auto row = [](const std::string& name, double in, double out, double plain_mbs,
-                        double fast_mbs) {
-        std::cout << std::left << std::setw(20) << name << std::right << std::fixed
-                  << std::setprecision(0) << std::setw(12) << in << std::setw(12) << out
-                  << std::setprecision(2) << std::setw(8) << 100.0 * out / in << '%'
-                  << std::setprecision(1) << std::setw(12) << plain_mbs << std::setw(12)
+    const auto row = [](const std::string& name, double in, double out, double plain_mbs, double fast_mbs) {
+        std::cout << std::left << std::setw(20) << name << std::right << std::fixed << std::setprecision(0)
+                  << std::setw(12) << in << std::setw(12) << out << std::setprecision(2) << std::setw(8)
+                  << 100.0 * out / in << '%' << std::setprecision(1) << std::setw(12) << plain_mbs << std::setw(12)
                   << fast_mbs;
     };
-    std::cout << std::left << std::setw(20) << "input" << std::right << std::setw(12) << "bytes"
-              << std::setw(12) << "lh5 bytes" << std::setw(9) << "ratio" << std::setw(12)
-              << "plain MB/s" << std::setw(12) << "fast MB/s" << '\n';
+    std::cout << std::left << std::setw(20) << "input" << std::right << std::setw(12) << "bytes" << std::setw(12)
+              << "lh5 bytes" << std::setw(9) << "ratio" << std::setw(12) << "plain MB/s" << std::setw(12) << "fast MB/s"
+              << '\n';
     for (const Input& input : inputs) {
         {
             std::ofstream out(scratch, std::ios::binary);

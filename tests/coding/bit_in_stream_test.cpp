@@ -21,8 +21,7 @@ namespace {
 // The two libraries' sets fix the order and the CRC engine.
 static_assert(std::is_same_v<coding::LzhCoding::BitInStream, BitInStream<BitOrder::MSB_FIRST>>);
 static_assert(std::is_same_v<coding::ZipCoding::HuffDec, coding::HuffDec<BitOrder::LSB_FIRST>>);
-static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream,
-                             coding::FileDecOutStream<coding::CrcTable16>>);
+static_assert(std::is_same_v<coding::LzhCoding::FileDecOutStream, coding::FileDecOutStream<coding::CrcTable16>>);
 static_assert(std::is_same_v<coding::ZipCoding::CrcTable, coding::CrcTable32>);
 // reverse_bits keeps only the low n bits, reversed.
 static_assert(coding::reverse_bits(0b1101, 4) == 0b1011);
@@ -61,9 +60,7 @@ public:
         return n_bit_get(8);
     }
     // Bytes touched so far: a byte counts once any of its bits is consumed.
-    std::int64_t byte_position() const {
-        return static_cast<std::int64_t>((std::min(position_, total()) + 7) / 8);
-    }
+    std::int64_t byte_position() const { return static_cast<std::int64_t>((std::min(position_, total()) + 7) / 8); }
 
 private:
     std::size_t total() const { return bytes_.size() * 8; }
@@ -101,33 +98,33 @@ TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
             for (int step = 0; step < 600; ++step) {
                 const int n = static_cast<int>(random() % 33);
                 switch (random() % 8) {
-                    case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
-                    case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
-                    case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
-                    case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
-                    case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
-                    case 5: {
-                        // A run of whole bytes is what byte_get gives one by one.
-                        std::vector<std::uint8_t> run(static_cast<std::size_t>(n) * 3);
-                        const std::size_t got = stream.bytes_get(run.data(), run.size());
-                        for (std::size_t k = 0; k < got; ++k) ASSERT_EQ(run[k], model.byte_get()) << k;
-                        if (got < run.size()) {
-                            ASSERT_EQ(model.byte_get(), -1);
-                        }
-                        break;
+                case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
+                case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
+                case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
+                case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
+                case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
+                case 5: {
+                    // A run of whole bytes is what byte_get gives one by one.
+                    std::vector<std::uint8_t> run(static_cast<std::size_t>(n) * 3);
+                    const std::size_t got = stream.bytes_get(run.data(), run.size());
+                    for (std::size_t k = 0; k < got; ++k) ASSERT_EQ(run[k], model.byte_get()) << k;
+                    if (got < run.size()) {
+                        ASSERT_EQ(model.byte_get(), -1);
                     }
-                    case 6: {
-                        // The unchecked reads of a decode loop, where it may run.
-                        auto cursor = stream.cursor();
-                        if (cursor.refill()) {
-                            ASSERT_GT(cursor.held(), 56);
-                            ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
-                            ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
-                        }
-                        stream.resume(cursor);
-                        break;
+                    break;
+                }
+                case 6: {
+                    // The unchecked reads of a decode loop, where it may run.
+                    auto cursor = stream.cursor();
+                    if (cursor.refill()) {
+                        ASSERT_GT(cursor.held(), 56);
+                        ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
+                        ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
                     }
-                    default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
+                    stream.resume(cursor);
+                    break;
+                }
+                default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
                 }
                 ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
             }

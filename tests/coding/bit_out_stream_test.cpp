@@ -60,8 +60,7 @@ TYPED_TEST(BitOutStreamTest, FlushPadsAndBurstsAreThirtyTwoBytes) {
     EXPECT_TRUE(sink.empty());
     out.n_bit_put(0x1FF, 9);
     out.flush();
-    EXPECT_EQ(sink,
-              (Bytes{0xFF, static_cast<std::uint8_t>(order == BitOrder::MSB_FIRST ? 0x80 : 0x01)}));
+    EXPECT_EQ(sink, (Bytes{0xFF, static_cast<std::uint8_t>(order == BitOrder::MSB_FIRST ? 0x80 : 0x01)}));
 
     sink.clear();
     for (int i = 0; i < 255; ++i) out.bit_put(1);

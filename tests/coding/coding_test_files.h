@@ -16,9 +16,8 @@
 #include "test_input_file.h"
 
 // Typed tests run once per bit order; TypeParam::value is the order.
-using BothOrders =
-    ::testing::Types<std::integral_constant<coding::BitOrder, coding::BitOrder::MSB_FIRST>,
-                     std::integral_constant<coding::BitOrder, coding::BitOrder::LSB_FIRST>>;
+using BothOrders = ::testing::Types<std::integral_constant<coding::BitOrder, coding::BitOrder::MSB_FIRST>,
+                                    std::integral_constant<coding::BitOrder, coding::BitOrder::LSB_FIRST>>;
 
 class InputFile : public test_common::TestInputFile {
 public:

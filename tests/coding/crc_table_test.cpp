@@ -23,8 +23,7 @@ auto crc_of(Crc crc, const std::string& text) {
 }
 
 // The reflected CRC one bit at a time, straight from its definition.
-std::uint32_t bitwise_crc(std::uint32_t polynomial, std::uint32_t initial,
-                          const std::vector<std::uint8_t>& data) {
+std::uint32_t bitwise_crc(std::uint32_t polynomial, std::uint32_t initial, const std::vector<std::uint8_t>& data) {
     std::uint32_t reg = initial;
     for (const std::uint8_t byte : data) {
         reg ^= byte;

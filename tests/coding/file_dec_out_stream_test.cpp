@@ -58,7 +58,7 @@ TEST(FileDecOutStream, ARunGoesOutLikeItsBytesOneByOne) {
     bytes.update(5);
     EXPECT_FALSE(runs.put(5));
     EXPECT_FALSE(runs.put(data.data(), 0));
-    EXPECT_FALSE(runs.put(data.data(), 998));  // 999 of 1000
+    EXPECT_FALSE(runs.put(data.data(), 998));     // 999 of 1000
     EXPECT_TRUE(runs.put(data.data() + 998, 2));  // past the size: all written
     std::fclose(file);
     for (const std::uint8_t b : data) bytes.update(b);
@@ -99,8 +99,7 @@ TEST(FileDecOutStream, LargeSizesAreNotCutShort) {
 }
 
 TEST(FileDecOutStream, RefusesAMissingOutputAndTellsFailedWrites) {
-    EXPECT_EQ(thrown_text([] { FileDecOutStream<CrcTable16>(nullptr, 10); }),
-              "FileDecOutStream: file open error.");
+    EXPECT_EQ(thrown_text([] { FileDecOutStream<CrcTable16>(nullptr, 10); }), "FileDecOutStream: file open error.");
     // A file open for reading only: every write fails.
     InputFile read_only({1, 2, 3});
     FileDecOutStream<CrcTable32> out(read_only.get(), 2);
@@ -122,8 +121,8 @@ std::int64_t digit_check(const void*, const std::uint8_t* prefix, std::size_t) {
 
 TEST(FileDecOutStream, AHeldPrefixIsWrittenOrLeftOutWithWhatItSays) {
     // data, then what is written; "Kab" ends inside the prefix.
-    const char* cases[][2] = {{"Kabcdefgh", "Kabcdefgh"}, {"3xyzabcdefgh", "abc"}, {"0xyzabcdefgh", ""},
-                              {"9xyzabc", "abc"}, {"Kab", ""}};
+    const char* cases[][2] = {
+        {"Kabcdefgh", "Kabcdefgh"}, {"3xyzabcdefgh", "abc"}, {"0xyzabcdefgh", ""}, {"9xyzabc", "abc"}, {"Kab", ""}};
     for (const auto& [data, written] : cases) {
         const std::string text = data;
         for (std::size_t split = 0; split <= text.size(); ++split) {  // 0: byte by byte

@@ -59,8 +59,7 @@ std::vector<std::uint32_t> reference_codes(const std::vector<int>& lengths) {
 // most significant first, bit-reversed least significant first.
 template <BitOrder Order>
 std::int32_t stored(std::uint32_t code, int length) {
-    return static_cast<std::int32_t>(
-        Order == BitOrder::MSB_FIRST ? code : coding::reverse_bits(code, length));
+    return static_cast<std::int32_t>(Order == BitOrder::MSB_FIRST ? code : coding::reverse_bits(code, length));
 }
 
 // Writes a code first bit first, whatever the order of the stream.
@@ -71,8 +70,7 @@ void put_code(BitOutStream<Order>& out, std::uint32_t code, int length) {
 
 std::vector<int> fixed_literal_lengths() {
     std::vector<int> lengths(288);
-    for (int i = 0; i < 288; ++i)
-        lengths[static_cast<std::size_t>(i)] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+    for (int i = 0; i < 288; ++i) lengths[static_cast<std::size_t>(i)] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
     return lengths;
 }
 
@@ -86,24 +84,10 @@ TYPED_TEST(HuffDecTest, KnownTablesHaveTheirCanonicalCodes) {
         {{2, 1, 3, 3}, {{0, 0b10}, {1, 0b0}, {2, 0b110}, {3, 0b111}}},
         // RFC 1951's example, A to H.
         {{3, 3, 3, 3, 3, 2, 4, 4},
-         {{0, 0b010},
-          {1, 0b011},
-          {2, 0b100},
-          {3, 0b101},
-          {4, 0b110},
-          {5, 0b00},
-          {6, 0b1110},
-          {7, 0b1111}}},
+         {{0, 0b010}, {1, 0b011}, {2, 0b100}, {3, 0b101}, {4, 0b110}, {5, 0b00}, {6, 0b1110}, {7, 0b1111}}},
         // The Deflate fixed literal/length code (RFC 1951 section 3.2.6).
         {fixed_literal_lengths(),
-         {{0, 0x30},
-          {143, 0xBF},
-          {144, 0x190},
-          {255, 0x1FF},
-          {256, 0x00},
-          {279, 0x17},
-          {280, 0xC0},
-          {287, 0xC7}}},
+         {{0, 0x30}, {143, 0xBF}, {144, 0x190}, {255, 0x1FF}, {256, 0x00}, {279, 0x17}, {280, 0xC0}, {287, 0xC7}}},
         // Incomplete: accepted, the code 11 is unused.
         {{1, 0, 2}, {{0, 0b0}, {1, 0}, {2, 0b10}}},
     };
@@ -152,27 +136,18 @@ TEST(HuffDec, HostileTablesAreRefusedWithTheirTexts) {
         {{1, 200}, "BLenTable: out of range."},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(thrown_text([&] {
-                      HuffDec<BitOrder::MSB_FIRST>(BLenTable(c.lengths), SingleCode::ONE_BIT);
-                  }),
-                  c.text)
+        EXPECT_EQ(thrown_text([&] { HuffDec<BitOrder::MSB_FIRST>(BLenTable(c.lengths), SingleCode::ONE_BIT); }), c.text)
             << c.lengths.size();
-        EXPECT_EQ(thrown_text([&] {
-                      HuffDec<BitOrder::LSB_FIRST>(BLenTable(c.lengths), SingleCode::ZERO_BITS);
-                  }),
+        EXPECT_EQ(thrown_text([&] { HuffDec<BitOrder::LSB_FIRST>(BLenTable(c.lengths), SingleCode::ZERO_BITS); }),
                   c.text)
             << c.lengths.size();
     }
     // A caller's own limit: Deflate lengths stop at 15.
-    EXPECT_EQ(thrown_text([] {
-                  BLenTable(std::vector<int>{15, 16}, 15);
-              }),
-              "BLenTable: out of range.");
+    EXPECT_EQ(thrown_text([] { BLenTable(std::vector<int>{15, 16}, 15); }), "BLenTable: out of range.");
     // A table whose fields were set by hand still cannot reach outside.
     BLenTable forged{1, 1};
     forged.lengths[1] = 5;
-    EXPECT_EQ(thrown_text([&] { BitPatternTable<BitOrder::MSB_FIRST>{forged}; }),
-              "BitPatternTable: out of range.");
+    EXPECT_EQ(thrown_text([&] { BitPatternTable<BitOrder::MSB_FIRST>{forged}; }), "BitPatternTable: out of range.");
 }
 
 TYPED_TEST(HuffDecTest, SingleSymbolCodeCostsOneBitOrNone) {
@@ -256,8 +231,7 @@ TYPED_TEST(HuffDecTest, EverySymbolOfRandomCodesDecodesAsWritten) {
         {
             BitOutStream<order> out(bytes);
             for (const int s : message) {
-                put_code(out, codes[static_cast<std::size_t>(s)],
-                         lengths[static_cast<std::size_t>(s)]);
+                put_code(out, codes[static_cast<std::size_t>(s)], lengths[static_cast<std::size_t>(s)]);
             }
         }
         InputFile file(bytes);

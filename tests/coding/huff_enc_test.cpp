@@ -31,8 +31,7 @@ namespace {
 using Frequencies = std::vector<std::int32_t>;
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<int> lengths_of(const Frequencies& frequencies, int limit,
-                            SingleCode single = SingleCode::ONE_BIT) {
+std::vector<int> lengths_of(const Frequencies& frequencies, int limit, SingleCode single = SingleCode::ONE_BIT) {
     const BLenTable table = build_code_lengths(frequencies, limit, single);
     return std::vector<int>(table.lengths.begin(), table.lengths.end());
 }
@@ -120,8 +119,7 @@ TEST(HuffEnc, MatchesTheOptimalCostWhenTheLimitIsNotReached) {
     int checked = 0;
     for (int round = 0; round < 200; ++round) {
         Frequencies frequencies(2 + random() % 300);
-        for (auto& f : frequencies)
-            f = random() % 4 == 0 ? 0 : static_cast<std::int32_t>(1 + random() % 1000);
+        for (auto& f : frequencies) f = random() % 4 == 0 ? 0 : static_cast<std::int32_t>(1 + random() % 1000);
         frequencies[0] = 1 + round;
         frequencies[1] = 1;
         const std::vector<int> lengths = lengths_of(frequencies, 16);
@@ -130,8 +128,7 @@ TEST(HuffEnc, MatchesTheOptimalCostWhenTheLimitIsNotReached) {
         // shorter ones are the plain Huffman tree.
         if (*std::max_element(lengths.begin(), lengths.end()) == 16) continue;
         std::int64_t cost = 0;
-        for (std::size_t s = 0; s < frequencies.size(); ++s)
-            cost += std::int64_t{frequencies[s]} * lengths[s];
+        for (std::size_t s = 0; s < frequencies.size(); ++s) cost += std::int64_t{frequencies[s]} * lengths[s];
         ASSERT_EQ(cost, optimal_cost(frequencies)) << round;
         ++checked;
     }
@@ -143,10 +140,8 @@ TEST(HuffEnc, RedistributesLengthsOverTheLimit) {
     // 7 the excess is 2 units: the leaves at depths 4 and then 3 are split
     // and two leaves at depth 7 dropped, and the lengths are handed out
     // again, longest first, in merge order.
-    EXPECT_EQ(lengths_of({1, 1, 2, 3, 5, 8, 13, 21, 34, 55}, 7),
-              (std::vector<int>{7, 7, 6, 5, 5, 5, 4, 4, 2, 1}));
-    EXPECT_EQ(lengths_of({1, 1, 2, 3, 5, 8, 13, 21, 34, 55}, 9),
-              (std::vector<int>{9, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(lengths_of({1, 1, 2, 3, 5, 8, 13, 21, 34, 55}, 7), (std::vector<int>{7, 7, 6, 5, 5, 5, 4, 4, 2, 1}));
+    EXPECT_EQ(lengths_of({1, 1, 2, 3, 5, 8, 13, 21, 34, 55}, 9), (std::vector<int>{9, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
 }
 
 TEST(HuffEnc, SkewedFrequenciesStayWithinTheFormatLimits) {
@@ -170,8 +165,7 @@ TEST(HuffEnc, SkewedFrequenciesStayWithinTheFormatLimits) {
         const int limit = std::vector<int>{7, 15, 16}[static_cast<std::size_t>(round % 3)];
         Frequencies frequencies(limit == 7 ? 19 : 2 + random() % 510);
         // Exponentially skewed counts force deep trees.
-        for (auto& f : frequencies)
-            f = static_cast<std::int32_t>(1u << (random() % 30)) * (random() % 8 != 0);
+        for (auto& f : frequencies) f = static_cast<std::int32_t>(1u << (random() % 30)) * (random() % 8 != 0);
         frequencies[0] = 1;
         frequencies[1] = 1;
         expect_sound(frequencies, limit);
@@ -237,12 +231,10 @@ TYPED_TEST(HuffEncTest, EncodedMessagesDecodeBack) {
     for (int round = 0; round < 60; ++round) {
         const int limit = std::vector<int>{7, 15, 16}[static_cast<std::size_t>(round % 3)];
         Frequencies frequencies(limit == 7 ? 19 : 1 + random() % 510);
-        for (auto& f : frequencies)
-            f = static_cast<std::int32_t>(1u << (random() % 20)) * (random() % 3 != 0);
+        for (auto& f : frequencies) f = static_cast<std::int32_t>(1u << (random() % 20)) * (random() % 3 != 0);
         std::vector<int> message;
         for (std::size_t s = 0; s < frequencies.size(); ++s) {
-            for (int k = 0; k < std::min(frequencies[s], 3); ++k)
-                message.push_back(static_cast<int>(s));
+            for (int k = 0; k < std::min(frequencies[s], 3); ++k) message.push_back(static_cast<int>(s));
         }
         std::shuffle(message.begin(), message.end(), random);
         const SingleCode single = round % 2 == 0 ? SingleCode::ONE_BIT : SingleCode::ZERO_BITS;

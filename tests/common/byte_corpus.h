@@ -48,12 +48,11 @@ inline Bytes skewed_bytes(std::size_t size, std::uint32_t alphabet, std::uint64_
 // Words of a fixed vocabulary in random order, with punctuation and lines.
 inline Bytes text_bytes(std::size_t size, std::uint64_t seed) {
     static const char* const WORDS[] = {
-        "the",     "of",     "archive", "and",    "to",      "a",        "in",        "file",
-        "is",      "that",   "for",     "it",     "with",    "as",       "was",       "on",
-        "data",    "block",  "window",  "match",  "length",  "distance", "Huffman",   "code",
-        "stream",  "bytes",  "header",  "entry",  "member",  "name",     "directory", "buffer",
-        "literal", "symbol", "table",   "chain",  "slide",   "source",   "compress",  "inflate",
-        "zip",     "lzh",    "method",  "stored", "deflate", "crc",      "size",      "time"};
+        "the",       "of",       "archive", "and",    "to",      "a",     "in",     "file",   "is",       "that",
+        "for",       "it",       "with",    "as",     "was",     "on",    "data",   "block",  "window",   "match",
+        "length",    "distance", "Huffman", "code",   "stream",  "bytes", "header", "entry",  "member",   "name",
+        "directory", "buffer",   "literal", "symbol", "table",   "chain", "slide",  "source", "compress", "inflate",
+        "zip",       "lzh",      "method",  "stored", "deflate", "crc",   "size",   "time"};
     Random random(seed);
     Bytes out;
     out.reserve(size + 16);
@@ -116,8 +115,7 @@ inline Bytes pair_sequence(std::size_t size) {
 
 // The C++ sources and CMake files below the given directories of the
 // repository, in path order, concatenated.
-inline Bytes repository_sources(const std::string& root,
-                                const std::vector<std::string>& directories) {
+inline Bytes repository_sources(const std::string& root, const std::vector<std::string>& directories) {
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     for (const std::string& directory : directories) {
@@ -125,8 +123,7 @@ inline Bytes repository_sources(const std::string& root,
         if (!fs::is_directory(base)) continue;
         for (const auto& item : fs::recursive_directory_iterator(base)) {
             const std::string ext = item.path().extension().string();
-            if (item.is_regular_file() && (ext == ".h" || ext == ".cpp" || ext == ".txt"))
-                files.push_back(item.path());
+            if (item.is_regular_file() && (ext == ".h" || ext == ".cpp" || ext == ".txt")) files.push_back(item.path());
         }
     }
     std::sort(files.begin(), files.end());

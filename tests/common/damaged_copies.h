@@ -18,7 +18,8 @@ inline std::vector<std::string> damaged_copies(const std::string& data, int coun
     for (int i = 0; i < count; ++i) {
         std::string copy = data;
         if (i % 3 == 0 && !copy.empty()) {
-            for (std::size_t flips = 1 + below(4); flips > 0; --flips) copy[below(copy.size())] ^= static_cast<char>(1 << below(8));
+            for (std::size_t flips = 1 + below(4); flips > 0; --flips)
+                copy[below(copy.size())] ^= static_cast<char>(1 << below(8));
         } else if (i % 3 == 1) {
             copy.resize(below(copy.size() + 1));
         } else {

@@ -39,15 +39,14 @@ enum class Unasked { fails, allowed };
 
 // Calls call(count, paths) with the boxes scripted.
 template <class Call>
-ExportRun run_export(const std::vector<WideString>& paths, std::vector<platform::BoxAnswer> answers,
-                     Unasked unasked, Call call) {
+ExportRun run_export(const std::vector<WideString>& paths, std::vector<platform::BoxAnswer> answers, Unasked unasked,
+                     Call call) {
     std::vector<const char16_t*> pointers;
     for (const WideString& path : paths) pointers.push_back(path.c_str());
     ExportRun run;
     {
         ScriptedMessageBoxes script(std::move(answers));
-        EXPECT_EQ(call(static_cast<std::int32_t>(pointers.size()),
-                       pointers.empty() ? nullptr : pointers.data()),
+        EXPECT_EQ(call(static_cast<std::int32_t>(pointers.size()), pointers.empty() ? nullptr : pointers.data()),
                   nullptr);
         if (unasked == Unasked::fails) {
             EXPECT_EQ(script.answers_left(), 0u) << "questions expected but not asked";
@@ -61,24 +60,19 @@ ExportRun run_export(const std::vector<WideString>& paths, std::vector<platform:
     return run;
 }
 
-inline ExportRun run_decode(DecodeExport decode, const std::vector<WideString>& archives,
-                            ArchiveOptions& options, std::vector<platform::BoxAnswer> answers = {},
-                            Unasked unasked = Unasked::fails) {
+inline ExportRun run_decode(DecodeExport decode, const std::vector<WideString>& archives, ArchiveOptions& options,
+                            std::vector<platform::BoxAnswer> answers = {}, Unasked unasked = Unasked::fails) {
     return run_export(archives, std::move(answers), unasked,
-                      [&](std::int32_t count, const char16_t* const* paths) {
-                          return decode(count, paths, &options);
-                      });
+                      [&](std::int32_t count, const char16_t* const* paths) { return decode(count, paths, &options); });
 }
 
 // archive: the archive to create, null for the one the job names itself.
-inline ExportRun run_encode(EncodeExport encode, const std::vector<WideString>& sources,
-                            const char16_t* archive, ArchiveOptions& options,
-                            std::vector<platform::BoxAnswer> answers = {},
+inline ExportRun run_encode(EncodeExport encode, const std::vector<WideString>& sources, const char16_t* archive,
+                            ArchiveOptions& options, std::vector<platform::BoxAnswer> answers = {},
                             Unasked unasked = Unasked::fails) {
-    return run_export(sources, std::move(answers), unasked,
-                      [&](std::int32_t count, const char16_t* const* paths) {
-                          return encode(count, paths, archive, &options);
-                      });
+    return run_export(sources, std::move(answers), unasked, [&](std::int32_t count, const char16_t* const* paths) {
+        return encode(count, paths, archive, &options);
+    });
 }
 
 }  // namespace test_common

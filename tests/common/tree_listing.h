@@ -11,8 +11,7 @@ namespace test_common {
 // Every path below root, relative, "/"-separated UTF-8, a directory with a
 // trailing "/"; the report files a job writes ("..._report...") left out
 // when asked.
-inline std::set<std::string> paths_below(const std::filesystem::path& root,
-                                         bool without_reports = false) {
+inline std::set<std::string> paths_below(const std::filesystem::path& root, bool without_reports = false) {
     std::set<std::string> names;
     for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
         const std::u8string bytes = std::filesystem::relative(item.path(), root).generic_u8string();

@@ -17,8 +17,7 @@ using BitOutStream = coding::ZipCoding::BitOutStream;
 
 // Feeds tokens to a block writer and returns the finished stream.
 Bytes write_tokens(const std::vector<ParsedToken>& tokens,
-                   std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES,
-                   std::int32_t* blocks = nullptr) {
+                   std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES, std::int32_t* blocks = nullptr) {
     Bytes out;
     BitOutStream bits(out);
     DeflateBlockEnc writer(bits, buffer_entries);
@@ -42,8 +41,7 @@ Bytes expand(const std::vector<ParsedToken>& tokens) {
         if (t.length == 0) {
             out.push_back(static_cast<std::uint8_t>(t.literal));
         } else {
-            for (int i = 0; i < t.length; ++i)
-                out.push_back(out[out.size() - static_cast<std::size_t>(t.distance)]);
+            for (int i = 0; i < t.length; ++i) out.push_back(out[out.size() - static_cast<std::size_t>(t.distance)]);
         }
     }
     return out;
@@ -55,8 +53,7 @@ TEST(DeflateBlockEnc, EveryLengthAndDistanceCodeRoundTrips) {
     // distance code (1, 2, 3, 4, 5, 6, 7, 8, ..., 24577, 32768).
     std::vector<ParsedToken> tokens;
     for (std::uint8_t b : corpus::random_bytes(32768, 7)) tokens.push_back(literal_token(b));
-    for (int length = 3; length <= 258; ++length)
-        tokens.push_back(match_token(length, 1 + length % 5));
+    for (int length = 3; length <= 258; ++length) tokens.push_back(match_token(length, 1 + length % 5));
     int base = 1;
     for (int code = 0; code < 30; ++code) {
         const int extra = code < 4 ? 0 : code / 2 - 1;
@@ -82,16 +79,11 @@ TEST(DeflateBlockEnc, RangeChecksThrowTheirTexts) {
     };
     const std::vector<Case> cases = {
         {"literal -1", [](DeflateBlockEnc& w) { w.literal_put(-1); }, "literal_put: out of range."},
-        {"literal 256", [](DeflateBlockEnc& w) { w.literal_put(256); },
-         "literal_put: out of range."},
-        {"length 2", [](DeflateBlockEnc& w) { w.match_len_put(259, 0); },
-         "match_len_put: out of range."},
-        {"length 260", [](DeflateBlockEnc& w) { w.match_len_put(517, 0); },
-         "match_len_put: out of range."},
-        {"distance 0", [](DeflateBlockEnc& w) { w.match_len_put(260, -1); },
-         "match_len_put: out of range."},
-        {"distance 32769", [](DeflateBlockEnc& w) { w.match_len_put(260, 32768); },
-         "match_len_put: out of range."},
+        {"literal 256", [](DeflateBlockEnc& w) { w.literal_put(256); }, "literal_put: out of range."},
+        {"length 2", [](DeflateBlockEnc& w) { w.match_len_put(259, 0); }, "match_len_put: out of range."},
+        {"length 260", [](DeflateBlockEnc& w) { w.match_len_put(517, 0); }, "match_len_put: out of range."},
+        {"distance 0", [](DeflateBlockEnc& w) { w.match_len_put(260, -1); }, "match_len_put: out of range."},
+        {"distance 32769", [](DeflateBlockEnc& w) { w.match_len_put(260, 32768); }, "match_len_put: out of range."},
         // 259 is accepted as an entry but has no length code.
         {"length 259",
          [](DeflateBlockEnc& w) {

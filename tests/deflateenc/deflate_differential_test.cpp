@@ -26,8 +26,7 @@ std::vector<Item> corpus_items() {
     for (std::size_t size : {65279, 65280, 65281, 65535, 65536, 65537, 200000}) {
         items.push_back({"random_" + std::to_string(size), random_bytes(size, size)});
     }
-    for (std::size_t size :
-         {65279, 65280, 65281, 65535, 65536, 65537, 98047, 98048, 98049, 131072}) {
+    for (std::size_t size : {65279, 65280, 65281, 65535, 65536, 65537, 98047, 98048, 98049, 131072}) {
         items.push_back({"text_" + std::to_string(size), text_bytes(size, size)});
     }
     items.push_back({"text_many_blocks", text_bytes(400000, 1)});
@@ -39,14 +38,13 @@ std::vector<Item> corpus_items() {
     items.push_back({"runs_one_byte", Bytes(150000, 0)});
     items.push_back({"pairs", pair_sequence()});
     items.push_back({"pairs_repeated", pair_sequence(140000)});
-    items.push_back({"sources", repository_sources(TSUCHI_SOURCE_DIR,
-                                                   {"coding", "support", "jobframe", "zip"})});
+    items.push_back({"sources", repository_sources(TSUCHI_SOURCE_DIR, {"coding", "support", "jobframe", "zip"})});
 
     // Everything at once: matches that reach from one kind into the next.
     Bytes mixed;
     for (std::uint64_t seed = 1; seed <= 4; ++seed) {
-        for (const Bytes& part : {text_bytes(20000, seed), random_bytes(7000, seed),
-                                  run_bytes(9000, 300, seed), skewed_bytes(5000, 3, seed)}) {
+        for (const Bytes& part : {text_bytes(20000, seed), random_bytes(7000, seed), run_bytes(9000, 300, seed),
+                                  skewed_bytes(5000, 3, seed)}) {
             mixed.insert(mixed.end(), part.begin(), part.end());
         }
     }
@@ -61,8 +59,7 @@ TEST(DeflateDifferential, FastAndReferenceFormsAgree) {
         total += item.data.size();
         // Only data without repeats may grow, by at most the block
         // descriptions and a bit per literal.
-        if (item.data.size() > 1000 && item.name.rfind("random", 0) != 0 &&
-            item.name.rfind("pairs", 0) != 0) {
+        if (item.data.size() > 1000 && item.name.rfind("random", 0) != 0 && item.name.rfind("pairs", 0) != 0) {
             EXPECT_LT(encoded.bytes.size(), item.data.size()) << item.name;
         }
     }

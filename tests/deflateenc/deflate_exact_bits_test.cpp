@@ -28,10 +28,8 @@ public:
     // The three-bit lengths of the code-length code for the first count
     // symbols in the order 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3,
     // 13, 2, 14, 1, 15, given by symbol.
-    ExpectedBits& code_length_lengths(int count,
-                                      const std::vector<std::pair<int, int>>& by_symbol) {
-        static const int ORDER[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
+    ExpectedBits& code_length_lengths(int count, const std::vector<std::pair<int, int>>& by_symbol) {
+        static const int ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
         for (int i = 0; i < count; ++i) {
             int length = 0;
             for (const auto& [symbol, l] : by_symbol) {
@@ -143,14 +141,7 @@ std::vector<ExactCase> exact_cases() {
         e.code("01").code("01").code("00").code("111").field(2, 2);
         e.code("10").field(127, 7).code("10").field(99, 7).code("00");
         e.code("110");
-        e.code("1110")
-            .code("1111")
-            .code("000")
-            .code("001")
-            .code("010")
-            .code("011")
-            .code("100")
-            .code("101");
+        e.code("1110").code("1111").code("000").code("001").code("010").code("011").code("100").code("101");
         e.code("110");
         cases.push_back({"eight_distinct_bytes", Bytes{0, 1, 2, 3, 4, 5, 6, 7}, e});
     }

@@ -23,8 +23,7 @@ struct Decoded {
 
 // Decodes one entry of size expected from the archive stream into a file
 // and reads the file back.
-Decoded decode_entry(coding::ZipCoding::BitInStream& archive, std::size_t expected,
-                     const char* tag) {
+Decoded decode_entry(coding::ZipCoding::BitInStream& archive, std::size_t expected, const char* tag) {
     const SourceFile output_file(Bytes{}, tag);  // names and removes the file
     std::FILE* output = std::fopen(output_file.path().c_str(), "wb");
     if (output == nullptr) throw std::runtime_error("cannot create " + output_file.path());
@@ -79,8 +78,7 @@ TEST(DeflateLibraryRoundTrip, TheLibraryDecoderReadsOurStreams) {
             const Decoded first = decode_entry(archive, input.size(), "first");
             EXPECT_TRUE(first.bytes == input) << name;
             EXPECT_EQ(first.crc32, encoded.crc32) << name;
-            ASSERT_EQ(archive.byte_get(), MARKER)
-                << name << ": the stream was not consumed exactly";
+            ASSERT_EQ(archive.byte_get(), MARKER) << name << ": the stream was not consumed exactly";
             const Decoded second = decode_entry(archive, next_entry.size(), "second");
             EXPECT_TRUE(second.bytes == next_entry) << name << ": the next entry";
             EXPECT_EQ(archive.byte_get(), -1) << name << ": data left after the next entry";

@@ -51,8 +51,7 @@ TEST(DeflateMatchFinder, RunsAreCutIntoMatchesOfAtMost256) {
     };
     for (const Case& c : cases) {
         ParsedStream parsed;
-        encode_checked("run_" + std::to_string(c.run), Bytes(static_cast<std::size_t>(c.run), 'x'),
-                       &parsed);
+        encode_checked("run_" + std::to_string(c.run), Bytes(static_cast<std::size_t>(c.run), 'x'), &parsed);
         EXPECT_EQ(describe(parsed.tokens()), describe(c.tokens)) << "run of " << c.run;
     }
 }
@@ -135,22 +134,16 @@ TEST(DeflateMatchFinder, CodeLengthRunsStayWithinTheirList) {
     // list: its first code-length symbol is never 16. Checked over blocks
     // of varied data, several with a literal list that ends in a run.
     for (std::uint64_t seed = 1; seed <= 6; ++seed) {
-        const Bytes input =
-            seed % 2 ? corpus::text_bytes(20000, seed) : corpus::skewed_bytes(20000, 3, seed);
+        const Bytes input = seed % 2 ? corpus::text_bytes(20000, seed) : corpus::skewed_bytes(20000, 3, seed);
         ParsedStream parsed;
         encode_checked("lists_" + std::to_string(seed), input, &parsed);
         for (const ParsedBlock& block : parsed.blocks) {
             // Find where the distance list's symbols begin.
             std::size_t covered = 0;
             std::size_t k = 0;
-            for (; k < block.length_symbols.size() &&
-                   covered < static_cast<std::size_t>(block.literal_count);
-                 ++k) {
+            for (; k < block.length_symbols.size() && covered < static_cast<std::size_t>(block.literal_count); ++k) {
                 const auto [symbol, extra] = block.length_symbols[k];
-                covered += symbol < 16    ? 1
-                           : symbol == 16 ? 3 + extra
-                           : symbol == 17 ? 3 + extra
-                                          : 11 + extra;
+                covered += symbol < 16 ? 1 : symbol == 16 ? 3 + extra : symbol == 17 ? 3 + extra : 11 + extra;
             }
             EXPECT_EQ(covered, static_cast<std::size_t>(block.literal_count));
             ASSERT_LT(k, block.length_symbols.size());

@@ -45,8 +45,7 @@ struct ParsedStream {
 
     std::vector<ParsedToken> tokens() const {
         std::vector<ParsedToken> all;
-        for (const ParsedBlock& block : blocks)
-            all.insert(all.end(), block.tokens.begin(), block.tokens.end());
+        for (const ParsedBlock& block : blocks) all.insert(all.end(), block.tokens.begin(), block.tokens.end());
         return all;
     }
 };
@@ -78,9 +77,7 @@ public:
 private:
     using Code = std::map<std::pair<int, int>, int>;  // (length, code) -> symbol
 
-    [[noreturn]] static void fail(const std::string& what) {
-        throw std::runtime_error("deflate parse: " + what);
-    }
+    [[noreturn]] static void fail(const std::string& what) { throw std::runtime_error("deflate parse: " + what); }
 
     int bits(int n) {
         int value = 0;
@@ -111,8 +108,7 @@ private:
         for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol) {
             const int length = lengths[symbol];
             if (length == 0) continue;
-            if (next[static_cast<std::size_t>(length)] >= (1 << length))
-                fail("over-subscribed code");
+            if (next[static_cast<std::size_t>(length)] >= (1 << length)) fail("over-subscribed code");
             table[{length, next[static_cast<std::size_t>(length)]++}] = static_cast<int>(symbol);
         }
         if (table.empty()) fail("code without symbols");
@@ -157,11 +153,9 @@ private:
         block.literal_count = bits(5) + 257;
         block.distance_count = bits(5) + 1;
         block.code_length_count = bits(4) + 4;
-        static const int ORDER[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
+        static const int ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
         std::vector<int> code_lengths(19, 0);
-        for (int i = 0; i < block.code_length_count; ++i)
-            code_lengths[static_cast<std::size_t>(ORDER[i])] = bits(3);
+        for (int i = 0; i < block.code_length_count; ++i) code_lengths[static_cast<std::size_t>(ORDER[i])] = bits(3);
         const Code code_length_code = build(code_lengths);
         block.literal_lengths = read_lengths(code_length_code, block.literal_count, block);
         block.distance_lengths = read_lengths(code_length_code, block.distance_count, block);
@@ -170,14 +164,13 @@ private:
     }
 
     void read_data(ParsedBlock& block, std::vector<std::uint8_t>& output) {
-        static const int LENGTH_BASE[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
-                                            15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
-                                            67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const int LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
         static const int LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                              2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-        static const int DISTANCE_BASE[30] = {
-            1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-            193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+        static const int DISTANCE_BASE[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                              33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                              1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
         static const int DISTANCE_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
         for (;;) {
@@ -206,6 +199,4 @@ private:
     Code distance_code_;
 };
 
-inline ParsedStream parse_deflate(const std::vector<std::uint8_t>& data) {
-    return DeflateParser(data).parse();
-}
+inline ParsedStream parse_deflate(const std::vector<std::uint8_t>& data) { return DeflateParser(data).parse(); }

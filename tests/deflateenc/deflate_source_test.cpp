@@ -24,9 +24,7 @@ TYPED_TEST(DeflateSourceTest, CrcAndCountOfTheBytesRead) {
         std::uint32_t crc32;
     };
     const std::vector<Case> cases = {
-        {"", 0x00000000},
-        {"abc", 0x352441C2},
-        {"123456789", 0xCBF43926},  // the published check value of CRC-32
+        {"", 0x00000000}, {"abc", 0x352441C2}, {"123456789", 0xCBF43926},  // the published check value of CRC-32
     };
     for (const Case& c : cases) {
         const Encoded encoded = encode_with<TypeParam>(Bytes(c.text.begin(), c.text.end()));
@@ -34,8 +32,7 @@ TYPED_TEST(DeflateSourceTest, CrcAndCountOfTheBytesRead) {
         EXPECT_EQ(encoded.bytes_read, static_cast<std::int64_t>(c.text.size())) << c.text;
         EXPECT_FALSE(encoded.read_failed);
         EXPECT_FALSE(encoded.over_limit);
-        ZlibOracle::instance().queue("crc_" + c.text, encoded.bytes,
-                                     Bytes(c.text.begin(), c.text.end()));
+        ZlibOracle::instance().queue("crc_" + c.text, encoded.bytes, Bytes(c.text.begin(), c.text.end()));
     }
 }
 
@@ -49,8 +46,7 @@ TYPED_TEST(DeflateSourceTest, LimitStopsTheInputAndIsReported) {
     for (const Case& c : {Case{0, 0, true}, Case{40000, 40000, true}, Case{99999, 99999, true},
                           Case{100000, 100000, false}, Case{100001, 100000, false}}) {
         SourceFile source(input);
-        const Encoded encoded =
-            encode_file<TypeParam>(source.get(), DeflateBlockEnc::BUFFER_ENTRIES, c.limit);
+        const Encoded encoded = encode_file<TypeParam>(source.get(), DeflateBlockEnc::BUFFER_ENTRIES, c.limit);
         EXPECT_EQ(encoded.bytes_read, c.read) << c.limit;
         EXPECT_EQ(encoded.over_limit, c.over) << c.limit;
         const Bytes prefix(input.begin(), input.begin() + c.read);

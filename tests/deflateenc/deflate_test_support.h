@@ -50,8 +50,7 @@ struct Encoded {
 
 // One encoder run as the creation driver does it.
 template <class Encoder>
-Encoded encode_file(std::FILE* source,
-                    std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES,
+Encoded encode_file(std::FILE* source, std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES,
                     std::int64_t byte_limit = DeflateSource::NO_LIMIT) {
     Encoded result;
     coding::ZipCoding::BitOutStream bits(result.bytes);
@@ -69,8 +68,7 @@ Encoded encode_file(std::FILE* source,
 }
 
 template <class Encoder>
-Encoded encode_with(const Bytes& input,
-                    std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES) {
+Encoded encode_with(const Bytes& input, std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES) {
     SourceFile source(input);
     return encode_file<Encoder>(source.get(), buffer_entries);
 }
@@ -129,8 +127,8 @@ public:
         pending_.clear();
         const fs::path log = dir / "report.txt";
         const std::string command = std::string("python3 \"") + TSUCHI_SOURCE_DIR +
-                                    "/tests/deflateenc/inflate_raw.py\" \"" + dir.string() +
-                                    "\" > \"" + log.string() + "\" 2>&1";
+                                    "/tests/deflateenc/inflate_raw.py\" \"" + dir.string() + "\" > \"" + log.string() +
+                                    "\" 2>&1";
         const int status = std::system(command.c_str());
         std::ifstream in(log);
         std::stringstream text;
@@ -146,8 +144,7 @@ public:
         if (pending_.empty()) return;
         std::string why;
         if (!available(why)) {
-            std::printf("[ NOTE     ] %zu streams not checked with zlib: %s\n", pending_.size(),
-                        why.c_str());
+            std::printf("[ NOTE     ] %zu streams not checked with zlib: %s\n", pending_.size(), why.c_str());
             pending_.clear();
             return;
         }
@@ -169,15 +166,13 @@ private:
 
     static std::string sanitize(const std::string& name) {
         std::string out;
-        for (char c : name)
-            out += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
+        for (char c : name) out += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
         return out.substr(0, 100);
     }
 
     static void write(const std::filesystem::path& path, const Bytes& bytes) {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
     std::vector<Pending> pending_;
@@ -190,13 +185,11 @@ inline const bool ZLIB_ORACLE_REGISTERED = (ZlibOracle::instance(), true);
 // Both encoder forms over input: the same bytes and CRC, a stream the tests'
 // parser reads back to the input, queued for zlib. Returns the fast form's
 // result and the parsed stream.
-inline Encoded encode_checked(const std::string& name, const Bytes& input,
-                              ParsedStream* parsed = nullptr,
+inline Encoded encode_checked(const std::string& name, const Bytes& input, ParsedStream* parsed = nullptr,
                               std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES) {
     const Encoded fast = encode_with<DeflateEnc>(input, buffer_entries);
     const Encoded reference = encode_with<DeflateEncReference>(input, buffer_entries);
-    EXPECT_TRUE(fast.bytes == reference.bytes)
-        << name << ": the fast and the reference form differ";
+    EXPECT_TRUE(fast.bytes == reference.bytes) << name << ": the fast and the reference form differ";
     EXPECT_EQ(fast.crc32, reference.crc32) << name;
     EXPECT_EQ(fast.bytes_read, static_cast<std::int64_t>(input.size())) << name;
     ParsedStream stream;

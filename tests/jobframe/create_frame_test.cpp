@@ -268,8 +268,7 @@ TEST_F(LIBRARY_SUITE(CreateFrame), DriversOwnErrorLinesAreShown) {
     const JobState& job = job_state();
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
-    EXPECT_EQ(boxes.boxes()[0].text,
-              u"保存名: " + job.archive_path + u"\n" + job.archive_path + u" >> write failed\n");
+    EXPECT_EQ(boxes.boxes()[0].text, u"保存名: " + job.archive_path + u"\n" + job.archive_path + u" >> write failed\n");
     EXPECT_FALSE(scratch.exists(u"docs" + EXTENSION + u"_enc_err_report.txt"));
 }
 

@@ -30,8 +30,8 @@ protected:
 
 TEST_F(ExtractFrame, NoArgumentsRunNothing) {
     int calls = 0;
-    const char16_t* result = run_extract_job<FakeOutput>(
-        0, nullptr, &options, [&](FakeOutput&, const WideString&) { ++calls; });
+    const char16_t* result =
+        run_extract_job<FakeOutput>(0, nullptr, &options, [&](FakeOutput&, const WideString&) { ++calls; });
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(calls, 0);
     ASSERT_EQ(boxes.boxes().size(), 1u);
@@ -55,8 +55,8 @@ TEST_F(ExtractFrame, OneArchiveFailingDoesNotStopTheOthers) {
     options.flags |= OPT_REPORT;
     const char16_t* paths[] = {u"C:\\in\\first.lzh", u"C:\\in\\second.lzh", nullptr};
     std::vector<WideString> seen;
-    const char16_t* result = run_extract_job<FakeOutput>(
-        3, paths, &options, [&](FakeOutput& output, const WideString& archive) {
+    const char16_t* result =
+        run_extract_job<FakeOutput>(3, paths, &options, [&](FakeOutput& output, const WideString& archive) {
             // A fresh, unopened stream, and the only one alive.
             EXPECT_FALSE(output.open);
             EXPECT_EQ(FakeOutput::alive, 1);

@@ -46,9 +46,7 @@ std::string read_file(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void write_file(const fs::path& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
+void write_file(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 // Every path below root with its content ("<dir>" for a directory, "->"
 // and the target for a link), to compare a tree before and after.
@@ -106,9 +104,10 @@ TEST_P(HostileExtract, NothingOutsideChangesAndNoLinkIsFollowed) {
     }
     const std::vector<std::string> outside_before = tree_of(outside);
 
-    const test_common::LauncherRun r = test_common::run_launcher(
-        {.program = TSUCHI_PROGRAM, .directory = dest, .arguments = {std::string("../in/") + c.fixture},
-         .answers = c.answers});
+    const test_common::LauncherRun r = test_common::run_launcher({.program = TSUCHI_PROGRAM,
+                                                                  .directory = dest,
+                                                                  .arguments = {std::string("../in/") + c.fixture},
+                                                                  .answers = c.answers});
     const std::string texts = box_texts(r, dest);
 
     EXPECT_EQ(tree_of(outside), outside_before) << texts;
@@ -134,9 +133,15 @@ INSTANTIATE_TEST_SUITE_P(
     Links, HostileExtract,
     ::testing::Values(
         // Members under a planted link to a directory outside: refused.
-        Case{"lzh-under-link.lzh", Plant::link_to_directory, "", {{"link", nullptr}},
+        Case{"lzh-under-link.lzh",
+             Plant::link_to_directory,
+             "",
+             {{"link", nullptr}},
              {"link\\x.txt >> リンク link を経由するので出力しない。", "link\\newdir\\x.txt >> リンク link を経由"}},
-        Case{"zip-under-link.zip", Plant::link_to_directory, "", {{"link", nullptr}},
+        Case{"zip-under-link.zip",
+             Plant::link_to_directory,
+             "",
+             {{"link", nullptr}},
              {"link/x.txt >> リンク link を経由するので出力しない。", "link/newdir/x.txt >> リンク link を経由"}},
         // A member named like a link: asked; Yes replaces the link itself,
         // No leaves it; its target is never written.
@@ -148,10 +153,16 @@ INSTANTIATE_TEST_SUITE_P(
         // member below one is refused, since it is no directory.
         Case{"lzh-symlink-l2.lzh", Plant::none, "", {{"evil", "../outside"}}, {LINK_LINE}},
         Case{"lzh-symlink-l0.lzh", Plant::none, "", {{"evil", "/tmp"}}, {LINK_LINE}},
-        Case{"lzh-symlink-then-member.lzh", Plant::none, "", {{"evil", "../outside"}},
+        Case{"lzh-symlink-then-member.lzh",
+             Plant::none,
+             "",
+             {{"evil", "../outside"}},
              {LINK_LINE, "evil\\x.txt >> evil がフォルダでないので出力しない。"}},
         Case{"zip-symlink.zip", Plant::none, "", {{"evil", "../outside"}}, {LINK_LINE}},
-        Case{"zip-symlink-then-member.zip", Plant::none, "", {{"evil", "../outside"}},
+        Case{"zip-symlink-then-member.zip",
+             Plant::none,
+             "",
+             {{"evil", "../outside"}},
              {LINK_LINE, "evil/x.txt >> evil がフォルダでないので出力しない。"}}));
 
 // Yes to the overwrite question: the member replaces the file and keeps
@@ -166,15 +177,13 @@ TEST(HostileExtractReplace, AReplacedFileKeepsItsPermissions) {
         fs::copy_file(fs::path(FIXTURES) / "hostile" / fixture, scratch / "in" / fixture);
         write_file(dest / "link", "old\n");
         fs::permissions(dest / "link", fs::perms(0750));
-        const test_common::LauncherRun r =
-            test_common::run_launcher({.program = TSUCHI_PROGRAM,
-                                       .directory = dest,
-                                       .arguments = {std::string("../in/") + fixture},
-                                       .answers = "y\n"});
+        const test_common::LauncherRun r = test_common::run_launcher({.program = TSUCHI_PROGRAM,
+                                                                      .directory = dest,
+                                                                      .arguments = {std::string("../in/") + fixture},
+                                                                      .answers = "y\n"});
         const std::string texts = box_texts(r, dest);
         EXPECT_EQ(read_file(dest / "link"), MEMBER) << texts;
-        EXPECT_EQ(fs::status(dest / "link").permissions() & fs::perms::mask, fs::perms(0750))
-            << texts;
+        EXPECT_EQ(fs::status(dest / "link").permissions() & fs::perms::mask, fs::perms(0750)) << texts;
         EXPECT_FALSE(has_temporary_file(dest)) << texts;
     }
 }
@@ -198,12 +207,15 @@ TEST(HostileExtractFullDisk, OldFileStaysWhole) {
     write_file(dest / "big.bin", "the old file\n");
     const fs::path archive = scratch / "big.zip";
     ASSERT_EQ(std::system(("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED);"
-                           " z.writestr('big.bin', bytes(1<<20)); z.close()\" " + test_common::quoted(archive))
+                           " z.writestr('big.bin', bytes(1<<20)); z.close()\" " +
+                           test_common::quoted(archive))
                               .c_str()),
               0);
-    const test_common::LauncherRun r = test_common::run_launcher(
-        {.program = TSUCHI_PROGRAM, .directory = dest, .arguments = {"../big.zip"}, .answers = "y\n",
-         .files = scratch.root()});
+    const test_common::LauncherRun r = test_common::run_launcher({.program = TSUCHI_PROGRAM,
+                                                                  .directory = dest,
+                                                                  .arguments = {"../big.zip"},
+                                                                  .answers = "y\n",
+                                                                  .files = scratch.root()});
     const std::string texts = box_texts(r, dest);
     EXPECT_EQ(read_file(dest / "big.bin"), "the old file\n") << texts;
     EXPECT_FALSE(has_temporary_file(dest)) << texts;

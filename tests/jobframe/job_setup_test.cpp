@@ -31,8 +31,7 @@ TEST_F(JobSetup, ArgumentCheck) {
     // Zero and a null array is what the launcher sends when no archive of
     // a library's kind was dropped; a negative count or a missing array
     // must not make the frame read paths.
-    const Case cases[] = {{0, nullptr, false}, {0, one, false}, {-1, one, false}, {1, nullptr, false},
-                          {1, one, true}};
+    const Case cases[] = {{0, nullptr, false}, {0, one, false}, {-1, one, false}, {1, nullptr, false}, {1, one, true}};
     for (const Case& c : cases) {
         boxes.clear_boxes();
         EXPECT_EQ(check_arguments(c.count, c.paths), c.passes);

@@ -14,9 +14,7 @@ namespace {
 
 using namespace jobframe_test;
 
-NamePart name_part(const ByteString& bytes, bool directory = false) {
-    return {bytes, 0, 0, directory, u""};
-}
+NamePart name_part(const ByteString& bytes, bool directory = false) { return {bytes, 0, 0, directory, u""}; }
 
 TEST(MemberPath, PartsAreDecodedInOrderAndSplitOnRequest) {
     reset_job_state();
@@ -32,8 +30,7 @@ TEST(MemberPath, PartsAreDecodedInOrderAndSplitOnRequest) {
         {"unsplit names keep their directories", {name_part("a/b.txt")}, false, u"a/b.txt", u""},
         {"split moves them into the directory", {name_part("a/b.txt")}, true, u"b.txt", u"a/"},
         {"the directory gets its last separator", {name_part("f"), name_part("d", true)}, true, u"f", u"d/"},
-        {"both: directory first, then the name's", {name_part("x\\y", true), name_part("z/f")}, true, u"f",
-         u"x/y/z/"},
+        {"both: directory first, then the name's", {name_part("x\\y", true), name_part("z/f")}, true, u"f", u"x/y/z/"},
         {"no parts, no path", {}, true, u"", u""},
     };
     for (const Case& c : cases) {
@@ -53,10 +50,9 @@ TEST(MemberPath, ReportShowsEachPartUnderItsLabel) {
 
 TEST(MemberPath, OnlyRelativePathsWithoutDotComponentsAreSafe) {
     const std::vector<std::pair<WideString, bool>> cases = {
-        {u"a.txt", true},      {u"d/e/f", true},   {u"d\\e", true},   {u"a/", true},
-        {u"..a/b", true},      {u"", false},       {u"/abs", false},  {u"\\abs", false},
-        {u"c:x", false},       {u"a/../b", false}, {u"..", false},    {u"a/. /b", false},
-        {u"a\\..\\b", false},  {u"a/.", false},
+        {u"a.txt", true}, {u"d/e/f", true},   {u"d\\e", true},      {u"a/", true},   {u"..a/b", true},
+        {u"", false},     {u"/abs", false},   {u"\\abs", false},    {u"c:x", false}, {u"a/../b", false},
+        {u"..", false},   {u"a/. /b", false}, {u"a\\..\\b", false}, {u"a/.", false},
     };
     for (const auto& [path, safe] : cases) EXPECT_EQ(is_safe_output_path(path), safe) << testing::PrintToString(path);
 }
@@ -80,7 +76,7 @@ TEST(DosTime, FieldsSurviveTheStamp) {
     EXPECT_EQ(back.hour, 23);
     EXPECT_EQ(back.minute, 59);
     EXPECT_EQ(back.second, 58);
-    EXPECT_EQ(dos_time_of(dos_stamp_of({1980, 1, 1, 0, 0, 1})).second, 0);  // two-second steps
+    EXPECT_EQ(dos_time_of(dos_stamp_of({1980, 1, 1, 0, 0, 1})).second, 0);   // two-second steps
     EXPECT_EQ(dos_time_of(dos_stamp_of({1979, 6, 1, 0, 0, 0})).year, 2107);  // 7 bits after 1980
 }
 

@@ -12,9 +12,7 @@ namespace {
 
 using namespace jobframe_test;
 
-std::string utf8(const char8_t* text) {
-    return std::string(reinterpret_cast<const char*>(text));
-}
+std::string utf8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
 class ResultReport : public FreshJobTest<932> {
 protected:
@@ -51,8 +49,7 @@ TEST_F(ResultReport, SettingsLine) {
         {false, OPT_CODEPAGE_SET | OPT_UTF8, 1252, nullptr, u"CodePage: 1252\n"},
         {true, OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932, nullptr, u"CodePage: 932, CP_Header0x46\n"},
         {false, OPT_UNICODE_HEADER | OPT_UTF8, 0, nullptr, u"Unicode_Header0x44,45\n"},
-        {true, OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER, 0, nullptr,
-         u"Unicode_Header0x44,45, CP_Header0x46: 932\n"},
+        {true, OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER, 0, nullptr, u"Unicode_Header0x44,45, CP_Header0x46: 932\n"},
         {true, OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 1252, nullptr,
          u"Unicode_Header0x44,45, CP_Header0x46: 1252\n"},
         {false, OPT_FF_SEPARATOR, 0, nullptr, u", 0xFF_Delemiter\n"},
@@ -123,7 +120,7 @@ TEST_F(ResultReport, FinishJobRoutesErrors) {
         bool report_on;
         std::size_t error_length;
         std::int32_t dialog_limit;
-        const char16_t* file;  // report file written, or null
+        const char16_t* file;   // report file written, or null
         const char16_t* title;  // the one final box
     };
     const Case cases[] = {
@@ -211,15 +208,13 @@ TEST_F(ResultReport, ErrorsReachTheBoxWhenTheReportCannotBeWritten) {
         job_state().error_text = c.errors;
         // Every name the report could take is a directory.
         for (const WideString suffix : {u"", u"_1", u"_2", u"_3", u"_4", u"_5", u"_6", u"_7", u"_8", u"_9"}) {
-            std::filesystem::create_directory(
-                scratch.file(WideString(c.errors.empty() ? u"arc.lzh_dec_report" : u"arc.lzh_dec_err_report") +
-                             suffix + u".txt"));
+            std::filesystem::create_directory(scratch.file(
+                WideString(c.errors.empty() ? u"arc.lzh_dec_report" : u"arc.lzh_dec_err_report") + suffix + u".txt"));
         }
         finish_job();
         ASSERT_EQ(boxes.boxes().size(), 1u);
         EXPECT_EQ(boxes.boxes()[0].title, u"エラー");
-        EXPECT_EQ(boxes.boxes()[0].text,
-                  u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
+        EXPECT_EQ(boxes.boxes()[0].text, u"展開先: D\n結果レポートのファイルへの書き込みに失敗。" + c.shown);
     }
 }
 
@@ -229,7 +224,8 @@ TEST_F(ResultReport, ALinkNamedLikeTheReportIsPassedOver) {
     ScratchDirectory scratch;
     std::error_code error;
     std::filesystem::create_symlink("../elsewhere.txt", scratch.file(u"arc.lzh_dec_report.txt"), error);
-    if (error || !std::filesystem::is_symlink(std::filesystem::symlink_status(scratch.file(u"arc.lzh_dec_report.txt")))) {
+    if (error ||
+        !std::filesystem::is_symlink(std::filesystem::symlink_status(scratch.file(u"arc.lzh_dec_report.txt")))) {
         GTEST_SKIP() << "no symbolic links can be made here; the link case did not run";
     }
     begin_extraction(OPT_REPORT);
@@ -267,8 +263,7 @@ TEST_F(ResultReport, ThrownTextBecomesAnErrorLine) {
     begin_extraction(0);
     append_archive_error(u"C:\\in\\a.lzh", "decode: file is not found.");
     append_archive_error(u"b.zip", nullptr);
-    EXPECT_EQ(job_state().error_text,
-              u"エラー: C:\\in\\a.lzh\n  decode: file is not found.\nエラー: b.zip\n  \n");
+    EXPECT_EQ(job_state().error_text, u"エラー: C:\\in\\a.lzh\n  decode: file is not found.\nエラー: b.zip\n  \n");
 }
 
 }  // namespace

@@ -80,8 +80,8 @@ void expected_walk(const std::filesystem::path& root, const WideString& relative
 
 TEST(SourceListText, DirectoryPathForm) {
     const std::pair<WideString, WideString> cases[] = {
-        {u"", u""},           {u"docs", u"docs/"},         {u"docs/", u"docs/"},
-        {u"a\\b", u"a/b/"},   {u"a\\b\\", u"a/b/"},        {u"a/b\\c", u"a/b/c/"},
+        {u"", u""},         {u"docs", u"docs/"},  {u"docs/", u"docs/"},
+        {u"a\\b", u"a/b/"}, {u"a\\b\\", u"a/b/"}, {u"a/b\\c", u"a/b/c/"},
     };
     for (const auto& [input, form] : cases) {
         EXPECT_EQ(directory_path_form(input), form) << testing::PrintToString(input);
@@ -244,9 +244,7 @@ TEST_F(SourceListWalk, ChangeDirectoriesOfSeveralDirectories) {
          {{u"b.txt", two}, {u"a.txt", one}, {u"c.txt", two}}},
         // A path that adds nothing moves the walk but not the driver: the
         // next record read in that directory still carries it.
-        {"missing first path of a directory",
-         {at_start(u"two/none.txt"), at_start(u"two/b.txt")},
-         {{u"b.txt", two}}},
+        {"missing first path of a directory", {at_start(u"two/none.txt"), at_start(u"two/b.txt")}, {{u"b.txt", two}}},
         {"missing path between two of one directory",
          {at_start(u"one/a.txt"), at_start(u"two/none.txt"), at_start(u"one/a.txt")},
          {{u"a.txt", one}, {u"a.txt", u""}}},
@@ -283,9 +281,9 @@ TEST_F(SourceListWalk, SkippedPathsLeaveNoTrace) {
     const WideString missing = at_start(u"none.txt");
     // A root ends in its separator: skipped, never enumerated.
     const WideString root = std::filesystem::path(scratch.path()).root_path().generic_u16string();
-    const SourceList<TreeEntry> list = walk<TreeEntry>(
-        {in_missing_directory.c_str(), trailing.c_str(), trailing_back.c_str(), missing.c_str(), nullptr, u"",
-         root.c_str()});
+    const SourceList<TreeEntry> list =
+        walk<TreeEntry>({in_missing_directory.c_str(), trailing.c_str(), trailing_back.c_str(), missing.c_str(),
+                         nullptr, u"", root.c_str()});
     EXPECT_TRUE(list.empty());
 
     // After them, a path in the start directory is read there, with no

@@ -53,8 +53,8 @@ TEST_F(DECODE_SUITE, EveryFormGivesTheStoredName) {
         {"code page 932, trail byte 0x5C", OPT_CODEPAGE_SET, 932, 0, bytes_of({0x83, 0x5C}), u"\u30BD"},
         {"932 directory, 0xFF separators", OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, 932, HINT_FF_SEPARATOR,
          bytes_of({0x82, 0xA0, 0xFF, 0x82, 0xA2, 0xFF}), u"\u3042\\\u3044\\"},
-        {"ASCII directory, 0xFF separators", OPT_FF_SEPARATOR, 0, HINT_FF_SEPARATOR,
-         bytes_of({0x61, 0xFF, 0x62, 0xFF}), u"a\\b\\"},
+        {"ASCII directory, 0xFF separators", OPT_FF_SEPARATOR, 0, HINT_FF_SEPARATOR, bytes_of({0x61, 0xFF, 0x62, 0xFF}),
+         u"a\\b\\"},
         {"0xFF without the option is no separator", OPT_CODEPAGE_SET, 1252, HINT_FF_SEPARATOR,
          bytes_of({0x61, 0xFF, 0x62}), u"a\u00FFb"},
         {"UTF-8 option", OPT_UTF8, 0, 0, bytes_of({0xE3, 0x81, 0x82, 0x61}), u"\u3042a"},
@@ -65,31 +65,27 @@ TEST_F(DECODE_SUITE, EveryFormGivesTheStoredName) {
          bytes_of({0x61, 0xFF, 0x62, 0xFF}), u"a\\b\\"},
         {"UTF-8 directory with 0xFF separators", OPT_UTF8 | OPT_FF_SEPARATOR, 0, HINT_FF_SEPARATOR,
          bytes_of({0xC3, 0xA9, 0xFF, 0x62, 0xFF}), u"\u00E9\\b\\"},
-        {"UTF-8 directory with U+FFFF separators (older writers)", OPT_UTF8 | OPT_FF_SEPARATOR, 0,
-         HINT_FF_SEPARATOR, bytes_of({0xC3, 0xA9, 0xEF, 0xBF, 0xBF, 0x62}), u"\u00E9\\b"},
+        {"UTF-8 directory with U+FFFF separators (older writers)", OPT_UTF8 | OPT_FF_SEPARATOR, 0, HINT_FF_SEPARATOR,
+         bytes_of({0xC3, 0xA9, 0xEF, 0xBF, 0xBF, 0x62}), u"\u00E9\\b"},
         {"UTF-16LE option", OPT_UTF16, 0, 0, bytes_of({0x42, 0x30, 0x61, 0x00}), u"\u3042a"},
         {"UTF-16BE option", OPT_UTF16 | OPT_BIG_ENDIAN, 0, 0, bytes_of({0x30, 0x42, 0x00, 0x61}), u"\u3042a"},
         {"UTF-16 mark beats the byte order option", OPT_UTF16 | OPT_BIG_ENDIAN, 0, 0,
          bytes_of({0xFF, 0xFE, 0x42, 0x30}), u"\u3042"},
-        {"UTF-16 with promised mark, mark present", OPT_UTF16 | OPT_BOM, 0, 0,
-         bytes_of({0xFE, 0xFF, 0x30, 0x42}), u"\u3042"},
-        {"UTF-16 with promised mark absent: not UTF-16", OPT_UTF16 | OPT_BOM, 0, 0,
-         bytes_of({0x42, 0x30}), u"B0"},
+        {"UTF-16 with promised mark, mark present", OPT_UTF16 | OPT_BOM, 0, 0, bytes_of({0xFE, 0xFF, 0x30, 0x42}),
+         u"\u3042"},
+        {"UTF-16 with promised mark absent: not UTF-16", OPT_UTF16 | OPT_BOM, 0, 0, bytes_of({0x42, 0x30}), u"B0"},
         {"UTF-8 option, UTF-16 mark", OPT_UTF8, 0, 0, bytes_of({0xFF, 0xFE, 0x42, 0x30}), u"\u3042"},
-        {"UTF-16 option, UTF-8 mark", OPT_UTF16, 0, 0, bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}),
-         u"\u3042"},
+        {"UTF-16 option, UTF-8 mark", OPT_UTF16, 0, 0, bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}), u"\u3042"},
         {"both Unicode options, ASCII without mark", OPT_UTF8 | OPT_UTF16, 0, 0, "ABC", u"ABC"},
-        {"both Unicode options, UTF-8 bytes", OPT_UTF8 | OPT_UTF16, 0, 0, bytes_of({0xE3, 0x81, 0x82}),
+        {"both Unicode options, UTF-8 bytes", OPT_UTF8 | OPT_UTF16, 0, 0, bytes_of({0xE3, 0x81, 0x82}), u"\u3042"},
+        {"LZH Unicode record is little-endian", OPT_UTF16 | OPT_BIG_ENDIAN, 0, HINT_UTF16LE, bytes_of({0x42, 0x30}),
          u"\u3042"},
-        {"LZH Unicode record is little-endian", OPT_UTF16 | OPT_BIG_ENDIAN, 0, HINT_UTF16LE,
-         bytes_of({0x42, 0x30}), u"\u3042"},
         {"LZH Unicode record beats the UTF-8 option", OPT_UTF8, 0, HINT_UTF16LE, bytes_of({0x61, 0x00}), u"a"},
         {"LZH Unicode directory, U+FFFF separators", OPT_FF_SEPARATOR, 0, HINT_UTF16LE | HINT_FF_SEPARATOR,
          bytes_of({0x61, 0x00, 0xFF, 0xFF, 0x42, 0x30, 0xFF, 0xFF}), u"a\\\u3042\\"},
         {"U+FFFF stays without the separator option", 0, 0, HINT_UTF16LE | HINT_FF_SEPARATOR,
          bytes_of({0x61, 0x00, 0xFF, 0xFF, 0x62, 0x00}), u"a\uFFFFb"},
-        {"LZH code-page record beats the options", OPT_UTF8, 0, HINT_CODE_PAGE,
-         bytes_of({0x82, 0xA0}), u"\u3042"},
+        {"LZH code-page record beats the options", OPT_UTF8, 0, HINT_CODE_PAGE, bytes_of({0x82, 0xA0}), u"\u3042"},
     };
     for (const FormCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -189,8 +185,8 @@ TEST_F(DECODE_SUITE, EmptyNameGetsASubstitute) {
     ASSERT_EQ(name.size(), 20u);
     EXPECT_EQ(name.substr(0, 2), u"0_");
     for (char16_t c : name.substr(2)) {
-        const bool allowed = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-                             (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
+        const bool allowed =
+            (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
         EXPECT_TRUE(allowed) << static_cast<int>(c);
     }
     // A UTF-16 mark and nothing else is an empty name too.

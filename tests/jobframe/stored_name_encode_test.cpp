@@ -55,11 +55,11 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
         {"ASCII directory, 0xFF separators", OPT_FF_SEPARATOR, 0, ENCODE_DIRECTORY, u"docs/sub\\",
          bytes_of({0x64, 0x6F, 0x63, 0x73, 0xFF, 0x73, 0x75, 0x62, 0xFF}), NAME_ASCII},
         {"ASCII directory without the option", 0, 0, ENCODE_DIRECTORY, u"a/b/", "a/b/", NAME_ASCII},
-        {"ASCII directory with Unicode header", OPT_UNICODE_HEADER, 0, ENCODE_DIRECTORY, u"a/",
-         bytes_of({0x61, 0xFF}), NAME_ASCII},
+        {"ASCII directory with Unicode header", OPT_UNICODE_HEADER, 0, ENCODE_DIRECTORY, u"a/", bytes_of({0x61, 0xFF}),
+         NAME_ASCII},
         {"UTF-8", OPT_UTF8, 0, 0, u"\u3042", bytes_of({0xE3, 0x81, 0x82}), NAME_UTF8},
-        {"UTF-8 with mark", OPT_UTF8 | OPT_BOM, 0, 0, u"\u3042",
-         bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}), NAME_UTF8 | NAME_BOM},
+        {"UTF-8 with mark", OPT_UTF8 | OPT_BOM, 0, 0, u"\u3042", bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}),
+         NAME_UTF8 | NAME_BOM},
         {"UTF-8 wins over UTF-16", OPT_UTF8 | OPT_UTF16, 0, 0, u"\u00E9", bytes_of({0xC3, 0xA9}), NAME_UTF8},
         // UTF-8 keeps the byte 0xFF as separator: U+FFFF (EF BF BF) is no
         // separator to any reader.
@@ -71,23 +71,23 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
          NAME_UTF16 | NAME_BOM},
         {"UTF-16BE with mark", OPT_UTF16 | OPT_BOM | OPT_BIG_ENDIAN, 0, 0, u"\u3042",
          bytes_of({0xFE, 0xFF, 0x30, 0x42}), NAME_UTF16 | NAME_BOM},
-        {"Unicode header: little-endian, no mark", OPT_UNICODE_HEADER | OPT_BIG_ENDIAN | OPT_BOM, 0, 0,
-         u"\u3042", bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"Unicode header: little-endian, no mark", OPT_UNICODE_HEADER | OPT_BIG_ENDIAN | OPT_BOM, 0, 0, u"\u3042",
+         bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
         {"Unicode header directory", OPT_UNICODE_HEADER, 0, ENCODE_DIRECTORY, u"\u3042/\u3044/",
          bytes_of({0x42, 0x30, 0xFF, 0xFF, 0x44, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
-        {"no Unicode form: ANSI code page", OPT_UNICODE_HEADER, 0, ENCODE_NO_UNICODE, u"\u3042",
-         bytes_of({0x82, 0xA0}), 0},
+        {"no Unicode form: ANSI code page", OPT_UNICODE_HEADER, 0, ENCODE_NO_UNICODE, u"\u3042", bytes_of({0x82, 0xA0}),
+         0},
         // UTF-16 names where the format has Unicode records: the record's
         // form whatever the byte order and mark asked for, ASCII names too;
         // the narrow record beside it keeps ASCII plain.
-        {"UTF-16 for a Unicode record", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM, 0, ENCODE_UNICODE_RECORD,
-         u"\u3042", bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"UTF-16 for a Unicode record", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM, 0, ENCODE_UNICODE_RECORD, u"\u3042",
+         bytes_of({0x42, 0x30}), NAME_UTF16 | NAME_UNICODE_HEADER},
         {"UTF-16 for a Unicode record: ASCII too", OPT_UTF16, 0, ENCODE_UNICODE_RECORD, u"ab",
          bytes_of({0x61, 0, 0x62, 0}), NAME_UTF16 | NAME_UNICODE_HEADER},
-        {"UTF-16, the ASCII narrow record beside it", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE,
-         u"a/b", "a/b", NAME_ASCII},
-        {"UTF-16 directory for a Unicode record", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_DIRECTORY,
-         u"\u3042/", bytes_of({0x42, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
+        {"UTF-16, the ASCII narrow record beside it", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE, u"a/b",
+         "a/b", NAME_ASCII},
+        {"UTF-16 directory for a Unicode record", OPT_UTF16, 0, ENCODE_UNICODE_RECORD | ENCODE_DIRECTORY, u"\u3042/",
+         bytes_of({0x42, 0x30, 0xFF, 0xFF}), NAME_UTF16 | NAME_UNICODE_HEADER},
         {"UTF-16, the narrow record beside it", OPT_UTF16 | OPT_FF_SEPARATOR, 0,
          ENCODE_UNICODE_RECORD | ENCODE_NO_UNICODE | ENCODE_DIRECTORY, u"\u3042/b/",
          bytes_of({0x82, 0xA0, 0xFF, 0x62, 0xFF}), 0},
@@ -100,8 +100,8 @@ TEST_F(ENCODE_SUITE, EveryFormGivesItsBytes) {
         {"code page 65001", OPT_CODEPAGE_SET, 65001, 0, u"\u3042", bytes_of({0xE3, 0x81, 0x82}), NAME_UTF8},
         {"code page 65001 with mark", OPT_CODEPAGE_SET | OPT_BOM, 65001, 0, u"\u3042",
          bytes_of({0xEF, 0xBB, 0xBF, 0xE3, 0x81, 0x82}), NAME_UTF8},
-        {"code page 65001 directory", OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, 65001, ENCODE_DIRECTORY,
-         u"\u00E9/", bytes_of({0xC3, 0xA9, 0xFF}), NAME_UTF8},
+        {"code page 65001 directory", OPT_CODEPAGE_SET | OPT_FF_SEPARATOR, 65001, ENCODE_DIRECTORY, u"\u00E9/",
+         bytes_of({0xC3, 0xA9, 0xFF}), NAME_UTF8},
     };
     for (const EncodeCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,10 +197,10 @@ TEST_F(ENCODE_SUITE, AsciiFallbackName) {
         {bytes_of({0x61, 0x00, 0x3A, 0x00, 0x2F, 0x00, 0x5C, 0x00}), "a___"},
         {bytes_of({0x22, 0, 0x2A, 0, 0x3C, 0, 0x3E, 0, 0x3F, 0, 0x7C, 0}), "______"},
         {bytes_of({0x01, 0x00, 0x7F, 0x00, 0xE9, 0x00}), "___"},
-        {bytes_of({0x00, 0x01}), "__"},          // U+0100: zero low byte, high byte 1
-        {bytes_of({0x41, 0xFF}), "A_"},          // U+FF41: 0xFF at an odd position
-        {bytes_of({0xFF, 0x30}), "_0"},          // U+30FF: 0xFF not followed by 0xFF
-        {bytes_of({0x61, 0x00, 0x62}), "ab"},    // cut short
+        {bytes_of({0x00, 0x01}), "__"},        // U+0100: zero low byte, high byte 1
+        {bytes_of({0x41, 0xFF}), "A_"},        // U+FF41: 0xFF at an odd position
+        {bytes_of({0xFF, 0x30}), "_0"},        // U+30FF: 0xFF not followed by 0xFF
+        {bytes_of({0x61, 0x00, 0x62}), "ab"},  // cut short
         {ByteString(), ByteString()},
     };
     for (const Case& c : cases) {

@@ -50,13 +50,10 @@ struct Scenario {
     std::string report_mode;  // "text", "empty" or none (null results)
 
     Scenario(std::string name, std::vector<std::string> files, std::vector<std::string> arguments,
-             std::vector<ExpectedBox> boxes, std::vector<ExpectedCall> calls,
-             Libraries libraries = Libraries::both, std::string report_mode = "")
-        : name(std::move(name)), files(std::move(files)), arguments(std::move(arguments)),
-          boxes(std::move(boxes)), calls(std::move(calls)), libraries(libraries),
-          report_mode(std::move(report_mode))
-    {
-    }
+             std::vector<ExpectedBox> boxes, std::vector<ExpectedCall> calls, Libraries libraries = Libraries::both,
+             std::string report_mode = "")
+        : name(std::move(name)), files(std::move(files)), arguments(std::move(arguments)), boxes(std::move(boxes)),
+          calls(std::move(calls)), libraries(libraries), report_mode(std::move(report_mode)) {}
 };
 
 const std::vector<Scenario>& launch_scenarios();

@@ -18,8 +18,7 @@ namespace {
 
 using RecordingConfigure = void (*)(const char* log_path, const char* report_mode);
 
-platform::BoxAnswer answer_for(char answer)
-{
+platform::BoxAnswer answer_for(char answer) {
     switch (answer) {
     case 'y': return platform::BoxAnswer::yes;
     case 'n': return platform::BoxAnswer::no;
@@ -34,9 +33,7 @@ platform::BoxAnswer answer_for(char answer)
 // log: the launcher's own load then finds the same, configured instance.
 class InProcessLaunch {
 public:
-    InProcessLaunch(const ScenarioWorkspace& workspace, const std::string& report_mode)
-        : workspace_(workspace)
-    {
+    InProcessLaunch(const ScenarioWorkspace& workspace, const std::string& report_mode) : workspace_(workspace) {
         for (const std::string& file : {lzh_library_file(), zip_library_file()}) {
             const auto library = platform::load_library(wide_from_path(workspace.launcher / file));
             if (library == nullptr) {
@@ -51,8 +48,7 @@ public:
         platform::current_directory(start_directory_);
     }
 
-    ~InProcessLaunch()
-    {
+    ~InProcessLaunch() {
         // Back out of the work directory before it is removed.
         platform::set_current_directory(start_directory_);
         platform::set_message_box_handler(nullptr);
@@ -64,18 +60,16 @@ public:
     // Boxes are answered in order from answers; one more than expected is
     // closed, which every question takes as a stop.
     std::vector<ObservedBox> run(const std::vector<std::string>& arguments, const std::vector<char>& answers,
-                                 const std::function<void()>& on_box = {})
-    {
+                                 const std::function<void()>& on_box = {}) {
         std::vector<ObservedBox> boxes;
-        platform::set_message_box_handler(
-            [&](const WideString& text, const WideString& title, platform::BoxKind kind) {
-                if (on_box) {
-                    on_box();
-                }
-                const std::size_t index = boxes.size();
-                boxes.push_back({kind, title, text});
-                return index < answers.size() ? answer_for(answers[index]) : platform::BoxAnswer::closed;
-            });
+        platform::set_message_box_handler([&](const WideString& text, const WideString& title, platform::BoxKind kind) {
+            if (on_box) {
+                on_box();
+            }
+            const std::size_t index = boxes.size();
+            boxes.push_back({kind, title, text});
+            return index < answers.size() ? answer_for(answers[index]) : platform::BoxAnswer::closed;
+        });
         std::vector<WideString> command_line = {u"tsuchi"};
         for (const std::string& argument : arguments) {
             command_line.push_back(wide_from_utf8(argument));
@@ -92,8 +86,7 @@ private:
     WideString start_directory_;
 };
 
-std::vector<char> answers_of(const Scenario& scenario)
-{
+std::vector<char> answers_of(const Scenario& scenario) {
     std::vector<char> answers;
     for (const ExpectedBox& box : scenario.boxes) {
         answers.push_back(box.answer);
@@ -109,8 +102,7 @@ protected:
     void TearDown() override { platform::set_ansi_code_page_override(0); }
 };
 
-TEST_P(InProcessScenario, ShowsTheBoxesAndMakesTheCalls)
-{
+TEST_P(InProcessScenario, ShowsTheBoxesAndMakesTheCalls) {
     const Scenario& scenario = GetParam();
     const ScenarioWorkspace workspace(scenario, false);
     std::vector<ObservedBox> boxes;
@@ -122,9 +114,7 @@ TEST_P(InProcessScenario, ShowsTheBoxesAndMakesTheCalls)
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, InProcessScenario, testing::ValuesIn(launch_scenarios()),
-                         [](const testing::TestParamInfo<Scenario>& info) {
-                             return scenario_test_name(info.param);
-                         });
+                         [](const testing::TestParamInfo<Scenario>& info) { return scenario_test_name(info.param); });
 
 // Shortcuts: a lower-case .lnk is replaced by its target before it is
 // classified; an upper-case one, one that cannot be read, and one named as
@@ -135,38 +125,54 @@ struct ShortcutCase {
     std::string target;  // relative; empty for a broken shortcut
 };
 
-const ExpectedBox FORMAT_QUESTION{platform::BoxKind::yes_no_cancel, "作業確認!?",
-                                  "LZH 形式で圧縮？、[いいえ]なら ZIP", 'y'};
+const ExpectedBox FORMAT_QUESTION{platform::BoxKind::yes_no_cancel, "作業確認!?", "LZH 形式で圧縮？、[いいえ]なら ZIP",
+                                  'y'};
 
-std::vector<ShortcutCase> shortcut_cases()
-{
+std::vector<ShortcutCase> shortcut_cases() {
     return {
-        {{"shortcut to a folder is that folder", {"docs/", "docs/a.txt"}, {"x.lnk"}, {FORMAT_QUESTION},
+        {{"shortcut to a folder is that folder",
+          {"docs/", "docs/a.txt"},
+          {"x.lnk"},
+          {FORMAT_QUESTION},
           {{"LZHEncode", {"docs"}, std::nullopt, "", {}}}},
-         "x.lnk", "docs"},
-        {{"shortcut to an archive extracts it", {"a.zip"}, {"x.lnk"}, {}, {{"ZIPDecode", {"a.zip"}, std::nullopt, "", {}}}},
-         "x.lnk", "a.zip"},
-        {{"upper-case LNK is a plain file", {"docs/"}, {"X.LNK"}, {FORMAT_QUESTION},
+         "x.lnk",
+         "docs"},
+        {{"shortcut to an archive extracts it",
+          {"a.zip"},
+          {"x.lnk"},
+          {},
+          {{"ZIPDecode", {"a.zip"}, std::nullopt, "", {}}}},
+         "x.lnk",
+         "a.zip"},
+        {{"upper-case LNK is a plain file",
+          {"docs/"},
+          {"X.LNK"},
+          {FORMAT_QUESTION},
           {{"LZHEncode", {"X.LNK"}, std::nullopt, "", {}}}},
-         "X.LNK", "docs"},
-        {{"unreadable shortcut stays itself", {}, {"bad.lnk"}, {FORMAT_QUESTION},
+         "X.LNK",
+         "docs"},
+        {{"unreadable shortcut stays itself",
+          {},
+          {"bad.lnk"},
+          {FORMAT_QUESTION},
           {{"LZHEncode", {"bad.lnk"}, std::nullopt, "", {}}}},
-         "bad.lnk", ""},
-        {{"shortcut as destination is a file", {"a.lzh", "out/"}, {"/D:out.lnk", "a.lzh"},
-          {{platform::BoxKind::ok, "中止!", "指定の展開先ディレクトリ:\n  {full:out.lnk}\n    は、ファイル！", 'o'}}, {}},
-         "out.lnk", "out"},
+         "bad.lnk",
+         ""},
+        {{"shortcut as destination is a file",
+          {"a.lzh", "out/"},
+          {"/D:out.lnk", "a.lzh"},
+          {{platform::BoxKind::ok, "中止!", "指定の展開先ディレクトリ:\n  {full:out.lnk}\n    は、ファイル！", 'o'}},
+          {}},
+         "out.lnk",
+         "out"},
     };
 }
 
 class InProcessShortcut : public testing::TestWithParam<ShortcutCase> {};
 
-void PrintTo(const ShortcutCase& row, std::ostream* out)
-{
-    *out << row.scenario.name;
-}
+void PrintTo(const ShortcutCase& row, std::ostream* out) { *out << row.scenario.name; }
 
-TEST_P(InProcessShortcut, IsResolvedOnlyWhereItShouldBe)
-{
+TEST_P(InProcessShortcut, IsResolvedOnlyWhereItShouldBe) {
     const ShortcutCase& row = GetParam();
     const ScenarioWorkspace workspace(row.scenario, false);
     workspace.make_shortcut(row.shortcut, row.target);
@@ -183,9 +189,9 @@ INSTANTIATE_TEST_SUITE_P(Launcher, InProcessShortcut, testing::ValuesIn(shortcut
                              return scenario_test_name(info.param.scenario);
                          });
 
-TEST(InProcessLauncher, WithoutArgumentsShowsOnlyTheUsageBox)
-{
-    const Scenario scenario{"usage", {}, {}, {{platform::BoxKind::ok, "使い方！", "ファイルを、引数に、与える。", 'o'}}, {}};
+TEST(InProcessLauncher, WithoutArgumentsShowsOnlyTheUsageBox) {
+    const Scenario scenario{
+        "usage", {}, {}, {{platform::BoxKind::ok, "使い方！", "ファイルを、引数に、与える。", 'o'}}, {}};
     const ScenarioWorkspace workspace(scenario, false);
     std::vector<ObservedBox> boxes;
     {
@@ -198,10 +204,9 @@ TEST(InProcessLauncher, WithoutArgumentsShowsOnlyTheUsageBox)
 // The library path is built in a path buffer: a launcher directory that
 // leaves no room for the library name, or none at all, is a load failure,
 // not an overflow and not a search of the system's library path.
-TEST(InProcessLauncher, LibraryDirectoryWithoutRoomIsALoadFailure)
-{
-    const Scenario scenario{"no room", {"a.zip"}, {"a.zip"},
-                            {{platform::BoxKind::ok, "エラー", "DLLのロードに失敗。", 'o'}}, {}};
+TEST(InProcessLauncher, LibraryDirectoryWithoutRoomIsALoadFailure) {
+    const Scenario scenario{
+        "no room", {"a.zip"}, {"a.zip"}, {{platform::BoxKind::ok, "エラー", "DLLのロードに失敗。", 'o'}}, {}};
     const ScenarioWorkspace workspace(scenario, false);
     std::vector<WideString> directories = {WideString()};
 #if !defined(_WIN32)
@@ -227,11 +232,11 @@ TEST(InProcessLauncher, LibraryDirectoryWithoutRoomIsALoadFailure)
         std::vector<ObservedBox> boxes;
         {
             InProcessLaunch launch(workspace, "");
-            platform::set_message_box_handler([&](const WideString& text, const WideString& title,
-                                                  platform::BoxKind kind) {
-                boxes.push_back({kind, title, text});
-                return platform::BoxAnswer::ok;
-            });
+            platform::set_message_box_handler(
+                [&](const WideString& text, const WideString& title, platform::BoxKind kind) {
+                    boxes.push_back({kind, title, text});
+                    return platform::BoxAnswer::ok;
+                });
             dispatch(job, directory);
         }
         check_outcome(scenario, workspace, boxes);
@@ -240,8 +245,7 @@ TEST(InProcessLauncher, LibraryDirectoryWithoutRoomIsALoadFailure)
 
 // The LZH library finishes, including its report box, before the ZIP
 // library is called.
-TEST(InProcessLauncher, ReportOfTheFirstLibraryComesBeforeTheSecondCall)
-{
+TEST(InProcessLauncher, ReportOfTheFirstLibraryComesBeforeTheSecondCall) {
     Scenario scenario{"order", {"a.lzh", "b.zip"}, {"a.lzh", "b.zip"}, {}, {}};
     const ScenarioWorkspace workspace(scenario, false);
     std::vector<std::size_t> calls_at_box;

@@ -33,9 +33,8 @@ struct ProcessResult {
     std::string errors;
 };
 
-platform::BoxKind kind_of(const std::string& buttons)
-{
-    return buttons == "(OK)" ? platform::BoxKind::ok
+platform::BoxKind kind_of(const std::string& buttons) {
+    return buttons == "(OK)"        ? platform::BoxKind::ok
            : buttons == "(Yes/No)?" ? platform::BoxKind::yes_no
                                     : platform::BoxKind::yes_no_cancel;
 }
@@ -45,8 +44,7 @@ platform::BoxKind kind_of(const std::string& buttons)
 // answer lines on standard input.
 ProcessResult run_launcher(const ScenarioWorkspace& workspace, const std::vector<std::string>& arguments,
                            const std::string& answer_lines, const std::string& report_mode,
-                           const std::string& environment = "")
-{
+                           const std::string& environment = "") {
     const test_common::LauncherRun run = test_common::run_launcher(
         {.program = workspace.program,
          .directory = workspace.work,
@@ -62,8 +60,7 @@ ProcessResult run_launcher(const ScenarioWorkspace& workspace, const std::vector
     return result;
 }
 
-std::string answer_lines_of(const Scenario& scenario)
-{
+std::string answer_lines_of(const Scenario& scenario) {
     std::string lines;
     for (const ExpectedBox& box : scenario.boxes) {
         if (box.answer != 'o') {  // an OK box reads no answer
@@ -73,16 +70,14 @@ std::string answer_lines_of(const Scenario& scenario)
     return lines;
 }
 
-void expect_clean_exit(const ProcessResult& result)
-{
+void expect_clean_exit(const ProcessResult& result) {
     EXPECT_EQ(result.status, 0) << result.errors;
     EXPECT_TRUE(result.output_parsed) << result.output;
 }
 
 class ProcessScenario : public testing::TestWithParam<Scenario> {};
 
-TEST_P(ProcessScenario, ShowsTheBoxesAndMakesTheCalls)
-{
+TEST_P(ProcessScenario, ShowsTheBoxesAndMakesTheCalls) {
     const Scenario& scenario = GetParam();
     const ScenarioWorkspace workspace(scenario, true);
     const ProcessResult result =
@@ -92,13 +87,11 @@ TEST_P(ProcessScenario, ShowsTheBoxesAndMakesTheCalls)
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, ProcessScenario, testing::ValuesIn(launch_scenarios()),
-                         [](const testing::TestParamInfo<Scenario>& info) {
-                             return scenario_test_name(info.param);
-                         });
+                         [](const testing::TestParamInfo<Scenario>& info) { return scenario_test_name(info.param); });
 
-TEST(LauncherProcess, WithoutArgumentsShowsOnlyTheUsageBox)
-{
-    const Scenario scenario{"usage", {}, {}, {{platform::BoxKind::ok, "使い方！", "ファイルを、引数に、与える。", 'o'}}, {}};
+TEST(LauncherProcess, WithoutArgumentsShowsOnlyTheUsageBox) {
+    const Scenario scenario{
+        "usage", {}, {}, {{platform::BoxKind::ok, "使い方！", "ファイルを、引数に、与える。", 'o'}}, {}};
     const ScenarioWorkspace workspace(scenario, true);
     const ProcessResult result = run_launcher(workspace, {}, "", "");
     expect_clean_exit(result);
@@ -106,9 +99,11 @@ TEST(LauncherProcess, WithoutArgumentsShowsOnlyTheUsageBox)
 }
 
 // %NAME% references are expanded before the argument is classified.
-TEST(LauncherProcess, ExpandsEnvironmentReferences)
-{
-    const Scenario scenario{"expansion", {"sub/a.zip"}, {"%TSUCHI_SAMPLE_DIR%/a.zip"}, {},
+TEST(LauncherProcess, ExpandsEnvironmentReferences) {
+    const Scenario scenario{"expansion",
+                            {"sub/a.zip"},
+                            {"%TSUCHI_SAMPLE_DIR%/a.zip"},
+                            {},
                             {{"ZIPDecode", {"sub/a.zip"}, std::nullopt, "", {}}}};
     const ScenarioWorkspace workspace(scenario, true);
     const ProcessResult result = run_launcher(workspace, scenario.arguments, "", "", "TSUCHI_SAMPLE_DIR=sub");
@@ -117,11 +112,13 @@ TEST(LauncherProcess, ExpandsEnvironmentReferences)
 }
 
 // A question left without an answer counts as closed: the job stops.
-TEST(LauncherProcess, EndOfInputStopsAtTheQuestion)
-{
-    const Scenario scenario{"no answers", {"a.txt"}, {"a.txt"},
-                            {{platform::BoxKind::yes_no_cancel, "作業確認!?", "LZH 形式で圧縮？、[いいえ]なら ZIP", 'c'}},
-                            {}};
+TEST(LauncherProcess, EndOfInputStopsAtTheQuestion) {
+    const Scenario scenario{
+        "no answers",
+        {"a.txt"},
+        {"a.txt"},
+        {{platform::BoxKind::yes_no_cancel, "作業確認!?", "LZH 形式で圧縮？、[いいえ]なら ZIP", 'c'}},
+        {}};
     const ScenarioWorkspace workspace(scenario, true);
     const ProcessResult result = run_launcher(workspace, scenario.arguments, "", "");
     expect_clean_exit(result);
@@ -130,8 +127,7 @@ TEST(LauncherProcess, EndOfInputStopsAtTheQuestion)
 
 // File names on Linux are bytes; one that is not UTF-8 must neither crash
 // the launcher nor stop the other arguments from being handled.
-TEST(LauncherProcess, SurvivesFileNamesThatAreNotUtf8)
-{
+TEST(LauncherProcess, SurvivesFileNamesThatAreNotUtf8) {
     const Scenario scenario{"not utf-8", {"a.zip"}, {}, {}, {}};
     const ScenarioWorkspace workspace(scenario, true);
     const std::string bad_zip = "caf\xE9.zip";

@@ -40,8 +40,7 @@ std::string configured_report;
 bool configured = false;
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes "?".
-std::string utf8(const char16_t* text)
-{
+std::string utf8(const char16_t* text) {
     std::string out;
     for (; text != nullptr && *text != 0; ++text) {
         char32_t c = *text;
@@ -70,8 +69,7 @@ std::string utf8(const char16_t* text)
     return out;
 }
 
-std::string setting(const char* variable, const std::string& configured_value)
-{
+std::string setting(const char* variable, const std::string& configured_value) {
     if (configured) {
         return configured_value;
     }
@@ -79,8 +77,7 @@ std::string setting(const char* variable, const std::string& configured_value)
     return value != nullptr ? value : "";
 }
 
-std::string current_directory()
-{
+std::string current_directory() {
     std::error_code error;
     const std::filesystem::path cwd = std::filesystem::current_path(error);
     if (error) {
@@ -92,8 +89,7 @@ std::string current_directory()
 
 const char16_t* record(const char* export_name, const char16_t* report, std::int32_t count,
                        const char16_t* const* paths, bool encode, const char16_t* archive_path,
-                       const ArchiveOptions* options)
-{
+                       const ArchiveOptions* options) {
     std::string text = std::string("export=") + export_name + "\n";
     text += "count=" + std::to_string(count) + "\n";
     text += std::string("paths_array=") + (paths != nullptr ? "set" : "null") + "\n";
@@ -108,9 +104,9 @@ const char16_t* record(const char* export_name, const char16_t* report, std::int
     text += std::string("flags=") + flags + "\n";
     text += "code_page=" + std::to_string(options->code_page) + "\n";
     text += "locale_name=" + utf8(options->locale_name) + "\n";
-    const char* ref = options->locale_name_ref == nullptr           ? "null"
+    const char* ref = options->locale_name_ref == nullptr                ? "null"
                       : options->locale_name_ref == options->locale_name ? "self"
-                                                                    : "other";
+                                                                         : "other";
     text += std::string("locale_name_ref=") + ref + "\n";
     text += "separator_char=" + std::to_string(options->separator_char) + "\n";
     text += "max_name_length=" + std::to_string(options->max_name_length) + "\n";
@@ -132,29 +128,24 @@ const char16_t* record(const char* export_name, const char16_t* report, std::int
 
 }  // namespace
 
-ARCHIVE_EXPORT void recording_configure(const char* log_path, const char* report_mode)
-{
+ARCHIVE_EXPORT void recording_configure(const char* log_path, const char* report_mode) {
     configured_log = log_path != nullptr ? log_path : "";
     configured_report = report_mode != nullptr ? report_mode : "";
     configured = true;
 }
 
 #if defined(RECORDING_LZH)
-ARCHIVE_ENCODE_SIGNATURE(LZHEncode)
-{
+ARCHIVE_ENCODE_SIGNATURE(LZHEncode) {
     return record("LZHEncode", u"LZHEncode の報告", count, paths, true, archive_path, options);
 }
-ARCHIVE_DECODE_SIGNATURE(LZHDecode)
-{
+ARCHIVE_DECODE_SIGNATURE(LZHDecode) {
     return record("LZHDecode", u"LZHDecode の報告", count, paths, false, nullptr, options);
 }
 #elif defined(RECORDING_ZIP)
-ARCHIVE_ENCODE_SIGNATURE(ZIPEncode)
-{
+ARCHIVE_ENCODE_SIGNATURE(ZIPEncode) {
     return record("ZIPEncode", u"ZIPEncode の報告", count, paths, true, archive_path, options);
 }
-ARCHIVE_DECODE_SIGNATURE(ZIPDecode)
-{
+ARCHIVE_DECODE_SIGNATURE(ZIPDecode) {
     return record("ZIPDecode", u"ZIPDecode の報告", count, paths, false, nullptr, options);
 }
 #else

@@ -3,8 +3,7 @@
 
 #include <fstream>
 
-std::vector<CallRecord> read_call_records(const std::filesystem::path& log)
-{
+std::vector<CallRecord> read_call_records(const std::filesystem::path& log) {
     std::vector<CallRecord> records;
     std::ifstream in(log, std::ios::binary);
     CallRecord current;

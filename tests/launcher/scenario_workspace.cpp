@@ -17,8 +17,7 @@ namespace {
 // of the build, beside tests/bin where the test programs run from. Found
 // from the test program's own path, which also holds under Wine, where the
 // build's Unix path would not name the directory.
-fs::path recording_directory()
-{
+fs::path recording_directory() {
     const fs::path program = path_from_utf8(utf8_from_wide(platform::module_file_name()));
     return program.parent_path().parent_path() / "launcher-recording";
 }
@@ -29,13 +28,9 @@ const char* const PROGRAM_FILE = "tsuchi.exe";
 const char* const PROGRAM_FILE = "tsuchi";
 #endif
 
-std::string utf8_of(const WideString& text)
-{
-    return utf8_from_wide(text);
-}
+std::string utf8_of(const WideString& text) { return utf8_from_wide(text); }
 
-const char* kind_name(platform::BoxKind kind)
-{
+const char* kind_name(platform::BoxKind kind) {
     switch (kind) {
     case platform::BoxKind::ok: return "OK";
     case platform::BoxKind::yes_no: return "Yes/No";
@@ -44,15 +39,13 @@ const char* kind_name(platform::BoxKind kind)
     return "?";
 }
 
-void copy_library(const std::string& file, const std::string& as, const fs::path& launcher)
-{
+void copy_library(const std::string& file, const std::string& as, const fs::path& launcher) {
     fs::copy_file(recording_directory() / file, launcher / as);
 }
 
 }  // namespace
 
-std::string lzh_library_file()
-{
+std::string lzh_library_file() {
 #if defined(_WIN32)
     return "kanna.dll";
 #else
@@ -60,8 +53,7 @@ std::string lzh_library_file()
 #endif
 }
 
-std::string zip_library_file()
-{
+std::string zip_library_file() {
 #if defined(_WIN32)
     return "nomi.dll";
 #else
@@ -69,19 +61,14 @@ std::string zip_library_file()
 #endif
 }
 
-fs::path path_from_utf8(const std::string& text)
-{
-    return fs::path(std::u8string(text.begin(), text.end()));
-}
+fs::path path_from_utf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-WideString wide_from_path(const fs::path& path)
-{
+WideString wide_from_path(const fs::path& path) {
     const std::u8string text = path.u8string();
     return wide_from_utf8(ByteString(text.begin(), text.end()));
 }
 
-ScenarioWorkspace::ScenarioWorkspace(const Scenario& scenario, bool with_program)
-{
+ScenarioWorkspace::ScenarioWorkspace(const Scenario& scenario, bool with_program) {
     std::random_device random;
     root = fs::temp_directory_path() / ("tsuchi-launcher-" + std::to_string(random()) + std::to_string(random()));
     work = root / "work";
@@ -115,21 +102,18 @@ ScenarioWorkspace::ScenarioWorkspace(const Scenario& scenario, bool with_program
     }
 }
 
-ScenarioWorkspace::~ScenarioWorkspace()
-{
+ScenarioWorkspace::~ScenarioWorkspace() {
     std::error_code ignored;
     fs::remove_all(root, ignored);
 }
 
-WideString ScenarioWorkspace::work_full() const
-{
+WideString ScenarioWorkspace::work_full() const {
     WideString full_path;
     platform::full_path(wide_from_path(work), full_path);
     return full_path;
 }
 
-WideString ScenarioWorkspace::full(const std::string& relative) const
-{
+WideString ScenarioWorkspace::full(const std::string& relative) const {
     if (relative.empty()) {
         return work_full();
     }
@@ -138,8 +122,7 @@ WideString ScenarioWorkspace::full(const std::string& relative) const
     return full_path;
 }
 
-WideString ScenarioWorkspace::library_directory() const
-{
+WideString ScenarioWorkspace::library_directory() const {
     WideString directory;
     platform::full_path(wide_from_path(launcher), directory);
 #if defined(_WIN32)
@@ -149,8 +132,7 @@ WideString ScenarioWorkspace::library_directory() const
 #endif
 }
 
-WideString ScenarioWorkspace::expand(const std::string& text) const
-{
+WideString ScenarioWorkspace::expand(const std::string& text) const {
     const std::string open = "{full:";
     std::string out;
     std::size_t at = 0;
@@ -178,8 +160,7 @@ WideString ScenarioWorkspace::expand(const std::string& text) const
 //              then the VolumeID (17 bytes: size, drive type 3 fixed,
 //              serial 0, label offset 0x10, empty label), the base path in
 //              the ANSI code page with its NUL, and an empty suffix.
-void ScenarioWorkspace::make_shortcut(const std::string& name, const std::string& target_relative) const
-{
+void ScenarioWorkspace::make_shortcut(const std::string& name, const std::string& target_relative) const {
     std::string bytes;
     auto u32 = [&bytes](std::uint32_t value) {
         for (int i = 0; i < 4; ++i) {
@@ -219,8 +200,7 @@ void ScenarioWorkspace::make_shortcut(const std::string& name, const std::string
 }
 
 void check_outcome(const Scenario& scenario, const ScenarioWorkspace& workspace,
-                   const std::vector<ObservedBox>& boxes)
-{
+                   const std::vector<ObservedBox>& boxes) {
     SCOPED_TRACE(scenario.name);
     EXPECT_EQ(boxes.size(), scenario.boxes.size()) << "number of boxes";
     for (std::size_t i = 0; i < boxes.size() && i < scenario.boxes.size(); ++i) {

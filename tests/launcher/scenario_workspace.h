@@ -54,5 +54,4 @@ std::filesystem::path path_from_utf8(const std::string& text);
 WideString wide_from_path(const std::filesystem::path& path);
 
 // Expects exactly the scenario's boxes and library calls (gtest failures).
-void check_outcome(const Scenario& scenario, const ScenarioWorkspace& workspace,
-                   const std::vector<ObservedBox>& boxes);
+void check_outcome(const Scenario& scenario, const ScenarioWorkspace& workspace, const std::vector<ObservedBox>& boxes);

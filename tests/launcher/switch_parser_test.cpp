@@ -36,8 +36,7 @@ struct SwitchResult {
 
 // A job that starts from the default options and is given "tsuchi
 // <switches>".
-std::unique_ptr<LaunchJob> parse_switches(const std::vector<std::u16string>& switches)
-{
+std::unique_ptr<LaunchJob> parse_switches(const std::vector<std::u16string>& switches) {
     ArchiveOptions defaults;
     init_archive_options(defaults);
     auto job = std::make_unique<LaunchJob>(defaults);
@@ -52,45 +51,39 @@ struct SwitchCase {
     SwitchResult expected;
 };
 
-SwitchResult with_flags(std::uint32_t flags)
-{
+SwitchResult with_flags(std::uint32_t flags) {
     SwitchResult result;
     result.flags = flags;
     return result;
 }
 
-SwitchResult with_mode(int mode, std::u16string destination = u"")
-{
+SwitchResult with_mode(int mode, std::u16string destination = u"") {
     SwitchResult result;
     result.mode = mode;
     result.destination = std::move(destination);
     return result;
 }
 
-SwitchResult with_format(int format)
-{
+SwitchResult with_format(int format) {
     SwitchResult result;
     result.format = format;
     return result;
 }
 
-SwitchResult with_code_page(std::int32_t code_page, bool set)
-{
+SwitchResult with_code_page(std::int32_t code_page, bool set) {
     SwitchResult result;
     result.code_page = code_page;
     result.flags = set ? std::uint32_t{OPT_CODEPAGE_SET} : 0u;
     return result;
 }
 
-SwitchResult with_locale(std::u16string name)
-{
+SwitchResult with_locale(std::u16string name) {
     SwitchResult result;
     result.locale_name = std::move(name);
     return result;
 }
 
-SwitchResult with_dialog_limit(std::int32_t limit)
-{
+SwitchResult with_dialog_limit(std::int32_t limit) {
     SwitchResult result;
     result.dialog_limit = limit;
     return result;
@@ -98,8 +91,7 @@ SwitchResult with_dialog_limit(std::int32_t limit)
 
 const SwitchResult NOTHING;
 
-std::string describe(const std::vector<std::u16string>& switches)
-{
+std::string describe(const std::vector<std::u16string>& switches) {
     std::string text;
     for (const auto& s : switches) {
         text += utf8_from_wide(s) + " ";
@@ -107,8 +99,7 @@ std::string describe(const std::vector<std::u16string>& switches)
     return text;
 }
 
-std::vector<SwitchCase> switch_cases()
-{
+std::vector<SwitchCase> switch_cases() {
     SwitchResult no_auto_ff;
     no_auto_ff.no_auto_ff = true;
     SwitchResult confirm;
@@ -118,91 +109,74 @@ std::vector<SwitchCase> switch_cases()
     const std::u16string name_128(128, u'j');
     return {
         // One character.
-        {{u"/2"}, with_flags(OPT_UTF16)},
-        {{u"/8"}, with_flags(OPT_UTF8)},
-        {{u"/C"}, with_mode(MODE_CREATE)}, {{u"/c"}, with_mode(MODE_CREATE)},
-        {{u"/P"}, with_mode(MODE_CREATE)}, {{u"-p"}, with_mode(MODE_CREATE)},
-        {{u"/D"}, with_mode(MODE_EXTRACT)}, {{u"/d"}, with_mode(MODE_EXTRACT)},
-        {{u"/U"}, with_mode(MODE_EXTRACT)}, {{u"/u"}, with_mode(MODE_EXTRACT)},
-        {{u"/x"}, with_mode(MODE_EXTRACT)}, {{u"-X"}, with_mode(MODE_EXTRACT)},
-        {{u"/L"}, with_format(ARCHIVE_LZH)}, {{u"-l"}, with_format(ARCHIVE_LZH)},
-        {{u"/Z"}, with_format(ARCHIVE_ZIP)}, {{u"/z"}, with_format(ARCHIVE_ZIP)},
-        {{u"/q"}, NOTHING}, {{u"-"}, NOTHING}, {{u"/1"}, NOTHING},
+        {{u"/2"}, with_flags(OPT_UTF16)}, {{u"/8"}, with_flags(OPT_UTF8)}, {{u"/C"}, with_mode(MODE_CREATE)},
+            {{u"/c"}, with_mode(MODE_CREATE)}, {{u"/P"}, with_mode(MODE_CREATE)}, {{u"-p"}, with_mode(MODE_CREATE)},
+            {{u"/D"}, with_mode(MODE_EXTRACT)}, {{u"/d"}, with_mode(MODE_EXTRACT)}, {{u"/U"}, with_mode(MODE_EXTRACT)},
+            {{u"/u"}, with_mode(MODE_EXTRACT)}, {{u"/x"}, with_mode(MODE_EXTRACT)}, {{u"-X"}, with_mode(MODE_EXTRACT)},
+            {{u"/L"}, with_format(ARCHIVE_LZH)}, {{u"-l"}, with_format(ARCHIVE_LZH)},
+            {{u"/Z"}, with_format(ARCHIVE_ZIP)}, {{u"/z"}, with_format(ARCHIVE_ZIP)}, {{u"/q"}, NOTHING},
+            {{u"-"}, NOTHING}, {{u"/1"}, NOTHING},
 #if defined(_WIN32)
-        {{u"/"}, NOTHING},  // on POSIX the root directory
+            {{u"/"}, NOTHING},  // on POSIX the root directory
 #endif
-        {{u"/Ｌ"}, NOTHING},  // full-width L
-        // Two characters.
-        {{u"/BE"}, with_flags(OPT_BIG_ENDIAN)}, {{u"/be"}, with_flags(OPT_BIG_ENDIAN)},
-        {{u"/16"}, with_flags(OPT_UTF16)},
-        {{u"/FF"}, with_flags(OPT_FF_SEPARATOR)}, {{u"-ff"}, with_flags(OPT_FF_SEPARATOR)},
-        {{u"/11"}, with_flags(OPT_STD_CONVERTERS)},
-        {{u"/44"}, with_flags(OPT_UNICODE_HEADER)},
-        {{u"/xx"}, NOTHING}, {{u"/lz"}, NOTHING},
-        // Three characters.
-        {{u"/lzh"}, with_format(ARCHIVE_LZH)}, {{u"/LZH"}, with_format(ARCHIVE_LZH)},
-        {{u"/Lzh"}, with_format(ARCHIVE_LZH)}, {{u"-zip"}, with_format(ARCHIVE_ZIP)},
-        {{u"/ZIP"}, with_format(ARCHIVE_ZIP)},
-        {{u"/LCT"}, with_flags(OPT_LOCALE_OBJECT)}, {{u"/lct"}, with_flags(OPT_LOCALE_OBJECT)},
-        {{u"/bom"}, with_flags(OPT_BOM)}, {{u"/BOM"}, with_flags(OPT_BOM)},
-        {{u"/XFF"}, no_auto_ff}, {{u"/xff"}, no_auto_ff},
-        {{u"/rpt"}, with_flags(OPT_REPORT)},
-        {{u"/cnf"}, confirm}, {{u"-CNF"}, confirm},
-        {{u"/ｌｚｈ"}, NOTHING},  // full-width letters are not folded
-        {{u"/zipx"}, NOTHING}, {{u"/D:a"}, NOTHING}, {{u"/CP:"}, NOTHING},
-        // Destination.
-        {{u"/D:ab"}, with_mode(MODE_EXTRACT, u"ab")},
-        {{u"/d:C:\\out"}, with_mode(MODE_EXTRACT, u"C:\\out")},
-        {{u"/X:Out Dir"}, with_mode(MODE_EXTRACT, u"Out Dir")},
-        {{u"-x:ab"}, with_mode(MODE_EXTRACT, u"ab")},
-        {{u"/D:one", u"/X:two"}, with_mode(MODE_EXTRACT, u"two")},
-        {{u"/D:out", u"/c"}, create_with_destination},
-        {{u"/D:"}, NOTHING}, {{u"/Dir:x"}, NOTHING},
-        // Code page.
-        {{u"/CP:8"}, with_code_page(65001, true)}, {{u"/CP:-8"}, with_code_page(65001, true)},
-        {{u"/CP:0"}, with_code_page(0, true)}, {{u"/CP:000"}, with_code_page(0, true)},
-        {{u"/CP:932x"}, with_code_page(932, true)}, {{u"/cp:1252"}, with_code_page(1252, true)},
-        {{u"/CP: 437"}, with_code_page(437, true)}, {{u"/CP:+850"}, with_code_page(850, true)},
-        {{u"/CP:abc"}, with_code_page(0, false)}, {{u"/CP:-0"}, with_code_page(0, false)},
-        {{u"/CP:99999999999"}, with_code_page(2147483647, true)},
-        {{u"/CP:-99999999999"}, with_code_page(-2147483647 - 1, true)},
-        {{u"/CP:932", u"/CP:abc"}, with_code_page(0, true)},  // value replaced, bit kept
-        {{u"/CP:8", u"/CP:437"}, with_code_page(437, true)},
-        // Locale name.
-        {{u"/LC:ja"}, with_locale(u"ja")}, {{u"/lc:Japanese_Japan.932"}, with_locale(u"Japanese_Japan.932")},
-        {{u"/LC:" + name_127}, with_locale(name_127)},
-        {{u"/LC:" + name_128}, NOTHING},
-        {{u"/LC:first", u"/LC:" + name_128}, with_locale(u"first")},
-        {{u"/LC:first", u"/LC:second"}, with_locale(u"second")},
-        // Dialog limit.
-        {{u"/dlg:20"}, with_dialog_limit(20)}, {{u"/DLG:-5"}, with_dialog_limit(-5)},
-        {{u"/dlg:0"}, NOTHING}, {{u"/dlg:abc"}, NOTHING}, {{u"/dlg:"}, NOTHING},
-        {{u"/dlg:20", u"/dlg:0"}, with_dialog_limit(20)},
-        // Long flag names.
-        {{u"/CPH46"}, with_flags(OPT_CODEPAGE_HEADER)}, {{u"/cph46"}, with_flags(OPT_CODEPAGE_HEADER)},
-        {{u"/CPHX4B"}, with_flags(OPT_CODEPAGE_HEADER_SHORT)},
-        {{u"/EMPD"}, with_flags(OPT_EMPTY_DIRS)}, {{u"-empd"}, with_flags(OPT_EMPTY_DIRS)},
-        {{u"/EMPDX"}, NOTHING}, {{u"/CPH4"}, NOTHING},
-        // Compression on request.
-        {{u"/lh7"}, with_flags(OPT_LZH_LH7)}, {{u"-LH6"}, with_flags(OPT_LZH_LH6)},
-        {{u"/lazy"}, with_flags(OPT_DEFLATE_LAZY)}, {{u"-BEST"}, with_flags(OPT_DEFLATE_BEST)},
-        {{u"/lh5"}, NOTHING}, {{u"/lazy9"}, NOTHING}, {{u"/bes"}, NOTHING},
-        // Later switches win; bits accumulate.
-        {{u"/C", u"/X"}, with_mode(MODE_EXTRACT)}, {{u"/x", u"/p"}, with_mode(MODE_CREATE)},
-        {{u"/zip", u"/L"}, with_format(ARCHIVE_LZH)}, {{u"/l", u"/zip"}, with_format(ARCHIVE_ZIP)},
-        {{u"/8", u"/2", u"/BE", u"/bom"}, with_flags(OPT_UTF8 | OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM)},
+            {{u"/Ｌ"}, NOTHING},  // full-width L
+            // Two characters.
+            {{u"/BE"}, with_flags(OPT_BIG_ENDIAN)}, {{u"/be"}, with_flags(OPT_BIG_ENDIAN)},
+            {{u"/16"}, with_flags(OPT_UTF16)}, {{u"/FF"}, with_flags(OPT_FF_SEPARATOR)},
+            {{u"-ff"}, with_flags(OPT_FF_SEPARATOR)}, {{u"/11"}, with_flags(OPT_STD_CONVERTERS)},
+            {{u"/44"}, with_flags(OPT_UNICODE_HEADER)}, {{u"/xx"}, NOTHING}, {{u"/lz"}, NOTHING},
+            // Three characters.
+            {{u"/lzh"}, with_format(ARCHIVE_LZH)}, {{u"/LZH"}, with_format(ARCHIVE_LZH)},
+            {{u"/Lzh"}, with_format(ARCHIVE_LZH)}, {{u"-zip"}, with_format(ARCHIVE_ZIP)},
+            {{u"/ZIP"}, with_format(ARCHIVE_ZIP)}, {{u"/LCT"}, with_flags(OPT_LOCALE_OBJECT)},
+            {{u"/lct"}, with_flags(OPT_LOCALE_OBJECT)}, {{u"/bom"}, with_flags(OPT_BOM)},
+            {{u"/BOM"}, with_flags(OPT_BOM)}, {{u"/XFF"}, no_auto_ff}, {{u"/xff"}, no_auto_ff},
+            {{u"/rpt"}, with_flags(OPT_REPORT)}, {{u"/cnf"}, confirm}, {{u"-CNF"}, confirm},
+            {{u"/ｌｚｈ"}, NOTHING},  // full-width letters are not folded
+            {{u"/zipx"}, NOTHING}, {{u"/D:a"}, NOTHING}, {{u"/CP:"}, NOTHING},
+            // Destination.
+            {{u"/D:ab"}, with_mode(MODE_EXTRACT, u"ab")}, {{u"/d:C:\\out"}, with_mode(MODE_EXTRACT, u"C:\\out")},
+            {{u"/X:Out Dir"}, with_mode(MODE_EXTRACT, u"Out Dir")}, {{u"-x:ab"}, with_mode(MODE_EXTRACT, u"ab")},
+            {{u"/D:one", u"/X:two"}, with_mode(MODE_EXTRACT, u"two")}, {{u"/D:out", u"/c"}, create_with_destination},
+            {{u"/D:"}, NOTHING}, {{u"/Dir:x"}, NOTHING},
+            // Code page.
+            {{u"/CP:8"}, with_code_page(65001, true)}, {{u"/CP:-8"}, with_code_page(65001, true)},
+            {{u"/CP:0"}, with_code_page(0, true)}, {{u"/CP:000"}, with_code_page(0, true)},
+            {{u"/CP:932x"}, with_code_page(932, true)}, {{u"/cp:1252"}, with_code_page(1252, true)},
+            {{u"/CP: 437"}, with_code_page(437, true)}, {{u"/CP:+850"}, with_code_page(850, true)},
+            {{u"/CP:abc"}, with_code_page(0, false)}, {{u"/CP:-0"}, with_code_page(0, false)},
+            {{u"/CP:99999999999"}, with_code_page(2147483647, true)},
+            {{u"/CP:-99999999999"}, with_code_page(-2147483647 - 1, true)},
+            {{u"/CP:932", u"/CP:abc"}, with_code_page(0, true)},  // value replaced, bit kept
+            {{u"/CP:8", u"/CP:437"}, with_code_page(437, true)},
+            // Locale name.
+            {{u"/LC:ja"}, with_locale(u"ja")}, {{u"/lc:Japanese_Japan.932"}, with_locale(u"Japanese_Japan.932")},
+            {{u"/LC:" + name_127}, with_locale(name_127)}, {{u"/LC:" + name_128}, NOTHING},
+            {{u"/LC:first", u"/LC:" + name_128}, with_locale(u"first")},
+            {{u"/LC:first", u"/LC:second"}, with_locale(u"second")},
+            // Dialog limit.
+            {{u"/dlg:20"}, with_dialog_limit(20)}, {{u"/DLG:-5"}, with_dialog_limit(-5)}, {{u"/dlg:0"}, NOTHING},
+            {{u"/dlg:abc"}, NOTHING}, {{u"/dlg:"}, NOTHING}, {{u"/dlg:20", u"/dlg:0"}, with_dialog_limit(20)},
+            // Long flag names.
+            {{u"/CPH46"}, with_flags(OPT_CODEPAGE_HEADER)}, {{u"/cph46"}, with_flags(OPT_CODEPAGE_HEADER)},
+            {{u"/CPHX4B"}, with_flags(OPT_CODEPAGE_HEADER_SHORT)}, {{u"/EMPD"}, with_flags(OPT_EMPTY_DIRS)},
+            {{u"-empd"}, with_flags(OPT_EMPTY_DIRS)}, {{u"/EMPDX"}, NOTHING}, {{u"/CPH4"}, NOTHING},
+            // Compression on request.
+            {{u"/lh7"}, with_flags(OPT_LZH_LH7)}, {{u"-LH6"}, with_flags(OPT_LZH_LH6)},
+            {{u"/lazy"}, with_flags(OPT_DEFLATE_LAZY)}, {{u"-BEST"}, with_flags(OPT_DEFLATE_BEST)},
+            {{u"/lh5"}, NOTHING}, {{u"/lazy9"}, NOTHING}, {{u"/bes"}, NOTHING},
+            // Later switches win; bits accumulate.
+            {{u"/C", u"/X"}, with_mode(MODE_EXTRACT)}, {{u"/x", u"/p"}, with_mode(MODE_CREATE)},
+            {{u"/zip", u"/L"}, with_format(ARCHIVE_LZH)}, {{u"/l", u"/zip"}, with_format(ARCHIVE_ZIP)},
+            {{u"/8", u"/2", u"/BE", u"/bom"}, with_flags(OPT_UTF8 | OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM)},
     };
 }
 
-void PrintTo(const SwitchCase& row, std::ostream* out)
-{
-    *out << describe(row.switches);
-}
+void PrintTo(const SwitchCase& row, std::ostream* out) { *out << describe(row.switches); }
 
 class SwitchRule : public testing::TestWithParam<SwitchCase> {};
 
-TEST_P(SwitchRule, SetsExactlyItsFields)
-{
+TEST_P(SwitchRule, SetsExactlyItsFields) {
     const SwitchCase& row = GetParam();
     SCOPED_TRACE(describe(row.switches));
     const std::unique_ptr<LaunchJob> parsed = parse_switches(row.switches);
@@ -234,16 +208,14 @@ namespace fs = std::filesystem;
 // A fresh empty folder made the current directory for one test.
 class InScratchFolder : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         previous_ = fs::current_path();
         folder_ = fs::temp_directory_path() / ("tsuchi-switch-paths-" + std::to_string(::getpid()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         fs::current_path(folder_);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fs::current_path(previous_);
         fs::remove_all(folder_);
     }
@@ -254,8 +226,7 @@ protected:
 // Every switch of the tables, spelled with "-" so that a file of the same
 // name can lie in the current directory: missing, it is the switch; there,
 // it is a path and changes nothing else.
-TEST_F(InScratchFolder, EverySwitchYieldsToAnExistingFileOfItsName)
-{
+TEST_F(InScratchFolder, EverySwitchYieldsToAnExistingFileOfItsName) {
     int tried = 0;
     for (const SwitchCase& row : switch_cases()) {
         if (row.switches.size() != 1 || row.switches[0].find_first_of(u"/\\", 1) != std::u16string::npos) {
@@ -284,8 +255,7 @@ TEST_F(InScratchFolder, EverySwitchYieldsToAnExistingFileOfItsName)
 // Arguments that start with "/": a switch of the tables stays one unless
 // something of that name exists; anything else is an absolute path, and
 // after "--" everything is.
-TEST_F(InScratchFolder, SlashArgumentsAreSwitchesOnlyWhenTheTablesKnowThem)
-{
+TEST_F(InScratchFolder, SlashArgumentsAreSwitchesOnlyWhenTheTablesKnowThem) {
     const std::u16string folder = wide_from_utf8(folder_.string());
     const std::u16string new_zip = folder + u"/new.zip";
     std::ofstream(folder_ / "docs.txt") << "x";
@@ -353,7 +323,11 @@ const DefaultsCase DEFAULTS_CASES[] = {
     {"LZH creation with UTF-16, XFF", MODE_CREATE, ARCHIVE_LZH, {u"/16", u"/XFF"}, 932, 0},
     {"LZH creation with a Western code page", MODE_CREATE, ARCHIVE_LZH, {u"/CP:1252"}, 932, 0},
     {"LZH creation with code page 932", MODE_CREATE, ARCHIVE_LZH, {u"/CP:932"}, 1252, OPT_FF_SEPARATOR},
-    {"LZH creation with a Japanese locale", MODE_CREATE, ARCHIVE_LZH, {u"/LC:Japanese_Japan.932"}, 1252,
+    {"LZH creation with a Japanese locale",
+     MODE_CREATE,
+     ARCHIVE_LZH,
+     {u"/LC:Japanese_Japan.932"},
+     1252,
      OPT_FF_SEPARATOR},
     {"LZH creation with another locale", MODE_CREATE, ARCHIVE_LZH, {u"/LC:English"}, 932, 0},
     {"LZH creation with FF already", MODE_CREATE, ARCHIVE_LZH, {u"/FF"}, 1252, LZH_HEADERS},
@@ -372,18 +346,14 @@ const DefaultsCase DEFAULTS_CASES[] = {
 #endif
 };
 
-void PrintTo(const DefaultsCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
+void PrintTo(const DefaultsCase& row, std::ostream* out) { *out << row.name; }
 
 class NameEncodingDefaults : public testing::TestWithParam<DefaultsCase> {
 protected:
     void TearDown() override { platform::set_ansi_code_page_override(0); }
 };
 
-TEST_P(NameEncodingDefaults, AddsTheBitsForTheJob)
-{
+TEST_P(NameEncodingDefaults, AddsTheBitsForTheJob) {
     const DefaultsCase& row = GetParam();
     SCOPED_TRACE(row.name);
     platform::set_ansi_code_page_override(row.ansi_code_page);

@@ -37,8 +37,7 @@ std::vector<ExactCase> exact_cases() {
     // (symbol 3, the length 1); literal code single-symbol (symbol 0);
     // position code single-symbol (symbol 0). The literal itself: no bits.
     cases.push_back({"one_zero_byte", Bytes{0x00},
-                     field(1, 16) + field(0, 5) + field(3, 5) + field(0, 9) + field(0, 9) +
-                         field(0, 4) + field(0, 4)});
+                     field(1, 16) + field(0, 5) + field(3, 5) + field(0, 9) + field(0, 9) + field(0, 4) + field(0, 4)});
 
     // abcabc: a b c and a match of 3 at distance 3 (value 2). Four symbols
     // of one count each get 2-bit codes a=00 b=01 c=10 256=11. The literal
@@ -51,8 +50,7 @@ std::vector<ExactCase> exact_cases() {
                          // code-length lengths 0 0 1, zero field 1 (index 3), 1
                          field(5, 5) + "000 000 001 " + field(1, 2) + "001 " +
                          // 257 literal lengths
-                         field(257, 9) + "0" + field(77, 9) + "1 1 1 " + "0" + field(136, 9) +
-                         "1 " +
+                         field(257, 9) + "0" + field(77, 9) + "1 1 1 " + "0" + field(136, 9) + "1 " +
                          // position code: single symbol 2
                          field(0, 4) + field(2, 4) +
                          // a b c, match 256 with value 2: extra bit 0
@@ -69,8 +67,8 @@ std::vector<ExactCase> exact_cases() {
                          // code-length lengths 0 0 1, zero field 0, 2 2
                          field(5, 5) + "000 000 001 " + field(0, 2) + "010 010 " +
                          // 510 literal lengths
-                         field(510, 9) + "0" + field(100, 9) + "11 " + "0" + field(155, 9) + "11 " +
-                         "0" + field(192, 9) + "10 " +
+                         field(510, 9) + "0" + field(100, 9) + "11 " + "0" + field(155, 9) + "11 " + "0" +
+                         field(192, 9) + "10 " +
                          // position lengths: 9 of them, 1 0 0 0 0 0 0 0 1
                          field(9, 4) + "001 000 000 000 000 000 000 000 001 " +
                          // x; 509 with position 0; 296 with position 8 and 7 extra bits
@@ -80,9 +78,8 @@ std::vector<ExactCase> exact_cases() {
     // symbol of their own and go out as symbol 0 and a run of 18 (symbol 1,
     // extra 15). Code-length codes 3=0, 0=10, 1=11.
     cases.push_back({"run_of_19_zero_lengths", Bytes{0, 20},
-                     field(2, 16) + field(4, 5) + "010 010 000 " + field(0, 2) + "001 " +
-                         field(21, 9) + "0 " + "10 " + "11" + field(15, 4) + "0 " + field(0, 4) +
-                         field(0, 4) + "0 1"});
+                     field(2, 16) + field(4, 5) + "010 010 000 " + field(0, 2) + "001 " + field(21, 9) + "0 " + "10 " +
+                         "11" + field(15, 4) + "0 " + field(0, 4) + field(0, 4) + "0 1"});
 
     // Literals 0 to 14 and 40, once each: sixteen 4-bit codes. Code-length
     // symbols 6 (sixteen times) and 2 (once): its lengths are 0 0 1 0 0 0 1,
@@ -94,9 +91,8 @@ std::vector<ExactCase> exact_cases() {
         std::string data;
         for (unsigned code = 0; code < 16; ++code) data += field(code, 4);
         cases.push_back({"zero_field_of_three", input,
-                         field(16, 16) + field(7, 5) + "000 000 001 " + field(3, 2) + "001 " +
-                             field(41, 9) + "111111111111111 " + "0" + field(5, 9) + "1 " +
-                             field(0, 4) + field(0, 4) + data});
+                         field(16, 16) + field(7, 5) + "000 000 001 " + field(3, 2) + "001 " + field(41, 9) +
+                             "111111111111111 " + "0" + field(5, 9) + "1 " + field(0, 4) + field(0, 4) + data});
     }
 
     // Literals 0 to 15, once each: every literal length is 4, so the
@@ -109,8 +105,7 @@ std::vector<ExactCase> exact_cases() {
             data += field(c, 4);
         }
         cases.push_back({"single_code_length_symbol", input,
-                         field(16, 16) + field(0, 5) + field(6, 5) + field(16, 9) + field(0, 4) +
-                             field(0, 4) + data});
+                         field(16, 16) + field(0, 5) + field(6, 5) + field(16, 9) + field(0, 4) + field(0, 4) + data});
     }
     return cases;
 }
@@ -118,11 +113,9 @@ std::vector<ExactCase> exact_cases() {
 TEST(Lh5EncBits, SmallSourcesGiveExactlyTheseBits) {
     for (const ExactCase& c : exact_cases()) {
         for (const LH5MatchFinder finder : BOTH) {
-            SCOPED_TRACE(std::string(c.name) +
-                         (finder == LH5MatchFinder::FAST ? " fast" : " reference"));
+            SCOPED_TRACE(std::string(c.name) + (finder == LH5MatchFinder::FAST ? " fast" : " reference"));
             const auto out = lh5_test::compress(c.input, finder);
-            EXPECT_EQ(out.data, lh5_test::bits_to_bytes(c.bits))
-                << lh5_test::bit_count(c.bits) << " bits expected";
+            EXPECT_EQ(out.data, lh5_test::bits_to_bytes(c.bits)) << lh5_test::bit_count(c.bits) << " bits expected";
             EXPECT_EQ(out.result.bytes_read, static_cast<std::int64_t>(c.input.size()));
             EXPECT_EQ(out.result.crc, lh5_test::crc16(c.input));
             EXPECT_EQ(lh5_test::decode(out.data, c.input.size()).bytes, c.input);
@@ -185,13 +178,7 @@ TEST(Lh5EncBits, SingleSymbolTablesCostNoBitsPerOccurrence) {
 
 TEST(Lh5EncBits, LengthFieldIsThreeBitsOrAUnaryExtension) {
     const std::vector<std::pair<int, std::string>> cases = {
-        {0, "000"},
-        {1, "001"},
-        {6, "110"},
-        {7, "1110"},
-        {8, "11110"},
-        {9, "111110"},
-        {16, "1111111111110"},
+        {0, "000"}, {1, "001"}, {6, "110"}, {7, "1110"}, {8, "11110"}, {9, "111110"}, {16, "1111111111110"},
     };
     for (const auto& [length, bits] : cases) {
         std::vector<std::uint8_t> out;
@@ -210,8 +197,7 @@ TEST(Lh5EncBits, BlocksCarry16383Or16384Entries) {
     {
         const Bytes input(pairs.begin(), pairs.begin() + 40000);
         for (const LH5MatchFinder finder : BOTH) {
-            const auto decoded =
-                lh5_test::decode(lh5_test::compress(input, finder).data, input.size());
+            const auto decoded = lh5_test::decode(lh5_test::compress(input, finder).data, input.size());
             EXPECT_EQ(decoded.bytes, input);
             EXPECT_EQ(decoded.block_symbols, (std::vector<int>{16383, 16383, 7234}));
             EXPECT_EQ(decoded.block_entries, (std::vector<int>{16383, 16383, 7234}));
@@ -222,8 +208,7 @@ TEST(Lh5EncBits, BlocksCarry16383Or16384Entries) {
         Bytes input(pairs.begin(), pairs.begin() + 16382);
         input.insert(input.end(), pairs.begin() + 11382, pairs.begin() + 11385);
         for (const LH5MatchFinder finder : BOTH) {
-            const auto decoded =
-                lh5_test::decode(lh5_test::compress(input, finder).data, input.size());
+            const auto decoded = lh5_test::decode(lh5_test::compress(input, finder).data, input.size());
             EXPECT_EQ(decoded.bytes, input);
             EXPECT_EQ(decoded.tokens.back(), lh5_test::match_token(3, 5000));
             EXPECT_EQ(decoded.block_symbols, (std::vector<int>{16383}));
@@ -238,8 +223,7 @@ TEST(Lh5EncBits, EveryBlockButTheLastIsFull) {
     const auto decoded = lh5_test::decode(lh5_test::compress(input).data, input.size());
     ASSERT_GT(decoded.block_entries.size(), 2u);
     for (std::size_t i = 0; i + 1 < decoded.block_entries.size(); ++i) {
-        EXPECT_TRUE(decoded.block_entries[i] == 16383 || decoded.block_entries[i] == 16384)
-            << "block " << i;
+        EXPECT_TRUE(decoded.block_entries[i] == 16383 || decoded.block_entries[i] == 16384) << "block " << i;
     }
     EXPECT_LE(decoded.block_entries.back(), 16384);
 }
@@ -259,11 +243,9 @@ TEST(Lh5EncBits, OutOfRangeEntriesAreRefused) {
     for (const int c : {-1, 256, 1000}) {
         EXPECT_EQ(thrown([&] { blocks.literal_put(c); }), "literal_put: out fo range.") << c;
     }
-    const std::vector<std::pair<int, int>> bad = {
-        {255, 0}, {510, 0}, {256, -1}, {256, 8192}, {509, 32767}};
+    const std::vector<std::pair<int, int>> bad = {{255, 0}, {510, 0}, {256, -1}, {256, 8192}, {509, 32767}};
     for (const auto& [symbol, value] : bad) {
-        EXPECT_EQ(thrown([&] { blocks.match_len_put(symbol, value); }),
-                  "match_len_put: out of range.")
+        EXPECT_EQ(thrown([&] { blocks.match_len_put(symbol, value); }), "match_len_put: out of range.")
             << symbol << " " << value;
     }
     // The extremes are taken.

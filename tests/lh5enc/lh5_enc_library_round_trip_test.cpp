@@ -65,8 +65,7 @@ TEST(Lh5EncLibraryRoundTrip, LibraryDecoderReadsEverySourceBack) {
 
         Bytes output;
         if (std::FILE* back = std::fopen(out_path.c_str(), "rb")) {
-            for (int c; (c = std::fgetc(back)) != EOF;)
-                output.push_back(static_cast<std::uint8_t>(c));
+            for (int c; (c = std::fgetc(back)) != EOF;) output.push_back(static_cast<std::uint8_t>(c));
             std::fclose(back);
         }
         std::remove(out_path.c_str());

@@ -81,9 +81,7 @@ Bytes read_file(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool have(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::vector<std::pair<std::string, Bytes>> sources() {
     const Bytes pairs = corpus::pair_sequence();
@@ -147,15 +145,13 @@ protected:
         fs::create_directories(dir_);
         Bytes archive;
         for (const auto& [name, input] : sources()) {
-            const auto out =
-                lh5_test::compress(input, lzh::LH5MatchFinder::FAST, "in", method.dictionary_bits);
+            const auto out = lh5_test::compress(input, lzh::LH5MatchFinder::FAST, "in", method.dictionary_bits);
             const Bytes m = member(name, method.id, input, out.data, out.result.crc);
             archive.insert(archive.end(), m.begin(), m.end());
         }
         archive.push_back(0);
         std::ofstream(dir_ / "test.lzh", std::ios::binary)
-            .write(reinterpret_cast<const char*>(archive.data()),
-                   static_cast<std::streamsize>(archive.size()));
+            .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
     }
     // The archive and the logs stay for a look when something failed.
     void TearDown() override {

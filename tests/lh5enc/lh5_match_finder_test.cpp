@@ -28,9 +28,7 @@ namespace {
 
 const LH5MatchFinder BOTH[] = {LH5MatchFinder::REFERENCE, LH5MatchFinder::FAST};
 
-const char* name_of(LH5MatchFinder finder) {
-    return finder == LH5MatchFinder::FAST ? "fast" : "reference";
-}
+const char* name_of(LH5MatchFinder finder) { return finder == LH5MatchFinder::FAST ? "fast" : "reference"; }
 
 std::vector<Token> tokens_of(const Bytes& input, LH5MatchFinder finder) {
     const auto out = lh5_test::compress(input, finder);
@@ -51,8 +49,7 @@ std::vector<Token> concat(std::vector<Token> a, const std::vector<Token>& b) {
 }
 
 Bytes slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                 bytes.begin() + static_cast<std::ptrdiff_t>(to));
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 Bytes join(Bytes a, const Bytes& b) {
@@ -75,49 +72,41 @@ std::vector<TokenCase> token_cases() {
     const auto pairs_to = [&](std::size_t n) { return slice(pairs, 0, n); };
     std::vector<TokenCase> cases;
 
+    cases.push_back({"abcabc",
+                     Bytes{'a', 'b', 'c', 'a', 'b', 'c'},
+                     {literal_token('a'), literal_token('b'), literal_token('c'), match_token(3, 3)}});
     cases.push_back(
-        {"abcabc",
-         Bytes{'a', 'b', 'c', 'a', 'b', 'c'},
-         {literal_token('a'), literal_token('b'), literal_token('c'), match_token(3, 3)}});
-    cases.push_back({"300_equal_bytes",
-                     Bytes(300, 'x'),
-                     {literal_token('x'), match_token(256, 1), match_token(43, 256)}});
+        {"300_equal_bytes", Bytes(300, 'x'), {literal_token('x'), match_token(256, 1), match_token(43, 256)}});
     // Two candidates of equal length: the nearer wins.
-    cases.push_back(
-        {"tie_goes_to_the_nearer",
-         Bytes{'a', 'b', 'c', 'x', 'a', 'b', 'c', 'y', 'a', 'b', 'c'},
-         {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('x'),
-          match_token(3, 4), literal_token('y'), match_token(3, 4)}});
+    cases.push_back({"tie_goes_to_the_nearer",
+                     Bytes{'a', 'b', 'c', 'x', 'a', 'b', 'c', 'y', 'a', 'b', 'c'},
+                     {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('x'), match_token(3, 4),
+                      literal_token('y'), match_token(3, 4)}});
     // A longer match farther back beats a nearer short one.
-    cases.push_back(
-        {"longest_wins",
-         Bytes{'a', 'b', 'c', 'd', 'x', 'a', 'b', 'c', 'y', 'a', 'b', 'c', 'd'},
-         {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('d'),
-          literal_token('x'), match_token(3, 5), literal_token('y'), match_token(4, 9)}});
+    cases.push_back({"longest_wins",
+                     Bytes{'a', 'b', 'c', 'd', 'x', 'a', 'b', 'c', 'y', 'a', 'b', 'c', 'd'},
+                     {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('d'),
+                      literal_token('x'), match_token(3, 5), literal_token('y'), match_token(4, 9)}});
     // Greedy, not lazy: the match at "ab" takes abc though bcdef follows.
-    cases.push_back(
-        {"greedy",
-         Bytes{'a', 'b', 'c', 'x', 'b', 'c', 'd', 'e', 'f', 'y', 'a', 'b', 'c', 'd', 'e', 'f'},
-         {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('x'),
-          literal_token('b'), literal_token('c'), literal_token('d'), literal_token('e'),
-          literal_token('f'), literal_token('y'), match_token(3, 10), match_token(3, 7)}});
+    cases.push_back({"greedy",
+                     Bytes{'a', 'b', 'c', 'x', 'b', 'c', 'd', 'e', 'f', 'y', 'a', 'b', 'c', 'd', 'e', 'f'},
+                     {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('x'),
+                      literal_token('b'), literal_token('c'), literal_token('d'), literal_token('e'),
+                      literal_token('f'), literal_token('y'), match_token(3, 10), match_token(3, 7)}});
     // Positions inside a match are not entered: "cdeQ" at 7 (inside the
     // match of abcde) would give 4 bytes at distance 4; only position 2 is a
     // candidate, for 3 bytes at distance 9.
     cases.push_back(
         {"inside_matches_not_entered",
          Bytes{'a', 'b', 'c', 'd', 'e', 'a', 'b', 'c', 'd', 'e', 'Q', 'c', 'd', 'e', 'Q'},
-         {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('d'),
-          literal_token('e'), match_token(5, 5), literal_token('Q'), match_token(3, 9),
-          literal_token('Q')}});
+         {literal_token('a'), literal_token('b'), literal_token('c'), literal_token('d'), literal_token('e'),
+          match_token(5, 5), literal_token('Q'), match_token(3, 9), literal_token('Q')}});
 
     // Before the first slide: the full reach of 8192 back, and no farther.
-    cases.push_back({"reach_8192",
-                     join(pairs_to(16000), slice(pairs, 16000 - 8192, 16000 - 8192 + 256)),
+    cases.push_back({"reach_8192", join(pairs_to(16000), slice(pairs, 16000 - 8192, 16000 - 8192 + 256)),
                      concat(literals(pairs, 0, 16000), {match_token(256, 8192)})});
-    cases.push_back(
-        {"not_8193", join(pairs_to(16000), slice(pairs, 16000 - 8193, 16000 - 8193 + 100)),
-         concat(literals(pairs, 0, 16000), literals(pairs, 16000 - 8193, 16000 - 8193 + 100))});
+    cases.push_back({"not_8193", join(pairs_to(16000), slice(pairs, 16000 - 8193, 16000 - 8193 + 100)),
+                     concat(literals(pairs, 0, 16000), literals(pairs, 16000 - 8193, 16000 - 8193 + 100))});
 
     // The buffer slides when the position reaches 16128 and keeps 7936
     // bytes behind it: 7936 back is found there, 7937 is not; one byte
@@ -125,21 +114,18 @@ std::vector<TokenCase> token_cases() {
     cases.push_back({"after_slide_7936", join(pairs_to(16128), slice(pairs, 8192, 8292)),
                      concat(literals(pairs, 0, 16128), {match_token(100, 7936)})});
     cases.push_back({"after_slide_7937", join(pairs_to(16128), slice(pairs, 8191, 8291)),
-                     concat(concat(literals(pairs, 0, 16128), literals(pairs, 8191, 8192)),
-                            {match_token(99, 7937)})});
+                     concat(concat(literals(pairs, 0, 16128), literals(pairs, 8191, 8192)), {match_token(99, 7937)})});
     // 256 positions after the slide the reach is 8192 again.
     cases.push_back({"reach_restored", join(pairs_to(16384), slice(pairs, 8192, 8292)),
                      concat(literals(pairs, 0, 16384), {match_token(100, 8192)})});
     // A match across the slide point, then the rest of the copy: its
     // source (at 8064 to 8107) lies before the slid buffer, so literals.
     cases.push_back({"match_across_the_slide", join(pairs_to(16000), slice(pairs, 7808, 8108)),
-                     concat(concat(literals(pairs, 0, 16000), {match_token(256, 8192)}),
-                            literals(pairs, 8064, 8108))});
+                     concat(concat(literals(pairs, 0, 16000), {match_token(256, 8192)}), literals(pairs, 8064, 8108))});
     // The second slide (at 24320) shortens the reach the same way.
-    cases.push_back({"second_slide",
-                     join(pairs_to(24320), slice(pairs, 24320 - 7937, 24320 - 7937 + 50)),
-                     concat(concat(literals(pairs, 0, 24320), literals(pairs, 16383, 16384)),
-                            {match_token(49, 7937)})});
+    cases.push_back(
+        {"second_slide", join(pairs_to(24320), slice(pairs, 24320 - 7937, 24320 - 7937 + 50)),
+         concat(concat(literals(pairs, 0, 24320), literals(pairs, 16383, 16384)), {match_token(49, 7937)})});
     return cases;
 }
 
@@ -149,13 +135,12 @@ TEST(Lh5MatchFinder, ChoosesTheseLiteralsAndMatches) {
             SCOPED_TRACE(std::string(c.name) + " " + name_of(finder));
             const std::vector<Token> tokens = tokens_of(c.input, finder);
             EXPECT_EQ(tokens.size(), c.tokens.size());
-            const auto [mine, wanted] =
-                std::mismatch(tokens.begin(), tokens.end(), c.tokens.begin(), c.tokens.end());
+            const auto [mine, wanted] = std::mismatch(tokens.begin(), tokens.end(), c.tokens.begin(), c.tokens.end());
             if (mine != tokens.end() && wanted != c.tokens.end()) {
-                ADD_FAILURE() << "token " << (mine - tokens.begin()) << ": length " << mine->length
-                              << " distance " << mine->distance << " literal " << int(mine->literal)
-                              << ", wanted length " << wanted->length << " distance "
-                              << wanted->distance << " literal " << int(wanted->literal);
+                ADD_FAILURE() << "token " << (mine - tokens.begin()) << ": length " << mine->length << " distance "
+                              << mine->distance << " literal " << int(mine->literal) << ", wanted length "
+                              << wanted->length << " distance " << wanted->distance << " literal "
+                              << int(wanted->literal);
             }
         }
     }
@@ -189,24 +174,21 @@ std::vector<std::pair<std::string, Bytes>> corpus() {
     items.push_back({"four_letters_150k", lh5_test::random_bytes(150000, 6, 4)});
     items.push_back({"zeros_600k", Bytes(600000, 0)});
     // A whole block of one match symbol and one position symbol, then text.
-    items.push_back(
-        {"zeros_4500k_then_text", join(Bytes(4500000, 0), lh5_test::text_like(30000, 8))});
+    items.push_back({"zeros_4500k_then_text", join(Bytes(4500000, 0), lh5_test::text_like(30000, 8))});
     items.push_back({"pairs_whole", pairs});
     for (const int period : {3, 255, 256, 257, 7936, 7937, 8191, 8192, 8193, 12000}) {
         items.push_back(
             {"period_" + std::to_string(period),
-             lh5_test::repeated(
-                 lh5_test::random_bytes(static_cast<std::size_t>(period), 100 + period), 70000)});
+             lh5_test::repeated(lh5_test::random_bytes(static_cast<std::size_t>(period), 100 + period), 70000)});
     }
     // Sizes around the block cut (literal-only data), the slide points and
     // the fast form's own buffer of 2^18 bytes.
     for (const std::size_t size : {16382u, 16383u, 16384u, 16385u, 32766u, 32767u}) {
         items.push_back({"pairs_" + std::to_string(size), slice(pairs, 0, size)});
     }
-    for (const std::size_t size : {16127u, 16128u, 16129u, 16383u, 16384u, 24319u, 24320u, 24321u,
-                                   262143u, 262144u, 262145u, 262144u + 8192u}) {
-        items.push_back({"text_" + std::to_string(size),
-                         lh5_test::text_like(size, static_cast<std::uint32_t>(size))});
+    for (const std::size_t size :
+         {16127u, 16128u, 16129u, 16383u, 16384u, 24319u, 24320u, 24321u, 262143u, 262144u, 262145u, 262144u + 8192u}) {
+        items.push_back({"text_" + std::to_string(size), lh5_test::text_like(size, static_cast<std::uint32_t>(size))});
     }
     // Mixed: text, random, runs and a repeat of the text, across the slides.
     {
@@ -224,16 +206,14 @@ std::vector<std::pair<std::string, Bytes>> corpus() {
             if (!std::filesystem::exists(root)) continue;
             for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
                 const auto ext = entry.path().extension();
-                if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h"))
-                    files.push_back(entry.path());
+                if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h")) files.push_back(entry.path());
             }
         }
         std::sort(files.begin(), files.end());
         Bytes sources;
         for (const auto& path : files) {
             std::ifstream in(path, std::ios::binary);
-            sources.insert(sources.end(), std::istreambuf_iterator<char>(in),
-                           std::istreambuf_iterator<char>());
+            sources.insert(sources.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         }
         EXPECT_GT(sources.size(), 50000u);
         items.push_back({"own_sources", sources});

@@ -79,19 +79,16 @@ public:
         std::vector<int> count(17, 0);
         int used = 0;
         for (std::size_t s = 0; s < lengths.size(); ++s) {
-            if (lengths[s] < 0 || lengths[s] > 16)
-                throw DecodeError(std::string(what) + ": bad length");
+            if (lengths[s] < 0 || lengths[s] > 16) throw DecodeError(std::string(what) + ": bad length");
             if (lengths[s] > 0) {
                 ++count[static_cast<std::size_t>(lengths[s])];
                 ++used;
             }
         }
-        if (used < 2)
-            throw DecodeError(std::string(what) + ": fewer than two codes in the full form");
+        if (used < 2) throw DecodeError(std::string(what) + ": fewer than two codes in the full form");
         // Kraft sum exactly 1: the encoder always makes complete codes.
         long long kraft = 0;
-        for (int l = 1; l <= 16; ++l)
-            kraft += static_cast<long long>(count[static_cast<std::size_t>(l)]) << (16 - l);
+        for (int l = 1; l <= 16; ++l) kraft += static_cast<long long>(count[static_cast<std::size_t>(l)]) << (16 - l);
         if (kraft != (1LL << 16)) throw DecodeError(std::string(what) + ": code not complete");
         int code = 0;
         int index = 0;
@@ -176,13 +173,11 @@ inline Code read_literal_code(Bits& bits) {
         } else if (c == 0) {
             lengths.push_back(0);
         } else {
-            const int run =
-                c == 1 ? static_cast<int>(bits.get(4)) + 3 : static_cast<int>(bits.get(9)) + 20;
+            const int run = c == 1 ? static_cast<int>(bits.get(4)) + 3 : static_cast<int>(bits.get(9)) + 20;
             lengths.insert(lengths.end(), static_cast<std::size_t>(run), 0);
         }
     }
-    if (static_cast<int>(lengths.size()) != n || n > 510)
-        throw DecodeError("literal lengths overrun");
+    if (static_cast<int>(lengths.size()) != n || n > 510) throw DecodeError("literal lengths overrun");
     return Code(lengths, "literal code");
 }
 
@@ -225,10 +220,8 @@ inline Decoded decode(const std::vector<std::uint8_t>& data, std::size_t size) {
         const int j = position.decode(bits);
         const int value = j == 0 ? 0 : (1 << (j - 1)) + static_cast<int>(bits.get(j - 1));
         const int distance = value + 1;
-        if (static_cast<std::size_t>(distance) > out.bytes.size())
-            throw DecodeError("distance before the start");
-        if (out.bytes.size() + static_cast<std::size_t>(length) > size)
-            throw DecodeError("match past the end");
+        if (static_cast<std::size_t>(distance) > out.bytes.size()) throw DecodeError("distance before the start");
+        if (out.bytes.size() + static_cast<std::size_t>(length) > size) throw DecodeError("match past the end");
         for (int k = 0; k < length; ++k)
             out.bytes.push_back(out.bytes[out.bytes.size() - static_cast<std::size_t>(distance)]);
         out.tokens.push_back(match_token(length, distance));

@@ -30,8 +30,7 @@ TEST(Lh5SourceInput, CrcAndCountCoverEveryByteRead) {
         }
     }
     // The check value of CRC-16/ARC.
-    EXPECT_EQ(lh5_test::compress(Bytes{'1', '2', '3', '4', '5', '6', '7', '8', '9'}).result.crc,
-              0xBB3D);
+    EXPECT_EQ(lh5_test::compress(Bytes{'1', '2', '3', '4', '5', '6', '7', '8', '9'}).result.crc, 0xBB3D);
 }
 
 // The encoder starts where the stream stands and reads to its end; the

@@ -36,10 +36,8 @@ struct Compressed {
 
 // Compresses bytes through a file with the chosen form of the search, or
 // with the -lh6-/-lh7- encoder when dictionary_bits is 15 or 16.
-inline Compressed compress(const Bytes& bytes,
-                           lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
-                           const std::string& tag = "in",
-                           int dictionary_bits = lzh::LH5BlockEnc::LH5_DICTIONARY_BITS) {
+inline Compressed compress(const Bytes& bytes, lzh::LH5MatchFinder finder = lzh::LH5MatchFinder::FAST,
+                           const std::string& tag = "in", int dictionary_bits = lzh::LH5BlockEnc::LH5_DICTIONARY_BITS) {
     TempFile file(bytes, tag);
     std::FILE* source = std::fopen(file.path().c_str(), "rb");
     if (source == nullptr) throw std::runtime_error("cannot open " + file.path());
@@ -83,8 +81,7 @@ inline std::uint16_t crc16(const Bytes& bytes) {
     std::uint16_t crc = 0;
     for (const std::uint8_t b : bytes) {
         crc ^= b;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
     }
     return crc;
 }
@@ -103,11 +100,10 @@ inline Bytes random_bytes(std::size_t size, std::uint32_t seed, int alphabet = 2
 // data with many short and medium matches.
 inline Bytes text_like(std::size_t size, std::uint32_t seed) {
     static const char* const words[] = {
-        "the",     "archive", "of",      "and",     "a",      "to",       "block", "is",
-        "in",      "header",  "length",  "code",    "for",    "with",     "bytes", "match",
-        "table",   "symbol",  "each",    "data",    "window", "distance", "from",  "that",
-        "literal", "encoder", "decoder", "huffman", "stream", "position", "file",  "name",
-        "level",   "method",  "chain",   "buffer",  "greedy", "slide",    "entry", "record"};
+        "the",    "archive",  "of",    "and",    "a",       "to",      "block",   "is",      "in",     "header",
+        "length", "code",     "for",   "with",   "bytes",   "match",   "table",   "symbol",  "each",   "data",
+        "window", "distance", "from",  "that",   "literal", "encoder", "decoder", "huffman", "stream", "position",
+        "file",   "name",     "level", "method", "chain",   "buffer",  "greedy",  "slide",   "entry",  "record"};
     std::mt19937 rng(seed);
     std::geometric_distribution<int> pick(0.12);
     std::uniform_int_distribution<int> punct(0, 15);
@@ -129,8 +125,7 @@ inline Bytes runs(std::size_t size, std::uint32_t seed, int max_run) {
     std::uniform_int_distribution<int> length(1, max_run);
     Bytes out;
     while (out.size() < size)
-        out.insert(out.end(), static_cast<std::size_t>(length(rng)),
-                   static_cast<std::uint8_t>(byte(rng)));
+        out.insert(out.end(), static_cast<std::size_t>(length(rng)), static_cast<std::uint8_t>(byte(rng)));
     out.resize(size);
     return out;
 }

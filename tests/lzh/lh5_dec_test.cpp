@@ -133,7 +133,8 @@ TEST(Lh5Dec, TruncatedEntryIsFilledWith0xFF) {
     EXPECT_EQ(decode("", 5).output, std::string(5, '\xFF'));
     // An original size far beyond the data does not fill the disk.
     const Decoded huge = decode(cut, std::int64_t{1} << 31);
-    EXPECT_EQ(static_cast<std::int64_t>(huge.output.size()), static_cast<std::int64_t>(good) + lzh::TRUNCATED_FILL_LIMIT);
+    EXPECT_EQ(static_cast<std::int64_t>(huge.output.size()),
+              static_cast<std::int64_t>(good) + lzh::TRUNCATED_FILL_LIMIT);
 }
 
 TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
@@ -149,7 +150,8 @@ TEST(Lh5Dec, OutOfTableDescriptionsAreThrown) {
          "BLenLiteralDec: literal count is out of range."},
         // Code-length code: symbols 0 and 2 with one bit each (codes 0 and
         // 1); then 510 literal lengths whose first entry is a run of 531.
-        {"zero run past entry 509", bit_fields({{1, 16}, {3, 5}, {1, 3}, {0, 3}, {1, 3}, {0, 2}, {510, 9}, {1, 1}, {511, 9}}),
+        {"zero run past entry 509",
+         bit_fields({{1, 16}, {3, 5}, {1, 3}, {0, 3}, {1, 3}, {0, 2}, {510, 9}, {1, 1}, {511, 9}}),
          "BLenLiteralDec: zero run is out of range."},
         {"single literal symbol 510", bit_fields({{1, 16}, {0, 5}, {3, 5}, {0, 9}, {510, 9}}),
          "BLenLiteralDec: single literal symbol is out of range."},
@@ -279,10 +281,12 @@ TEST(Lh5Dec, CopyLoopAgreesWithAByteLoop) {
             {data + "NEXT", size + 1},
             {lh5_data({{longest}}, m.params) + after, 1 + 256 * 1000},
             {lh5_data({{past_area}}, m.params) + after, 1 + 255 * 1028 + 20}};
-        for (std::string& copy : test_common::damaged_copies(data, 6, seed++)) cases.emplace_back(std::move(copy), size);
+        for (std::string& copy : test_common::damaged_copies(data, 6, seed++))
+            cases.emplace_back(std::move(copy), size);
         for (std::size_t i = 0; i < cases.size(); ++i) {
             const auto& [bytes, entry_size] = cases[i];
-            const Decoded fast = decode_member(m.decoder, bytes, entry_size, lzh::BitInStream::DEFAULT_BLOCK_SIZE, true);
+            const Decoded fast =
+                decode_member(m.decoder, bytes, entry_size, lzh::BitInStream::DEFAULT_BLOCK_SIZE, true);
             const Decoded reference = decode_member(m.reference, bytes, entry_size, 7, true);
             EXPECT_TRUE(fast.output == reference.output) << m.name << " case " << i;
             EXPECT_EQ(fast.error, reference.error) << m.name << " case " << i;

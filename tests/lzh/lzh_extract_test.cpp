@@ -27,10 +27,8 @@ using JobRun = test_common::ExportRun;
 
 class LzhExtract : public LzhJobTest {
 protected:
-
     JobRun extract(const std::vector<WideString>& archives, std::vector<BoxAnswer> answers = {}) {
-        return test_common::run_decode(LZHDecode, archives, options, std::move(answers),
-                                       test_common::Unasked::allowed);
+        return test_common::run_decode(LZHDecode, archives, options, std::move(answers), test_common::Unasked::allowed);
     }
 
     // "展開先: " and the destination, as the final boxes begin.
@@ -67,8 +65,8 @@ std::map<std::string, PayloadEntry> payload(const std::string& manifest) {
     std::map<std::string, PayloadEntry> entries;
     for (const auto& row : manifest_rows("payload/" + manifest)) {
         const bool dir = row[0] == "d";
-        entries[row[5]] = {dir, std::stoll(row[1]), dir ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
-                           std::stoll(row[3])};
+        entries[row[5]] = {dir, std::stoll(row[1]),
+                           dir ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)), std::stoll(row[3])};
     }
     return entries;
 }
@@ -211,7 +209,8 @@ TEST_F(LzhExtract, GeneratedShiftJisArchivesGetTheirUnicodeNames) {
         // Every directory of a path appears in the listing as well.
         std::set<std::string> all(paths.begin(), paths.end());
         for (const std::string& p : paths) {
-            for (std::size_t cut = p.find('/'); cut != std::string::npos && cut + 1 < p.size(); cut = p.find('/', cut + 1)) {
+            for (std::size_t cut = p.find('/'); cut != std::string::npos && cut + 1 < p.size();
+                 cut = p.find('/', cut + 1)) {
                 all.insert(p.substr(0, cut + 1));
             }
         }
@@ -256,9 +255,9 @@ TEST_F(LzhExtract, NoOnTheFirstMemberOfALevel1ArchiveSkipsExactlyItsData) {
 TEST_F(LzhExtract, CancelEndsTheArchiveButNotTheJob) {
     scratch.make_file(u"two.txt", "old");
     options.flags = OPT_REPORT;
-    const WideString first = scratch.archive(
-        "first.lzh", archive_of({{.name = u"one.txt", .data = "1"}, {.name = u"two.txt", .data = "2"},
-                                 {.name = u"three.txt", .data = "3"}}));
+    const WideString first = scratch.archive("first.lzh", archive_of({{.name = u"one.txt", .data = "1"},
+                                                                      {.name = u"two.txt", .data = "2"},
+                                                                      {.name = u"three.txt", .data = "3"}}));
     const WideString second = scratch.archive("second.lzh", archive_of({{.name = u"four.txt", .data = "4"}}));
     const JobRun run = extract({first, second}, {BoxAnswer::cancel});
     EXPECT_EQ(scratch.read(u"one.txt"), "1");
@@ -275,13 +274,14 @@ TEST_F(LzhExtract, UnsupportedMethodIsReportedAndSkipped) {
     // Methods no writer produced.
     // At level 2 (our writer) and at level 1, whose size counts the records.
     const std::uint32_t stamp = dos_stamp(2021, 7, 15, 12, 34, 56);
-    const ByteString level1 = level1_header("-lh8-", 30, 60, stamp, "eight.bin", 0, {{0x00, le(0, 2)}}) +
-                              ByteString(30, '\x55') +
-                              level1_header("-lh0-", 2, 2, stamp, "ok1.txt", crc16("ok"), {{0x00, le(0, 2)}}) + "ok" +
-                              bytes_of({0});
-    const WideString a = scratch.archive("a.lzh", archive_of({{.name = u"seven.bin", .data = std::string(40, 'x'),
-                                                                .method = "-lhx-", .stored = std::string(25, '?')},
-                                                               {.name = u"ok2.txt", .data = "ok"}}));
+    const ByteString level1 =
+        level1_header("-lh8-", 30, 60, stamp, "eight.bin", 0, {{0x00, le(0, 2)}}) + ByteString(30, '\x55') +
+        level1_header("-lh0-", 2, 2, stamp, "ok1.txt", crc16("ok"), {{0x00, le(0, 2)}}) + "ok" + bytes_of({0});
+    const WideString a = scratch.archive(
+        "a.lzh",
+        archive_of(
+            {{.name = u"seven.bin", .data = std::string(40, 'x'), .method = "-lhx-", .stored = std::string(25, '?')},
+             {.name = u"ok2.txt", .data = "ok"}}));
     const WideString b = scratch.archive("b.lzh", level1);
     const JobRun run = extract({a, b});
     EXPECT_EQ(run.errors, u"seven.bin >> -lhx-, this file-type is not support.\n"
@@ -294,7 +294,8 @@ TEST_F(LzhExtract, UnsupportedMethodIsReportedAndSkipped) {
 
 TEST_F(LzhExtract, CrcErrorKeepsTheFileWithItsTime) {
     const WideString archive = scratch.archive(
-        "a.lzh", archive_of({{.name = u"bad.txt", .data = "payload", .crc = 0x1234}, {.name = u"good.txt", .data = "g"}}));
+        "a.lzh",
+        archive_of({{.name = u"bad.txt", .data = "payload", .crc = 0x1234}, {.name = u"good.txt", .data = "g"}}));
     const JobRun run = extract({archive});
     EXPECT_EQ(run.errors, u"bad.txt >> CRC error!\n");
     EXPECT_EQ(scratch.read(u"bad.txt"), "payload");
@@ -318,7 +319,8 @@ TEST_F(LzhExtract, Lh5MemberInADirectoryThatDoesNotExist) {
     tokens.push_back({256 + 12 - 3, 2});
     const std::string data = lh5_data({Block(tokens)});
     const WideString archive = scratch.archive(
-        "a.lzh", archive_of({{.name = u"t.txt", .directory = u"x/y/z/", .data = text, .method = "-lh5-", .stored = data}}));
+        "a.lzh",
+        archive_of({{.name = u"t.txt", .directory = u"x/y/z/", .data = text, .method = "-lh5-", .stored = data}}));
     expect_clean(extract({archive}));
     EXPECT_EQ(scratch.read(u"x/y/z/t.txt"), text);
 }
@@ -421,7 +423,8 @@ TEST_F(LzhExtract, DaylightSavingIsSettledByTheCLibrary) {
                                level1_header("-lh0-", 1, 1, summer, "s1", crc16("s")) + "s" +
                                level1_header("-lh0-", 1, 1, winter, "w1", crc16("w")) + "w" +
                                level2_header("-lh0-", 1, 1, 1626345296, crc16("s"), {{0x01, "s2"}}) + "s" +
-                               level2_header("-lh0-", 1, 1, 1579504150, crc16("w"), {{0x01, "w2"}}) + "w" + bytes_of({0});
+                               level2_header("-lh0-", 1, 1, 1579504150, crc16("w"), {{0x01, "w2"}}) + "w" +
+                               bytes_of({0});
     expect_clean(extract({scratch.archive("t.lzh", archive)}));
     for (const char16_t* summer_file : {u"s0", u"s1", u"s2"}) {
         EXPECT_EQ(scratch.mtime(summer_file), 1626345296) << utf8(summer_file);
@@ -436,8 +439,8 @@ TEST_F(LzhExtract, DaylightSavingIsSettledByTheCLibrary) {
 TEST_F(LzhExtract, HostileArchivesEndCleanly) {
     struct Case {
         const char* archive;
-        std::string error;                  // a text the errors must hold ("" for none at all)
-        std::vector<std::string> listing;   // what lands in the destination (report file aside)
+        std::string error;                 // a text the errors must hold ("" for none at all)
+        std::vector<std::string> listing;  // what lands in the destination (report file aside)
     };
     const std::vector<Case> cases = {
         {"lzh-trunc-header-l0.lzh", "int_get: header format is illegal.", {}},
@@ -497,10 +500,8 @@ TEST_F(LzhExtract, StoredNamesNeverLeaveTheDestination) {
     const ByteString utf16_up = bytes_of({'.', 0, '.', 0, '/', 0, 'u', 0});
     const ByteString archive =
         member_bytes({.name = u"x1", .directory = u"../", .data = "1"}) +
-        member_bytes({.name = u"../x2", .data = "2"}) +
-        member_bytes({.name = u"/abs/x3", .data = "3"}) +
-        member_bytes({.name = u"C:\\x4", .data = "4"}) +
-        member_bytes({.name = u"..\\x5", .data = "5"}) +
+        member_bytes({.name = u"../x2", .data = "2"}) + member_bytes({.name = u"/abs/x3", .data = "3"}) +
+        member_bytes({.name = u"C:\\x4", .data = "4"}) + member_bytes({.name = u"..\\x5", .data = "5"}) +
         member_bytes({.name = u"a/../../x6", .data = "6"}) +
         level2_header("-lh0-", 1, 1, 0, crc16("7"), {{0x01, "ok"}, {0x44, utf16_up}}) + "7" +
         level2_header("-lh0-", 1, 1, 0, crc16("8"), {{0x01, "x8"}, {0x02, "..\xFF..\xFF"}}) + "8" +

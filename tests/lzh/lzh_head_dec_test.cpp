@@ -57,7 +57,7 @@ protected:
 
 const ByteString SJIS_NIHONGO = bytes_of({0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});  // 日本語
 const ByteString SJIS_SOURCE = bytes_of({0x83, 0x5C, 0x81, 0x5B, 0x83, 0x58});   // ソース
-const ByteString SJIS_HYOU = bytes_of({0x95, 0x5C});                               // 表
+const ByteString SJIS_HYOU = bytes_of({0x95, 0x5C});                             // 表
 
 TEST_F(LzhHeadDec, Level0FieldsAndTheStreamAtTheData) {
     const ByteString header =
@@ -70,7 +70,8 @@ TEST_F(LzhHeadDec, Level0FieldsAndTheStreamAtTheData) {
     EXPECT_EQ(head.original_size, 10);
     EXPECT_EQ(head.data_size(), 3);
     EXPECT_EQ(head.data_crc, 0xBEEF);
-    EXPECT_EQ((std::vector<int>{head.time.year, head.time.month, head.time.day, head.time.hour, head.time.minute, head.time.second}),
+    EXPECT_EQ((std::vector<int>{head.time.year, head.time.month, head.time.day, head.time.hour, head.time.minute,
+                                head.time.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(head.stored_time, -1);
     // Only "/" splits in the reader; the driver makes directories of "\".
@@ -82,9 +83,8 @@ TEST_F(LzhHeadDec, Level0FieldsAndTheStreamAtTheData) {
 TEST_F(LzhHeadDec, Level1ExtendedHeadersCountInTheCompressedSize) {
     // jlha's layout: the directory in a 0x02 record with 0xFF separators and
     // a trailing 0xFF, a header-CRC record first.
-    const ByteString header =
-        level1_header("-lh0-", 4, 4, dos_stamp(2020, 1, 20, 8, 9, 10), "leaf.txt", 0x1234,
-                      {{0x00, le(0, 2)}, {0x02, "docs\xFFguide\xFF"}, {0x50, "ignored"}});
+    const ByteString header = level1_header("-lh0-", 4, 4, dos_stamp(2020, 1, 20, 8, 9, 10), "leaf.txt", 0x1234,
+                                            {{0x00, le(0, 2)}, {0x02, "docs\xFFguide\xFF"}, {0x50, "ignored"}});
     HeaderStream stream(header + "DATA" + bytes_of({0}));
     const ReadHead head(stream.reader());
     EXPECT_EQ(head.level, 1);
@@ -115,10 +115,14 @@ TEST_F(LzhHeadDec, Level2NamesAndDirectories) {
         {"the 0x44 name wins over 0x01", {{0x01, "memo.txt"}, {0x44, utf16_name}}, u"", u"日本語.txt"},
         {"an empty 0x44 record is no name", {{0x01, "memo.txt"}, {0x44, ""}}, u"", u"memo.txt"},
         {"an odd-sized 0x44 record is no name", {{0x01, "memo.txt"}, {0x44, utf16_name + "x"}}, u"", u"memo.txt"},
-        {"a 0x44 record with a zero unit is no name", {{0x01, "memo.txt"}, {0x44, bytes_of({'a', 0, 0, 0})}}, u"",
+        {"a 0x44 record with a zero unit is no name",
+         {{0x01, "memo.txt"}, {0x44, bytes_of({'a', 0, 0, 0})}},
+         u"",
          u"memo.txt"},
-        {"a lone surrogate in 0x45 leaves 0x02", {{0x01, "a"}, {0x02, "x"}, {0x45, bytes_of({0x00, 0xD8, 'y', 0})}},
-         u"x/", u"a"},
+        {"a lone surrogate in 0x45 leaves 0x02",
+         {{0x01, "a"}, {0x02, "x"}, {0x45, bytes_of({0x00, 0xD8, 'y', 0})}},
+         u"x/",
+         u"a"},
         {"the 0x45 directory wins over 0x02", {{0x01, "a"}, {0x02, "x\xFF"}, {0x45, utf16_dir}}, u"ソース/", u"a"},
         {"unknown records are skipped", {{0x50, "????"}, {0x7F, ""}, {0x01, "a"}}, u"", u"a"},
         {"no name record", {{0x00, le(0, 2)}}, u"", u""},
@@ -148,8 +152,8 @@ TEST_F(LzhHeadDec, Level2TimeIsSecondsSince1970) {
 TEST_F(LzhHeadDec, CodePageRecordsOfTwoAndFourBytes) {
     for (const ByteString& value : {le(932, 2), le(932, 4)}) {
         reset_job_state();
-        HeaderStream stream(level2_header("-lh0-", 0, 0, 0, 0,
-                                          {{0x01, SJIS_NIHONGO + ".txt"}, {0x02, SJIS_SOURCE + "\xFF"}, {0x46, value}}));
+        HeaderStream stream(level2_header(
+            "-lh0-", 0, 0, 0, 0, {{0x01, SJIS_NIHONGO + ".txt"}, {0x02, SJIS_SOURCE + "\xFF"}, {0x46, value}}));
         const ReadHead head(stream.reader());
         EXPECT_TRUE(head.has_code_page);
         EXPECT_EQ(head.code_page, 932);
@@ -163,7 +167,10 @@ TEST_F(LzhHeadDec, FFSeparatorOptionAppliesToNameFieldsToo) {
     // directories in every narrow name; /CP:932 decodes the rest.
     start_job(OPT_FF_SEPARATOR | OPT_CODEPAGE_SET, 932);
     HeaderStream stream(level0_header("-lh0-", 0, 0, 0, SJIS_SOURCE + "\xFF" + SJIS_HYOU + ".txt", 0) +
-                        level2_header("-lh0-", 0, 0, 0, 0, {{0x01, "a.txt"}, {0x02, SJIS_SOURCE + "\xFF" "b\xFF"}}));
+                        level2_header("-lh0-", 0, 0, 0, 0,
+                                      {{0x01, "a.txt"},
+                                       {0x02, SJIS_SOURCE + "\xFF"
+                                                            "b\xFF"}}));
     const ReadHead level0(stream.reader());
     EXPECT_EQ(level0.name, u"ソース\\表.txt");
     const ReadHead level2(stream.reader());
@@ -176,7 +183,7 @@ TEST_F(LzhHeadDec, FFSeparatorOptionAppliesToNameFieldsToo) {
 // stays Shift-JIS; a code page the user gives decides.
 TEST_F(LzhHeadDec, UnmarkedUtf8NamesAreToldFromTheCodePage) {
     platform::set_ansi_code_page_override(932);
-    const ByteString hyou = "\xE8\xA1\xA8";      // 表
+    const ByteString hyou = "\xE8\xA1\xA8";                             // 表
     const ByteString nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
     struct Case {
         const char* what;
@@ -263,7 +270,8 @@ TEST_F(LzhHeadDec, BrokenHeadersAreThrown) {
         {"record past the header length", past_h, "LZHHeadDec: extended header is illegal."},
         {"record size 2", level2_header("-lh0-", 0, 0, 0, 0, {}).substr(0, 24) + le(2, 2) + "xxxx",
          "LZHHeadDec: extended header is illegal."},
-        {"level-1 chain too long", level1_header("-lh0-", 0, 0, 0, "a", 0, many), "LZHHeadDec: extended header is illegal."},
+        {"level-1 chain too long", level1_header("-lh0-", 0, 0, 0, "a", 0, many),
+         "LZHHeadDec: extended header is illegal."},
         {"level-1 chain cut short", level1_header("-lh0-", 0, 0, 0, "a", 0, {{0x01, "abcdef"}}).substr(0, 33),
          "str_get: header format is illegal."},
     };
@@ -315,7 +323,8 @@ TEST_F(LzhHeadDec, AnAmigaCommentAfterANulIsNoPartOfTheName) {
     start_job(0);
     for (const int level : {0, 1}) {
         const ByteString name = ByteString("readme") + '\0' + "A comment";
-        HeaderStream stream(level == 0 ? level0_header("-lh0-", 0, 0, 0, name, 0) : level1_header("-lh0-", 0, 0, 0, name, 0));
+        HeaderStream stream(level == 0 ? level0_header("-lh0-", 0, 0, 0, name, 0)
+                                       : level1_header("-lh0-", 0, 0, 0, name, 0));
         const ReadHead head(stream.reader());
         EXPECT_EQ(head.name, u"readme") << level;
     }

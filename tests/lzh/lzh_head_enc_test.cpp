@@ -74,7 +74,9 @@ TEST_F(LzhHeadEnc, PlainHeaderOfANameInNoDirectory) {
     EXPECT_EQ(h.substr(21, 2), le(0xABCD, 2));
     EXPECT_EQ(h[23], 'M');
     EXPECT_EQ(h.substr(24, 2), le(8, 2));
-    EXPECT_EQ(h.substr(26, 8), "\x01" "a.txt" + le(5, 2));
+    EXPECT_EQ(h.substr(26, 8), "\x01"
+                               "a.txt" +
+                                   le(5, 2));
     EXPECT_EQ(h[34], '\0');
     EXPECT_EQ(h.substr(37, 2), le(0, 2));
     ByteString zeroed = h;
@@ -94,19 +96,31 @@ TEST_F(LzhHeadEnc, NameRecordsFollowTheStorageOfTheName) {
     const ByteString crc_record(2, '\0');  // compared without its value
     const std::vector<Case> cases = {
         {"code page", OPT_CODEPAGE_SET, 932, {{0x01, nihongo_sjis}, {0x00, crc_record}}},
-        {"code page with its record", OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER, 932,
+        {"code page with its record",
+         OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER,
+         932,
          {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x00, crc_record}}},
-        {"code page with a short record", OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_HEADER_SHORT, 932,
+        {"code page with a short record",
+         OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_HEADER_SHORT,
+         932,
          {{0x01, nihongo_sjis}, {0x46, le(932, 2)}, {0x00, crc_record}}},
-        {"Unicode with an ASCII fallback", OPT_UNICODE_HEADER, 0,
+        {"Unicode with an ASCII fallback",
+         OPT_UNICODE_HEADER,
+         0,
          {{0x01, "_e,g__"}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
-        {"Unicode beside the code page", OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932,
+        {"Unicode beside the code page",
+         OPT_UNICODE_HEADER | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET,
+         932,
          {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
         // UTF-16 names: the Unicode record, little-endian and unmarked, and
         // the code-page form beside it (with its record only when asked).
-        {"UTF-16", OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM | OPT_CODEPAGE_SET, 932,
+        {"UTF-16",
+         OPT_UTF16 | OPT_BIG_ENDIAN | OPT_BOM | OPT_CODEPAGE_SET,
+         932,
          {{0x01, nihongo_sjis}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
-        {"UTF-16 with the code-page record", OPT_UTF16 | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET, 932,
+        {"UTF-16 with the code-page record",
+         OPT_UTF16 | OPT_CODEPAGE_HEADER | OPT_CODEPAGE_SET,
+         932,
          {{0x01, nihongo_sjis}, {0x46, le(932, 4)}, {0x44, nihongo_utf16}, {0x00, crc_record}}},
     };
     for (const Case& c : cases) {
@@ -135,7 +149,8 @@ TEST_F(LzhHeadEnc, ADirectoryIsConvertedOnceForAllItsEntries) {
     const WideString report_after_first = job_state().report_text;
     const std::vector<Record> r2 = records_of(header_of(second));
 
-    const ByteString unicode = bytes_of({0xBD, 0x30, 0xFC, 0x30, 0xB9, 0x30, 0xFF, 0xFF, 's', 0, 'u', 0, 'b', 0, 0xFF, 0xFF});
+    const ByteString unicode =
+        bytes_of({0xBD, 0x30, 0xFC, 0x30, 0xB9, 0x30, 0xFF, 0xFF, 's', 0, 'u', 0, 'b', 0, 0xFF, 0xFF});
     ASSERT_EQ(r1.size(), 4u);  // 0x01, 0x02, 0x45, 0x00
     EXPECT_EQ(r1[1].type, 0x02);
     EXPECT_EQ(r1[1].data, "_0_0_0\xFFsub\xFF");
@@ -197,10 +212,8 @@ TEST_F(LzhHeadEnc, TheReaderGetsTheNamesBack) {
     };
     const std::vector<WideString> names = {u"a.txt", u"日本語.txt", u"表"};
     const std::vector<WideString> directories = {u"", u"docs/", u"ソース/サブ/"};
-    for (const Case& c : std::vector<Case>{{0, 0},
-                                           {OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER, 932},
-                                           {OPT_UNICODE_HEADER, 0},
-                                           {OPT_UTF8, 0}}) {
+    for (const Case& c : std::vector<Case>{
+             {0, 0}, {OPT_CODEPAGE_SET | OPT_CODEPAGE_HEADER, 932}, {OPT_UNICODE_HEADER, 0}, {OPT_UTF8, 0}}) {
         for (const WideString& directory : directories) {
             for (const WideString& name : names) {
                 reset_job_state();
@@ -245,7 +258,8 @@ TEST(LzhEntry, FromAPathOnDisk) {
     EXPECT_EQ(file.compressed_size, 5);
     EXPECT_EQ(file.directory, u"d/");
     EXPECT_EQ(file.name, u"x.txt");
-    EXPECT_EQ((std::vector<int>{file.time.year, file.time.month, file.time.day, file.time.hour, file.time.minute, file.time.second}),
+    EXPECT_EQ((std::vector<int>{file.time.year, file.time.month, file.time.day, file.time.hour, file.time.minute,
+                                file.time.second}),
               (std::vector<int>{2021, 7, 15, 12, 34, 56}));
     EXPECT_EQ(file.method, "-lh0-");
     EXPECT_EQ(file.os_id, 0x4D);

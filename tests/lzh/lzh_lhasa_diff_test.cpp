@@ -45,8 +45,8 @@ TEST_F(LzhLhasaDiff, TsuchiAndLhasaExtractTheSameBytes) {
     for (const char* method : {"lh1", "lz4", "lz5", "lzs", "pm0", "pm1", "pm2"}) {
         archives.push_back(std::string("generated/methods-") + method + ".lzh");
     }
-    for (const char* name : {"l3-cp932", "l2-os9", "l0-amiga-comment", "l1-cp932-ff", "l2-cp932-unicode",
-                             "l2-macbinary"}) {
+    for (const char* name :
+         {"l3-cp932", "l2-os9", "l0-amiga-comment", "l1-cp932-ff", "l2-cp932-unicode", "l2-macbinary"}) {
         archives.push_back(std::string("generated/") + name + ".lzh");
     }
     for (const std::string& archive : archives) {

@@ -78,7 +78,8 @@ struct RawMember {
 inline std::vector<RawMember> raw_members(const std::string& archive) {
     const auto u = [&](std::size_t at, int n) {
         std::uint32_t v = 0;
-        for (int k = n - 1; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(archive.at(at + static_cast<std::size_t>(k)));
+        for (int k = n - 1; k >= 0; --k)
+            v = v << 8 | static_cast<unsigned char>(archive.at(at + static_cast<std::size_t>(k)));
         return v;
     };
     std::vector<RawMember> members;
@@ -105,7 +106,8 @@ inline std::vector<RawMember> raw_members(const std::string& archive) {
             if (level == 1) records = data - 2;
         }
         std::size_t record_bytes = 0;
-        for (std::size_t size = records ? u(records, 2) : 0, r = records + 2; size != 0; r += size, size = u(r - 2, 2)) {
+        for (std::size_t size = records ? u(records, 2) : 0, r = records + 2; size != 0;
+             r += size, size = u(r - 2, 2)) {
             const std::string body = archive.substr(r + 1, size - 3);
             if (archive.at(r) == 1) name = body;
             if (archive.at(r) == 2) directory = body;

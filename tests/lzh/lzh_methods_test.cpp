@@ -21,11 +21,10 @@ namespace {
 using namespace lzh_test;
 
 const char* const ARCHIVES[] = {
-    "jlha/tree-l0.lzh",        "jlha/tree-l1.lzh",        "jlha/tree-l2.lzh",        "jlha/tree-lh6-l0.lzh",
-    "jlha/tree-lh6-l1.lzh",    "jlha/tree-lh6-l2.lzh",    "jlha/tree-lh7-l0.lzh",    "jlha/tree-lh7-l1.lzh",
-    "jlha/tree-lh7-l2.lzh",    "generated/methods-lh1.lzh", "generated/methods-lzs.lzh", "generated/methods-lz5.lzh",
-    "generated/methods-lz4.lzh", "generated/methods-pm0.lzh", "generated/methods-pm2.lzh",
-    "generated/methods-pm1.lzh",
+    "jlha/tree-l0.lzh",          "jlha/tree-l1.lzh",          "jlha/tree-l2.lzh",          "jlha/tree-lh6-l0.lzh",
+    "jlha/tree-lh6-l1.lzh",      "jlha/tree-lh6-l2.lzh",      "jlha/tree-lh7-l0.lzh",      "jlha/tree-lh7-l1.lzh",
+    "jlha/tree-lh7-l2.lzh",      "generated/methods-lh1.lzh", "generated/methods-lzs.lzh", "generated/methods-lz5.lzh",
+    "generated/methods-lz4.lzh", "generated/methods-pm0.lzh", "generated/methods-pm2.lzh", "generated/methods-pm1.lzh",
 };
 
 const lzh::LzhMethod& row(const std::string& method) {
@@ -61,7 +60,8 @@ TEST(LzhMethods, EveryMemberDecodesToItsSizeAndCrc) {
         ++per_method[c.member.method];
     }
     // Each method is there, with members beyond the trivial.
-    for (const char* method : {"-lh0-", "-lh1-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-lz4-", "-pm0-", "-pm1-", "-pm2-"}) {
+    for (const char* method :
+         {"-lh0-", "-lh1-", "-lh5-", "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-lz4-", "-pm0-", "-pm1-", "-pm2-"}) {
         EXPECT_GE(per_method[method], 4) << method;
     }
 }
@@ -72,7 +72,8 @@ TEST(LzhMethods, LhasaExtractsTheSameBytes) {
     for (const char* archive : ARCHIVES) {
         Scratch scratch("methods_lhasa");
         const std::string path = fixture_path(archive).string();
-        ASSERT_EQ(std::system(("cd '" + scratch.dest().string() + "' && lhasa xq '" + path + "'").c_str()), 0) << archive;
+        ASSERT_EQ(std::system(("cd '" + scratch.dest().string() + "' && lhasa xq '" + path + "'").c_str()), 0)
+            << archive;
         for (const RawMember& m : raw_members(read_binary(fixture_path(archive)))) {
             if (m.method == "-lhd-" || m.original_size == 0) continue;
             const std::string theirs = read_binary(scratch.dest() / m.path);
@@ -145,8 +146,8 @@ TEST(LzhMethods, FarthestDistanceOfEachDictionary) {
             blocks.push_back({{tokens.begin() + static_cast<std::ptrdiff_t>(at),
                                tokens.begin() + static_cast<std::ptrdiff_t>(std::min(tokens.size(), at + 60000))}});
         }
-        const Decoded d = decode_member(row(w.method).decode, lh5_data(blocks, w.params),
-                                        static_cast<std::int64_t>(expected.size()));
+        const Decoded d =
+            decode_member(row(w.method).decode, lh5_data(blocks, w.params), static_cast<std::int64_t>(expected.size()));
         EXPECT_TRUE(d.output == expected) << w.method;
     }
 }
@@ -179,9 +180,9 @@ TEST(LzhMethods, PositionTablesBeyondTheMethodAreThrown) {
         std::vector<std::uint8_t> sink;
         {
             lzh::BitOutStream out(sink);
-            out.n_bit_put(1, 16);                         // one symbol
-            out.n_bit_put(0, 5), out.n_bit_put(0, 5);     // code-length code: one symbol
-            out.n_bit_put(0, 9), out.n_bit_put('p', 9);   // literal code: 'p' alone
+            out.n_bit_put(1, 16);                        // one symbol
+            out.n_bit_put(0, 5), out.n_bit_put(0, 5);    // code-length code: one symbol
+            out.n_bit_put(0, 9), out.n_bit_put('p', 9);  // literal code: 'p' alone
             out.n_bit_put(static_cast<std::uint32_t>(c.count), width);
             if (c.count == 0) out.n_bit_put(static_cast<std::uint32_t>(c.single), width);
             for (int i = 0; i < c.count; ++i) out.n_bit_put(1, 3);  // lengths 1: over-subscribed unless used as is
@@ -208,11 +209,19 @@ TEST(LzhMethods, LzsCopiesFromRingPlaces) {
     // The first byte goes to place 2031. A match there of 2 + 3 bytes
     // overlaps its own output; place 0 still holds the starting spaces; a
     // match at 2046 runs over the end of the ring into place 0.
-    const std::string data = bit_fields({{1, 1}, {'A', 8},                     // A
-                                         {0, 1}, {2031, 11}, {3, 4},           // AAAAA
-                                         {0, 1}, {0, 11}, {0, 4},              // two spaces
-                                         {1, 1}, {'z', 8},                     // z at 2039
-                                         {0, 1}, {2039, 11}, {15, 4}});        // 17 z across the end
+    const std::string data = bit_fields({{1, 1},
+                                         {'A', 8},  // A
+                                         {0, 1},
+                                         {2031, 11},
+                                         {3, 4},  // AAAAA
+                                         {0, 1},
+                                         {0, 11},
+                                         {0, 4},  // two spaces
+                                         {1, 1},
+                                         {'z', 8},  // z at 2039
+                                         {0, 1},
+                                         {2039, 11},
+                                         {15, 4}});  // 17 z across the end
     const Decoded d = decode_member(row("-lzs-").decode, data, 1 + 5 + 2 + 1 + 17);
     EXPECT_EQ(d.output.substr(0, 9), "AAAAAA  z");
     EXPECT_EQ(d.output.substr(9), std::string(17, 'z'));
@@ -226,12 +235,13 @@ TEST(LzhMethods, Lz5StartsFromItsPatternRing) {
         return std::string{static_cast<char>(place & 0xFF), static_cast<char>(((place >> 4) & 0xF0) | (length - 3))};
     };
     const std::string data = std::string(1, '\x01') + "!" + match(845, 13) + match(3376, 10) +
-                             match(3584 + 255 - 'z', 4) + match(3840, 3) + match(3968, 5) + match(4078, 3) + match(4078, 3);
+                             match(3584 + 255 - 'z', 4) + match(3840, 3) + match(3968, 5) + match(4078, 3) +
+                             match(4078, 3);
     // The last two: place 4078 is where the first byte went ('!'), so its
     // copy gives "!AA", and the same once more after the output has
     // wrapped round the end of the ring.
-    const std::string expected = "!" + std::string(13, 'A') + "0123456789" + "zyxw" + std::string(3, '\0') +
-                                 std::string(5, ' ') + "!AA" + "!AA";
+    const std::string expected =
+        "!" + std::string(13, 'A') + "0123456789" + "zyxw" + std::string(3, '\0') + std::string(5, ' ') + "!AA" + "!AA";
     const Decoded d = decode_member(row("-lz5-").decode, data, static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(d.output, expected);
 }
@@ -271,7 +281,8 @@ TEST(LzhMethods, Pm2TablesBeyondTheAlphabetAreThrown) {
     };
     const std::string padding(8, '\0');
     const std::vector<Case> cases = {
-        {"command count 30", bit_fields({{0, 1}, {30, 5}, {2, 3}, {1, 3}}), "Pm2Decoder: command count is out of range."},
+        {"command count 30", bit_fields({{0, 1}, {30, 5}, {2, 3}, {1, 3}}),
+         "Pm2Decoder: command count is out of range."},
         {"one-symbol form of count 0", bit_fields({{0, 1}, {0, 5}, {0, 3}}),
          "Pm2Decoder: command count is out of range."},
         // Least length 7, width 4, a field of 15: length 21.

@@ -55,8 +55,8 @@ ByteString peer_archive(bool with_one_literal) {
     const std::map<std::string, Content> tree = expected_tree(with_one_literal);
     std::vector<Member> members;
     auto file = [&](const WideString& directory, const std::string& name) {
-        members.push_back({.name = wide_from_utf8(name), .directory = directory,
-                           .data = tree.at(utf8(directory) + name).data});
+        members.push_back(
+            {.name = wide_from_utf8(name), .directory = directory, .data = tree.at(utf8(directory) + name).data});
     };
     file(u"", "readme.txt");
     file(u"", "empty.txt");
@@ -68,12 +68,16 @@ ByteString peer_archive(bool with_one_literal) {
     file(u"", std::string(222, 'n'));
     // A literal and matches at distance 1: the position code has the
     // one-symbol form and costs no bits.
-    members.push_back({.name = u"runs.bin", .data = tree.at("runs.bin").data, .method = "-lh5-",
+    members.push_back({.name = u"runs.bin",
+                       .data = tree.at("runs.bin").data,
+                       .method = "-lh5-",
                        .stored = lh5_data({Block({{'B'}, {509, 0}, {509, 0}, {509, 0}})})});
     // One block whose codes are all in the one-symbol form: 52 bits for
     // 1000 bytes.
     if (with_one_literal) {
-        members.push_back({.name = u"run.bin", .data = std::string(1000, 'A'), .method = "-lh5-",
+        members.push_back({.name = u"run.bin",
+                           .data = std::string(1000, 'A'),
+                           .method = "-lh5-",
                            .stored = lh5_data({Block({{'A'}}, 1000)})});
     }
     return archive_of(members);
@@ -140,8 +144,8 @@ TEST_P(LzhPeers, LhasaTestsAndExtractsOurArchive) {
     EXPECT_EQ(run_logged("lhasa t " + quoted(archive_path()), scratch.root() / "lhasa-t.log", text), 0) << text;
     EXPECT_EQ(text.find("CRC error"), std::string::npos) << text;
     const fs::path dir = out("lhasa");
-    EXPECT_EQ(run_logged("cd " + quoted(dir.string()) + " && lhasa x " + quoted(archive_path()), scratch.root() / "lhasa-x.log",
-                  text),
+    EXPECT_EQ(run_logged("cd " + quoted(dir.string()) + " && lhasa x " + quoted(archive_path()),
+                         scratch.root() / "lhasa-x.log", text),
               0)
         << text;
     expect_tree(dir, "lhasa", true);
@@ -153,7 +157,9 @@ TEST_P(LzhPeers, SevenZipTestsAndExtractsOurArchive) {
     EXPECT_EQ(run_logged("7z t " + quoted(archive_path()), scratch.root() / "7z-t.log", text), 0) << text;
     EXPECT_NE(text.find("Everything is Ok"), std::string::npos) << text;
     const fs::path dir = out("7z");
-    EXPECT_EQ(run_logged("7z x -o" + quoted(dir.string()) + " " + quoted(archive_path()), scratch.root() / "7z-x.log", text), 0)
+    EXPECT_EQ(
+        run_logged("7z x -o" + quoted(dir.string()) + " " + quoted(archive_path()), scratch.root() / "7z-x.log", text),
+        0)
         << text;
     expect_tree(dir, "7z", true);
 }
@@ -165,7 +171,9 @@ TEST_P(LzhPeers, BsdtarListsAndExtractsOurArchive) {
     EXPECT_EQ(run_logged("bsdtar -tf " + quoted(path), scratch.root() / "bsdtar-t.log", text), 0) << text;
     EXPECT_NE(text.find("docs/guide/deep/leaf.txt"), std::string::npos) << text;
     const fs::path dir = out("bsdtar");
-    EXPECT_EQ(run_logged("bsdtar -xf " + quoted(path) + " -C " + quoted(dir.string()), scratch.root() / "bsdtar-x.log", text), 0)
+    EXPECT_EQ(
+        run_logged("bsdtar -xf " + quoted(path) + " -C " + quoted(dir.string()), scratch.root() / "bsdtar-x.log", text),
+        0)
         << text;
     expect_tree(dir, "bsdtar", false);
 }

@@ -71,8 +71,8 @@ inline std::uint32_t crc32(const std::string& data) {
 }
 
 inline std::uint32_t dos_stamp(int year, int month, int day, int hour, int minute, int second) {
-    return static_cast<std::uint32_t>((year - 1980) << 25 | month << 21 | day << 16 | hour << 11 |
-                                      minute << 5 | second / 2);
+    return static_cast<std::uint32_t>((year - 1980) << 25 | month << 21 | day << 16 | hour << 11 | minute << 5 |
+                                      second / 2);
 }
 
 inline std::string utf8(const WideString& text) { return utf8_from_wide(text); }
@@ -109,8 +109,7 @@ inline ByteString with_checksum(ByteString header) {
 inline ByteString level0_header(const std::string& method, std::uint32_t compressed, std::uint32_t original,
                                 std::uint32_t stamp, const ByteString& name, std::uint16_t crc) {
     ByteString h = bytes_of({0, 0}) + method + le(compressed, 4) + le(original, 4) + le(stamp, 4) +
-                   bytes_of({0x20, 0}) + le(static_cast<std::uint32_t>(name.size()), 1) + name +
-                   le(crc, 2);
+                   bytes_of({0x20, 0}) + le(static_cast<std::uint32_t>(name.size()), 1) + name + le(crc, 2);
     h[0] = static_cast<char>(h.size() - 2);
     return with_checksum(h);
 }
@@ -123,8 +122,7 @@ inline ByteString level1_header(const std::string& method, std::uint32_t data_si
     const ByteString chain = record_chain(records);
     const auto extended = static_cast<std::uint32_t>(chain.size() - 2);
     ByteString h = bytes_of({0, 0}) + method + le(data_size + extended, 4) + le(original, 4) + le(stamp, 4) +
-                   bytes_of({0x20, 1}) + le(static_cast<std::uint32_t>(name.size()), 1) + name + le(crc, 2) +
-                   "M";
+                   bytes_of({0x20, 1}) + le(static_cast<std::uint32_t>(name.size()), 1) + name + le(crc, 2) + "M";
     // The base header ends with the first size field; the rest of the chain
     // follows it.
     h += chain.substr(0, 2);
@@ -136,8 +134,8 @@ inline ByteString level1_header(const std::string& method, std::uint32_t data_si
 // (the library's own writer is LZHHeadEnc).
 inline ByteString level2_header(const std::string& method, std::uint32_t compressed, std::uint32_t original,
                                 std::uint32_t unix_time, std::uint16_t crc, const std::vector<Record>& records) {
-    ByteString h = le(0, 2) + method + le(compressed, 4) + le(original, 4) + le(unix_time, 4) +
-                   bytes_of({0x20, 2}) + le(crc, 2) + "M" + record_chain(records);
+    ByteString h = le(0, 2) + method + le(compressed, 4) + le(original, 4) + le(unix_time, 4) + bytes_of({0x20, 2}) +
+                   le(crc, 2) + "M" + record_chain(records);
     const ByteString length = le(static_cast<std::uint32_t>(h.size()), 2);
     h[0] = length[0];
     h[1] = length[1];
@@ -169,8 +167,7 @@ struct Member {
 // Header and data of one member, through LZHEntry and LZHHeadEnc with the
 // job's current options. Members of one directory share their node through
 // nodes.
-inline ByteString member_bytes(const Member& m,
-                               std::vector<std::shared_ptr<lzh::DirectoryNode>>* nodes = nullptr) {
+inline ByteString member_bytes(const Member& m, std::vector<std::shared_ptr<lzh::DirectoryNode>>* nodes = nullptr) {
     lzh::LZHEntry entry;
     entry.method = m.method;
     const std::string stored = m.stored.value_or(m.data);

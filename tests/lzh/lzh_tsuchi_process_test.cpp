@@ -30,9 +30,7 @@ protected:
 
     // The path of an archive in in/, relative to the destination: a path
     // starting with "/" would read as a switch.
-    std::string relative(const WideString& archive) const {
-        return "../in/" + fs::path(archive).filename().string();
-    }
+    std::string relative(const WideString& archive) const { return "../in/" + fs::path(archive).filename().string(); }
 
     std::string dest() const { return scratch.dest().string(); }
 
@@ -55,8 +53,8 @@ TEST_F(LzhTsuchi, OneArchive) {
 
 TEST_F(LzhTsuchi, TwoArchives) {
     const WideString a = scratch.archive("a.lzh", archive_of({{.name = u"a.txt", .data = "from a"}}));
-    const WideString b = scratch.archive(
-        "b.LZH", archive_of({{.name = u"b.txt", .directory = u"sub/", .data = "from b"}}));
+    const WideString b =
+        scratch.archive("b.LZH", archive_of({{.name = u"b.txt", .directory = u"sub/", .data = "from b"}}));
     const LauncherRun r = run({relative(a), relative(b)});
     EXPECT_EQ(r.status, 0) << r.output;
     ASSERT_EQ(r.boxes.size(), 1u) << r.output;

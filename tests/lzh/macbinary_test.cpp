@@ -45,7 +45,12 @@ TEST(MacBinary, AHeaderOfTheMemberGivesItsForkAndAnyFieldOutOfPlaceKeepsTheData)
         std::int64_t fork;
     } cases[] = {
         {"a header of the member", [](Header&) {}, 300},
-        {"resource fork only", [](Header& h) { be32(h, 0x53, 0); be32(h, 0x57, 384); }, 384},
+        {"resource fork only",
+         [](Header& h) {
+             be32(h, 0x53, 0);
+             be32(h, 0x57, 384);
+         },
+         384},
         {"14 hours ahead", [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + MAC_EPOCH_OFFSET); }, 300},
         {"14 hours behind", [](Header& h) { be32(h, 0x5F, MTIME - 14 * HOUR + MAC_EPOCH_OFFSET); }, 300},
         {"more than 14 hours", [](Header& h) { be32(h, 0x5F, MTIME + 14 * HOUR + 1 + MAC_EPOCH_OFFSET); }, -1},

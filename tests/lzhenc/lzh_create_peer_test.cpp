@@ -92,18 +92,18 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
 
 const Case CASES[] = {
     //                                                               tsuchi same lhasa 7z bsdtar
-    {"ASCII names, defaults", false, {"/EMPD"}, "C.UTF-8",            E, E, E, E, E},
-    {"defaults", true, {"/EMPD"}, "C.UTF-8",                          E, E, E, E, E},
+    {"ASCII names, defaults", false, {"/EMPD"}, "C.UTF-8", E, E, E, E, E},
+    {"defaults", true, {"/EMPD"}, "C.UTF-8", E, E, E, E, E},
     {"defaults on a Japanese system", true, {"/EMPD"}, "ja_JP.UTF-8", E, E, E, E, E},
-    {"no /EMPD", true, {}, "C.UTF-8",                                 E, E, E, E, E},
-    {"/8", true, {"/EMPD", "/8"}, "C.UTF-8",                          E, E, E, E, E},
-    {"/2", true, {"/EMPD", "/2"}, "C.UTF-8",                          E, E, E, E, E},
-    {"/CP:932", true, {"/EMPD", "/CP:932"}, "C.UTF-8",                E, E, D, D, E, "--options hdrcharset=CP932"},
-    {"/44", true, {"/EMPD", "/44"}, "C.UTF-8",                        E, E, D, D, E},
-    {"/CPH46", true, {"/EMPD", "/CPH46"}, "C.UTF-8",                   E, E, E, E, E},
-    {"/FF", true, {"/EMPD", "/FF"}, "C.UTF-8",                        E, E, E, E, E},
-    {"/8 /bom", true, {"/EMPD", "/8", "/bom"}, "C.UTF-8",             E, E, D, D, D},
-    {"/2 /bom", true, {"/EMPD", "/2", "/bom"}, "C.UTF-8",             E, E, E, E, E},
+    {"no /EMPD", true, {}, "C.UTF-8", E, E, E, E, E},
+    {"/8", true, {"/EMPD", "/8"}, "C.UTF-8", E, E, E, E, E},
+    {"/2", true, {"/EMPD", "/2"}, "C.UTF-8", E, E, E, E, E},
+    {"/CP:932", true, {"/EMPD", "/CP:932"}, "C.UTF-8", E, E, D, D, E, "--options hdrcharset=CP932"},
+    {"/44", true, {"/EMPD", "/44"}, "C.UTF-8", E, E, D, D, E},
+    {"/CPH46", true, {"/EMPD", "/CPH46"}, "C.UTF-8", E, E, E, E, E},
+    {"/FF", true, {"/EMPD", "/FF"}, "C.UTF-8", E, E, E, E, E},
+    {"/8 /bom", true, {"/EMPD", "/8", "/bom"}, "C.UTF-8", E, E, D, D, D},
+    {"/2 /bom", true, {"/EMPD", "/2", "/bom"}, "C.UTF-8", E, E, E, E, E},
 };
 
 // The files of a tree: paths below prefix, and data, each sorted.
@@ -173,8 +173,7 @@ TEST_P(LzhCreatePeers, PeersAndTsuchiReadWhatTsuchiWrote) {
     std::vector<std::string> arguments = {"/lzh"};
     arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
     arguments.push_back(name);
-    const TsuchiRun made =
-        run_tsuchi(work, arguments, "", std::string("LC_ALL=") + c.locale + " TZ=Europe/Berlin");
+    const TsuchiRun made = run_tsuchi(work, arguments, "", std::string("LC_ALL=") + c.locale + " TZ=Europe/Berlin");
     ASSERT_EQ(made.boxes.size(), 1u) << made.output;
     EXPECT_EQ(made.boxes[0].title, "終了") << made.output;
     const fs::path archive = work / (name + ".lzh");
@@ -197,8 +196,8 @@ TEST_P(LzhCreatePeers, PeersAndTsuchiReadWhatTsuchiWrote) {
         const fs::path out = dir("out-tsuchi");
         std::vector<std::string> extract = same ? c.switches : std::vector<std::string>{};
         extract.push_back("../work/" + name + ".lzh");
-        const TsuchiRun run = run_tsuchi(out, extract, "",
-                                         std::string("LC_ALL=") + (same ? c.locale : "ja_JP.SJIS") + " TZ=Europe/Berlin");
+        const TsuchiRun run = run_tsuchi(
+            out, extract, "", std::string("LC_ALL=") + (same ? c.locale : "ja_JP.SJIS") + " TZ=Europe/Berlin");
         ASSERT_EQ(run.boxes.size(), 1u) << run.output;
         EXPECT_EQ(run.boxes[0].title, "終了") << run.output;
         expect_reading(same ? c.tsuchi_same : c.tsuchi, same ? "tsuchi, same switches" : "tsuchi", 0, "", out, tree,
@@ -213,7 +212,8 @@ TEST_P(LzhCreatePeers, PeersAndTsuchiReadWhatTsuchiWrote) {
             EXPECT_NE(log.find("Jul 15  2021"), std::string::npos) << log;
         }
         const fs::path out = dir("out-lhasa");
-        const int status = run_logged("cd " + quoted(out.string()) + " && " + env + "lhasa x " + a, scratch.root() / "log", log);
+        const int status =
+            run_logged("cd " + quoted(out.string()) + " && " + env + "lhasa x " + a, scratch.root() / "log", log);
         expect_reading(c.lhasa, "lhasa", status, log, out, tree, name + "/");
     }
     if (installed("7z")) {
@@ -230,7 +230,8 @@ TEST_P(LzhCreatePeers, PeersAndTsuchiReadWhatTsuchiWrote) {
             EXPECT_EQ(status, 0) << log;
         }
         const fs::path out = dir("out-bsdtar");
-        status = run_logged(env + "bsdtar " + options + "-xf " + a + " -C " + quoted(out.string()), scratch.root() / "log", log);
+        status = run_logged(env + "bsdtar " + options + "-xf " + a + " -C " + quoted(out.string()),
+                            scratch.root() / "log", log);
         expect_reading(c.bsdtar, "bsdtar", status, log, out, tree, name + "/");
     }
 }
@@ -248,8 +249,8 @@ TEST(LzhCreateCorpus, RoundTripsThroughLhasaAndTsuchi) {
     std::ofstream(work / "text.txt", std::ios::binary) << text_of(3 << 20, 7);
     const fs::path sources = fs::path(TSUCHI_SOURCE_DIR) / "tests";
     const fs::path binary = fs::path(KANNA_LIBRARY);
-    const TsuchiRun made = run_tsuchi(work, {"/lzh", fs::relative(sources, work).string(), "text.txt",
-                                             fs::relative(binary, work).string()});
+    const TsuchiRun made = run_tsuchi(
+        work, {"/lzh", fs::relative(sources, work).string(), "text.txt", fs::relative(binary, work).string()});
     ASSERT_EQ(made.boxes.size(), 1u) << made.output;
     EXPECT_EQ(made.boxes[0].title, "終了") << made.output;
     const fs::path archive = work / "tests~~.lzh";

@@ -39,18 +39,16 @@ using JobRun = test_common::ExportRun;
 
 class LzhCreate : public LzhJobTest {
 protected:
-
     fs::path src() const { return scratch.root() / "src"; }
     WideString source(const std::string& relative) const { return Scratch::wide(at(src(), relative)); }
     WideString archive_in(const std::string& name) const { return Scratch::wide(scratch.root() / "in" / name); }
 
     JobRun create(const std::vector<WideString>& paths, std::uint32_t flags, const WideString* archive = nullptr,
-               std::vector<BoxAnswer> answers = {}, std::int32_t code_page = 0) {
+                  std::vector<BoxAnswer> answers = {}, std::int32_t code_page = 0) {
         reset_job_state();
         options.flags = flags;
         options.code_page = code_page;
-        return test_common::run_encode(LZHEncode, paths,
-                                       archive != nullptr ? archive->c_str() : nullptr, options,
+        return test_common::run_encode(LZHEncode, paths, archive != nullptr ? archive->c_str() : nullptr, options,
                                        std::move(answers), test_common::Unasked::allowed);
     }
 
@@ -214,7 +212,8 @@ TEST_F(LzhCreate, EveryOptionSetRoundTripsThroughLZHDecode) {
 }
 
 TEST_F(LzhCreate, ChangeDirectoriesAreFollowed) {
-    write_tree(src(), {{"A/a.txt", "in A"}, {"A/c.txt", "in A too"}, {"A/e/"}, {"A/f.txt", "beside e"}, {"B/b.txt", "in B"}});
+    write_tree(src(),
+               {{"A/a.txt", "in A"}, {"A/c.txt", "in A too"}, {"A/e/"}, {"A/f.txt", "beside e"}, {"B/b.txt", "in B"}});
     struct Case {
         const char* what;
         std::vector<std::string> paths;
@@ -222,7 +221,9 @@ TEST_F(LzhCreate, ChangeDirectoriesAreFollowed) {
         std::map<std::string, std::string> stored;  // stored path, data ("/" ends a directory)
     };
     const Case cases[] = {
-        {"files of two folders, and back", {"A/a.txt", "B/b.txt", "A/c.txt"}, 0,
+        {"files of two folders, and back",
+         {"A/a.txt", "B/b.txt", "A/c.txt"},
+         0,
          {{"a.txt", "in A"}, {"b.txt", "in B"}, {"c.txt", "in A too"}}},
         {"an empty folder, then a file beside it", {"A/e", "A/f.txt"}, 0, {{"f.txt", "beside e"}}},
         {"the same with /EMPD", {"A/e", "A/f.txt"}, OPT_EMPTY_DIRS, {{"e/", ""}, {"f.txt", "beside e"}}},

@@ -87,8 +87,8 @@ inline std::map<std::string, Node> read_tree(const fs::path& root) {
 
 // Compares an extracted tree with its source below prefix: the same paths,
 // the same bytes and, for files that were given one, the same time.
-inline void expect_same_tree(const Tree& source, const std::map<std::string, Node>& found,
-                             const std::string& prefix, const std::string& who) {
+inline void expect_same_tree(const Tree& source, const std::map<std::string, Node>& found, const std::string& prefix,
+                             const std::string& who) {
     std::map<std::string, Node> expected;
     for (const Node& n : source) {
         expected[prefix + n.path] = n;
@@ -117,8 +117,8 @@ inline void expect_same_tree(const Tree& source, const std::map<std::string, Nod
 
 // Text that shrinks: words from a small vocabulary, deterministic.
 inline std::string text_of(std::size_t size, unsigned seed = 1) {
-    static const char* const words[] = {"archive ", "header ", "member ", "data ", "the ", "of ",
-                                        "block\n", "code ", "table ", "length "};
+    static const char* const words[] = {"archive ", "header ", "member ", "data ",  "the ",
+                                        "of ",      "block\n", "code ",   "table ", "length "};
     std::mt19937 random(seed);
     std::string text;
     while (text.size() < size) text += words[random() % 10];

@@ -20,16 +20,45 @@ TEST(LanguageCodePageForLocale, MapsLanguagesToTheirWindowsCodePages) {
         const char* locale;
         int code_page;
     } cases[] = {
-        {"ja_JP.UTF-8", 932},  {"ja_JP.eucJP", 932},    {"ja", 932},           {"JA_jp", 932},
-        {"zh_CN.UTF-8", 936},  {"zh_SG", 936},          {"zh", 936},           {"zh_TW.UTF-8", 950},
-        {"zh_HK.big5hkscs", 950}, {"zh-TW", 950},       {"ko_KR.UTF-8", 949},  {"th_TH", 874},
-        {"vi_VN", 1258},       {"ru_RU.UTF-8", 1251},   {"uk_UA", 1251},       {"bg_BG", 1251},
-        {"sr_RS", 1251},       {"sr_RS@latin", 1250},   {"sr_ME", 1250},       {"uz_UZ", 1254},
-        {"uz_UZ@cyrillic", 1251}, {"pl_PL", 1250},      {"cs_CZ.UTF-8", 1250}, {"el_GR", 1253},
-        {"tr_TR", 1254},       {"he_IL", 1255},         {"ar_EG", 1256},       {"fa_IR", 1256},
-        {"lt_LT", 1257},       {"et_EE", 1257},         {"en_US.UTF-8", 1252}, {"de_DE@euro", 1252},
-        {"fr_FR", 1252},       {"C", 1252},             {"C.UTF-8", 1252},     {"POSIX", 1252},
-        {"", 1252},            {"jax_XX", 1252},        {"j", 1252},
+        {"ja_JP.UTF-8", 932},
+        {"ja_JP.eucJP", 932},
+        {"ja", 932},
+        {"JA_jp", 932},
+        {"zh_CN.UTF-8", 936},
+        {"zh_SG", 936},
+        {"zh", 936},
+        {"zh_TW.UTF-8", 950},
+        {"zh_HK.big5hkscs", 950},
+        {"zh-TW", 950},
+        {"ko_KR.UTF-8", 949},
+        {"th_TH", 874},
+        {"vi_VN", 1258},
+        {"ru_RU.UTF-8", 1251},
+        {"uk_UA", 1251},
+        {"bg_BG", 1251},
+        {"sr_RS", 1251},
+        {"sr_RS@latin", 1250},
+        {"sr_ME", 1250},
+        {"uz_UZ", 1254},
+        {"uz_UZ@cyrillic", 1251},
+        {"pl_PL", 1250},
+        {"cs_CZ.UTF-8", 1250},
+        {"el_GR", 1253},
+        {"tr_TR", 1254},
+        {"he_IL", 1255},
+        {"ar_EG", 1256},
+        {"fa_IR", 1256},
+        {"lt_LT", 1257},
+        {"et_EE", 1257},
+        {"en_US.UTF-8", 1252},
+        {"de_DE@euro", 1252},
+        {"fr_FR", 1252},
+        {"C", 1252},
+        {"C.UTF-8", 1252},
+        {"POSIX", 1252},
+        {"", 1252},
+        {"jax_XX", 1252},
+        {"j", 1252},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::language_code_page_for_locale(c.locale), c.code_page) << c.locale;
@@ -42,10 +71,22 @@ TEST(AnsiCodePageForLocale, IsUtf8ForUtf8LocalesAndCElseTheLanguages) {
         const char* locale;
         int code_page;
     } cases[] = {
-        {"ja_JP.UTF-8", 65001}, {"ja_JP.utf8", 65001},  {"C.UTF-8", 65001},      {"en_US.UTF-8", 65001},
-        {"ru_RU.UTF-8@x", 65001}, {"C", 65001},         {"POSIX", 65001},        {"", 65001},
-        {"ja_JP.eucJP", 932},   {"ja_JP.SJIS", 932},    {"ja", 932},             {"de_DE", 1252},
-        {"de_DE@euro", 1252},   {"ru_RU.KOI8-R", 1251}, {"C.ISO-8859-1", 1252},  {"zh_TW.Big5", 950},
+        {"ja_JP.UTF-8", 65001},
+        {"ja_JP.utf8", 65001},
+        {"C.UTF-8", 65001},
+        {"en_US.UTF-8", 65001},
+        {"ru_RU.UTF-8@x", 65001},
+        {"C", 65001},
+        {"POSIX", 65001},
+        {"", 65001},
+        {"ja_JP.eucJP", 932},
+        {"ja_JP.SJIS", 932},
+        {"ja", 932},
+        {"de_DE", 1252},
+        {"de_DE@euro", 1252},
+        {"ru_RU.KOI8-R", 1251},
+        {"C.ISO-8859-1", 1252},
+        {"zh_TW.Big5", 950},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::ansi_code_page_for_locale(c.locale), c.code_page) << c.locale;
@@ -73,9 +114,8 @@ TEST(AnsiCodePage, ComesFromLcAllThenLcCtypeThenLang) {
     int index = 0;
     for (const auto& c : cases) {
         const auto result = scratch / ("acp" + std::to_string(index++));
-        const std::string command = std::string("LC_ALL='") + c.lc_all + "' LC_CTYPE='" + c.lc_ctype +
-                                    "' LANG='" + c.lang + "' '" + PLATFORM_TEST_CHILD + "' acp '" +
-                                    result.string() + "'";
+        const std::string command = std::string("LC_ALL='") + c.lc_all + "' LC_CTYPE='" + c.lc_ctype + "' LANG='" +
+                                    c.lang + "' '" + PLATFORM_TEST_CHILD + "' acp '" + result.string() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(test_files::read_bytes(result), std::to_string(c.code_page))
             << c.lc_all << " / " << c.lc_ctype << " / " << c.lang;
@@ -116,8 +156,8 @@ TEST(AnsiCodePage, Utf8LocalesReadUtf8ShiftJisAndTheLanguagesCodePage) {
     int index = 0;
     for (const auto& c : cases) {
         const auto result = scratch / ("decode" + std::to_string(index++));
-        const std::string command = std::string("LC_ALL='") + c.locale + "' '" + PLATFORM_TEST_CHILD +
-                                    "' decode " + c.hex + " '" + result.string() + "'";
+        const std::string command = std::string("LC_ALL='") + c.locale + "' '" + PLATFORM_TEST_CHILD + "' decode " +
+                                    c.hex + " '" + result.string() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(test_files::read_bytes(result), c.text) << c.locale << " " << c.hex;
     }

@@ -44,9 +44,10 @@ inline bool is_link(const fs::path& path) {
 inline std::wstring unix_path_of(const fs::path& path) {
     using Convert = char* (*)(const wchar_t*);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto convert = kernel != nullptr
-        ? reinterpret_cast<Convert>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
-        : nullptr;
+    const auto convert =
+        kernel != nullptr
+            ? reinterpret_cast<Convert>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
+            : nullptr;
     if (convert == nullptr) return std::wstring();
     char* unix_path = convert(path.c_str());
     if (unix_path == nullptr) return std::wstring();
@@ -107,8 +108,8 @@ public:
         write_bytes(scratch_ / "outside" / "target.txt", "target");
         write_bytes(scratch_ / "dest" / "file.txt", "old");
         const fs::path dest = scratch_ / "dest";
-        links_made_ = make_link("../outside", dest / "link", true) &&
-                      make_link("../../outside", dest / "sub" / "deep", true);
+        links_made_ =
+            make_link("../outside", dest / "link", true) && make_link("../../outside", dest / "sub" / "deep", true);
         // Neither is made by ln under Wine, which would not show them: made
         // that way they would only appear some time during the test.
         make_link("../outside/target.txt", dest / "filelink", false, false);
@@ -156,9 +157,9 @@ private:
 };
 
 // Stops a test on a platform that cannot make the links, saying so.
-#define REQUIRE_LINKS(destination)                                                        \
-    if (!(destination).links_made()) {                                                    \
-        GTEST_SKIP() << "no symbolic links can be made here; the link cases did not run"; \
+#define REQUIRE_LINKS(destination)                                                                                     \
+    if (!(destination).links_made()) {                                                                                 \
+        GTEST_SKIP() << "no symbolic links can be made here; the link cases did not run";                              \
     }
 
 }  // namespace test_files

@@ -18,8 +18,8 @@ using platform::BoxAnswer;
 using platform::BoxKind;
 
 TEST(MessageBoxScript, AnswersQuestionsInOrderAndRecordsEveryBox) {
-    ScriptedMessageBoxes script({BoxAnswer::yes, BoxAnswer::no, BoxAnswer::yes, BoxAnswer::no,
-                                 BoxAnswer::cancel, BoxAnswer::closed});
+    ScriptedMessageBoxes script(
+        {BoxAnswer::yes, BoxAnswer::no, BoxAnswer::yes, BoxAnswer::no, BoxAnswer::cancel, BoxAnswer::closed});
     show_message(u"情報", u"終了");
     EXPECT_TRUE(ask_yes_no(u"続行？", u"確認"));
     EXPECT_FALSE(ask_yes_no(WideString(u"続行？"), WideString(u"確認")));
@@ -91,9 +91,8 @@ TEST(TerminalMessageBox, WritesTheExactPromptAndReadsOneLinePerQuestion) {
         const auto result = scratch / ("result" + std::to_string(index));
         ++index;
         test_files::write_bytes(in, c.input);
-        const std::string command = std::string("'") + PLATFORM_TEST_CHILD + "' box " + c.kind + " " +
-                                    c.text_kind + " '" + result.string() + "' < '" + in.string() + "' > '" +
-                                    out.string() + "'";
+        const std::string command = std::string("'") + PLATFORM_TEST_CHILD + "' box " + c.kind + " " + c.text_kind +
+                                    " '" + result.string() + "' < '" + in.string() + "' > '" + out.string() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(test_files::read_bytes(out), c.expected_output);
         EXPECT_EQ(test_files::read_bytes(result), c.expected_result);

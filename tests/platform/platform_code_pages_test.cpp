@@ -16,25 +16,24 @@ using platform::CONVERT_ERR_INVALID;
 using platform::CONVERT_NO_BEST_FIT;
 
 std::string encode(int code_page, const WideString& text, unsigned flags = 0) {
-    const int n = platform::wide_to_multibyte(code_page, flags, text.data(), static_cast<int>(text.size()),
-                                              nullptr, 0);
+    const int n = platform::wide_to_multibyte(code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0) {
-        EXPECT_EQ(platform::wide_to_multibyte(code_page, flags, text.data(), static_cast<int>(text.size()),
-                                              out.data(), n),
-                  n);
+        EXPECT_EQ(
+            platform::wide_to_multibyte(code_page, flags, text.data(), static_cast<int>(text.size()), out.data(), n),
+            n);
     }
     return out;
 }
 
 WideString decode(int code_page, const std::string& bytes, unsigned flags = 0) {
-    const int n = platform::multibyte_to_wide(code_page, flags, bytes.data(), static_cast<int>(bytes.size()),
-                                              nullptr, 0);
+    const int n =
+        platform::multibyte_to_wide(code_page, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     WideString out(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
     if (n > 0) {
-        EXPECT_EQ(platform::multibyte_to_wide(code_page, flags, bytes.data(), static_cast<int>(bytes.size()),
-                                              out.data(), n),
-                  n);
+        EXPECT_EQ(
+            platform::multibyte_to_wide(code_page, flags, bytes.data(), static_cast<int>(bytes.size()), out.data(), n),
+            n);
     }
     return out;
 }
@@ -66,11 +65,12 @@ TEST(PlatformCodePages, RoundTripsTextInEachCodePage) {
 }
 
 TEST(PlatformCodePages, ReplacesUnmappableCharactersWithAQuestionMark) {
-    EXPECT_EQ(encode(932, u"a\u0E01b", CONVERT_NO_BEST_FIT), "a?b");     // Thai letter
+    EXPECT_EQ(encode(932, u"a\u0E01b", CONVERT_NO_BEST_FIT), "a?b");  // Thai letter
     EXPECT_EQ(encode(1252, u"x日本y", CONVERT_NO_BEST_FIT), "x??y");
     EXPECT_EQ(encode(1251, u"\u3042", CONVERT_NO_BEST_FIT), "?");
     // UTF-8 holds everything but a lone surrogate, which becomes U+FFFD.
-    EXPECT_EQ(encode(65001, WideString(u"a") + char16_t(0xD800) + u"b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(encode(65001, WideString(u"a") + char16_t(0xD800) + u"b"), "a\xEF\xBF\xBD"
+                                                                         "b");
 }
 
 TEST(PlatformCodePages, DecodesInvalidBytesAsTheWin32ConversionsDo) {
@@ -81,10 +81,16 @@ TEST(PlatformCodePages, DecodesInvalidBytesAsTheWin32ConversionsDo) {
         bool strict_fails;    // with it
     } cases[] = {
         // UTF-8: the start of a sequence that cannot complete is one U+FFFD.
-        {65001, "a\x80" "b", u"a\uFFFDb", true},
-        {65001, "\xE3\x81" "A", u"\uFFFDA", true},
+        {65001,
+         "a\x80"
+         "b",
+         u"a\uFFFDb", true},
+        {65001,
+         "\xE3\x81"
+         "A",
+         u"\uFFFDA", true},
         {65001, "\xC0\xAF", u"\uFFFD\uFFFD", true},  // over-long "/"
-        {65001, "x\xE3\x81", u"x\uFFFD", true},       // cut off at the end
+        {65001, "x\xE3\x81", u"x\uFFFD", true},      // cut off at the end
         // 932: a bad pair is the default character U+30FB and takes the byte
         // after the lead byte along; undefined single bytes are private use.
         {932, "a\x81 b", u"a\u30FBb", true},

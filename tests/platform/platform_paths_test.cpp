@@ -158,10 +158,8 @@ TEST(PlatformExpandEnvironment, ReplacesKnownNamesAndKeepsUnknownOnes) {
         const char16_t* input;
         const char16_t* expected;
     } unchanged[] = {
-        {u"plain", u"plain"},
-        {u"%TSUCHI_UNSET_VARIABLE_1%", u"%TSUCHI_UNSET_VARIABLE_1%"},
-        {u"50%", u"50%"},
-        {u"%%", u"%%"},
+        {u"plain", u"plain"}, {u"%TSUCHI_UNSET_VARIABLE_1%", u"%TSUCHI_UNSET_VARIABLE_1%"},
+        {u"50%", u"50%"},     {u"%%", u"%%"},
         {u"a%b", u"a%b"},
     };
     for (const auto& c : unchanged) {

@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
             bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         }
         WideString text(bytes.size() + 1, u'\0');
-        const int units = platform::multibyte_to_wide(0, 0, bytes.c_str(), -1, text.data(),
-                                                      static_cast<int>(text.size()));
+        const int units =
+            platform::multibyte_to_wide(0, 0, bytes.c_str(), -1, text.data(), static_cast<int>(text.size()));
         text.resize(units > 0 ? static_cast<std::size_t>(units - 1) : 0);
         std::ofstream(argv[3], std::ios::binary) << utf8_from_wide(text);
         return 0;

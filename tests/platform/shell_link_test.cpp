@@ -37,12 +37,12 @@ void put_utf16z(std::string& out, const WideString& text) {
 
 // The parts of a shortcut file that decide its target.
 struct ShellLinkSpec {
-    std::string id_list;               // item IDs; empty: no HasLinkTargetIDList
+    std::string id_list;  // item IDs; empty: no HasLinkTargetIDList
     bool has_link_info = true;
     bool force_no_link_info = false;
-    std::string local_base_path;       // ANSI bytes, without the terminator
-    std::string common_path_suffix;    // ANSI bytes
-    WideString unicode_base_path;      // non-empty: Unicode offsets are present
+    std::string local_base_path;     // ANSI bytes, without the terminator
+    std::string common_path_suffix;  // ANSI bytes
+    WideString unicode_base_path;    // non-empty: Unicode offsets are present
     WideString unicode_suffix;
 };
 
@@ -52,18 +52,18 @@ std::string build_shell_link(const ShellLinkSpec& spec) {
     put_u32(file, 0x4C);  // HeaderSize
     // LinkCLSID 00021401-0000-0000-C000-000000000046, in its stored order.
     file += std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
-    std::uint32_t flags = 0x80;  // IsUnicode (the string data would be UTF-16)
-    if (!spec.id_list.empty()) flags |= 0x1;   // HasLinkTargetIDList
-    if (spec.has_link_info) flags |= 0x2;      // HasLinkInfo
+    std::uint32_t flags = 0x80;               // IsUnicode (the string data would be UTF-16)
+    if (!spec.id_list.empty()) flags |= 0x1;  // HasLinkTargetIDList
+    if (spec.has_link_info) flags |= 0x2;     // HasLinkInfo
     if (spec.force_no_link_info) flags |= 0x100;
-    put_u32(file, flags);                       // LinkFlags
-    put_u32(file, 0x20);                        // FileAttributes: archive
-    file += std::string(24, '\0');              // creation, access and write times
-    put_u32(file, 0);                           // FileSize
-    put_u32(file, 0);                           // IconIndex
-    put_u32(file, 1);                           // ShowCommand: SW_SHOWNORMAL
-    put_u16(file, 0);                           // HotKey
-    file += std::string(10, '\0');              // Reserved1..3
+    put_u32(file, flags);           // LinkFlags
+    put_u32(file, 0x20);            // FileAttributes: archive
+    file += std::string(24, '\0');  // creation, access and write times
+    put_u32(file, 0);               // FileSize
+    put_u32(file, 0);               // IconIndex
+    put_u32(file, 1);               // ShowCommand: SW_SHOWNORMAL
+    put_u16(file, 0);               // HotKey
+    file += std::string(10, '\0');  // Reserved1..3
     EXPECT_EQ(file.size(), 76u);
 
     if (!spec.id_list.empty()) {
@@ -101,7 +101,7 @@ std::string build_shell_link(const ShellLinkSpec& spec) {
 
         std::string info;
         put_u32(info, header_size + static_cast<std::uint32_t>(body.size()));  // LinkInfoSize
-        put_u32(info, header_size);                                             // LinkInfoHeaderSize
+        put_u32(info, header_size);                                            // LinkInfoHeaderSize
         put_u32(info, 0x1);            // LinkInfoFlags: VolumeIDAndLocalBasePath
         put_u32(info, volume_offset);  // VolumeIDOffset
         put_u32(info, base_offset);    // LocalBasePathOffset
@@ -138,14 +138,20 @@ TEST(ShellLinkFile, TakesTheLocalBasePathAndSuffixFromTheLinkInfo) {
         ShellLinkSpec spec;
         WideString expected;
     } cases[] = {
-        {"ansi", 1252, {{}, true, false, "C:\\Users\\Public\\caf\xE9.txt", "", u"", u""},
+        {"ansi",
+         1252,
+         {{}, true, false, "C:\\Users\\Public\\caf\xE9.txt", "", u"", u""},
          u"C:\\Users\\Public\\café.txt"},
-        {"japanese ansi", 932, {{}, true, false, "C:\\\x95\x5C\\\x93\xFA\x96\x7B.txt", "", u"", u""},
+        {"japanese ansi",
+         932,
+         {{}, true, false, "C:\\\x95\x5C\\\x93\xFA\x96\x7B.txt", "", u"", u""},
          u"C:\\表\\日本.txt"},
         {"suffix", 1252, {{}, true, false, "C:\\Data\\", "notes\\a.txt", u"", u""}, u"C:\\Data\\notes\\a.txt"},
         {"id list skipped", 1252, {sample_id_list(), true, false, "D:\\x.lzh", "", u"", u""}, u"D:\\x.lzh"},
-        {"unicode preferred", 1252,
-         {{}, true, false, "C:\\?.txt", "", u"C:\\Пример\\文書.txt", u""}, u"C:\\Пример\\文書.txt"},
+        {"unicode preferred",
+         1252,
+         {{}, true, false, "C:\\?.txt", "", u"C:\\Пример\\文書.txt", u""},
+         u"C:\\Пример\\文書.txt"},
         {"unicode suffix", 1252, {{}, true, false, "C:\\?", "?", u"C:\\共有\\", u"文書.txt"}, u"C:\\共有\\文書.txt"},
     };
     for (const auto& c : cases) {
@@ -169,7 +175,8 @@ TEST(ShellLinkFile, GivesNoTargetForWhatItCannotRead) {
     forced.force_no_link_info = true;
     std::string wrong_clsid = valid;
     wrong_clsid[4] = '\x02';
-    std::string id_list_too_long = build_shell_link(ShellLinkSpec{sample_id_list(), true, false, "C:\\t", "", u"", u""});
+    std::string id_list_too_long =
+        build_shell_link(ShellLinkSpec{sample_id_list(), true, false, "C:\\t", "", u"", u""});
     id_list_too_long[76] = '\xFF';  // IDListSize far past the end
     id_list_too_long[77] = '\x7F';
     std::string base_offset_out = valid;

@@ -83,17 +83,16 @@ TEST(StagedFile, OnlyAWholeFileReachesItsName) {
             // Nothing has reached the name yet; a named temporary file is
             // beside it, an unnamed one nowhere.
             EXPECT_EQ(c.old_file ? read_bytes(scratch / "m.txt") : "", c.old_file ? "old" : "");
-            EXPECT_EQ(
-                std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
-                (c.old_file ? 1 : 0) + (file.unnamed() ? 0 : 1));
+            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()),
+                      (c.old_file ? 1 : 0) + (file.unnamed() ? 0 : 1));
             switch (c.ending) {
-                case Ending::commit: EXPECT_TRUE(file.commit()); break;
-                case Ending::commit_after_failure:
-                    file.mark_failed();
-                    EXPECT_FALSE(file.commit());
-                    break;
-                case Ending::abandon: file.abandon(); break;
-                case Ending::destroy: break;
+            case Ending::commit: EXPECT_TRUE(file.commit()); break;
+            case Ending::commit_after_failure:
+                file.mark_failed();
+                EXPECT_FALSE(file.commit());
+                break;
+            case Ending::abandon: file.abandon(); break;
+            case Ending::destroy: break;
             }
             EXPECT_EQ(file.is_open(), c.ending == Ending::destroy);
         }
@@ -195,8 +194,7 @@ TEST(StagedFile, AKilledWriterLeavesNothingBehind) {
     {
         StagedFile probe;
         ASSERT_TRUE(probe.open(u"m.txt"));
-        if (!probe.unnamed())
-            GTEST_SKIP() << "no files without a name here: a crash leaves the temporary file";
+        if (!probe.unnamed()) GTEST_SKIP() << "no files without a name here: a crash leaves the temporary file";
     }
     const pid_t child = fork();
     ASSERT_GE(child, 0);

@@ -3,10 +3,10 @@
 // shell, not from the code under test.
 #include "win32_shell_link_maker.h"
 
-#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 bool win32_make_shell_link(const WideString& link_path, const WideString& target_path) {
     const HRESULT init = CoInitialize(nullptr);

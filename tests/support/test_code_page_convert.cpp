@@ -101,8 +101,7 @@ TEST(CodePageConvertAny, FailureAppendsNothing) {
     // conversion in either sizing.
     for (bool exact : {true, false}) {
         WideString text = u"x";
-        EXPECT_EQ(code_page_to_wide(bytes_of({0x41, 0xE3, 0x81}), text, CP_UTF8, exact,
-                                    platform::CONVERT_ERR_INVALID),
+        EXPECT_EQ(code_page_to_wide(bytes_of({0x41, 0xE3, 0x81}), text, CP_UTF8, exact, platform::CONVERT_ERR_INVALID),
                   0);
         EXPECT_EQ(text, u"x");
     }

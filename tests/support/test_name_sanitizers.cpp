@@ -91,8 +91,7 @@ TEST(NameSanitizers, TogetherLeaveNoEscapingSegment) {
                 const std::size_t end = name.find_first_of(u"/\\", start);
                 if (end == WideString::npos) break;
                 const WideString segment = name.substr(start, end - start);
-                ASSERT_FALSE(segment.empty() || segment == u"." || segment == u"..")
-                    << testing::PrintToString(name);
+                ASSERT_FALSE(segment.empty() || segment == u"." || segment == u"..") << testing::PrintToString(name);
                 start = end + 1;
             }
         }

@@ -42,12 +42,8 @@ TEST(FindFileName, Table) {
         const char16_t* path;
         const char16_t* expected;
     } cases[] = {
-        {u"file.txt", u"file.txt"},
-        {u"C:\\a\\file.txt", u"file.txt"},
-        {u"/a/b/file", u"file"},
-        {u"a\\b/c", u"c"},
-        {u"C:\\a\\", u"<null>"},
-        {u"\\", u"<null>"},
+        {u"file.txt", u"file.txt"}, {u"C:\\a\\file.txt", u"file.txt"}, {u"/a/b/file", u"file"},
+        {u"a\\b/c", u"c"},          {u"C:\\a\\", u"<null>"},           {u"\\", u"<null>"},
         {u"", u"<null>"},
     };
     for (const auto& c : cases)
@@ -59,14 +55,8 @@ TEST(FileNameOf, Table) {
     const struct {
         WideString path, expected;
     } cases[] = {
-        {u"C:\\a\\b\\\\", u"b"},
-        {u"C:\\a\\b", u"b"},
-        {u"/x/y/", u"y"},
-        {u"name", u"name"},
-        {u"name//", u"name"},
-        {u"\\", u""},
-        {u"", u""},
-        {u"C:\\", u"C:"},
+        {u"C:\\a\\b\\\\", u"b"}, {u"C:\\a\\b", u"b"}, {u"/x/y/", u"y"}, {u"name", u"name"},
+        {u"name//", u"name"},    {u"\\", u""},        {u"", u""},       {u"C:\\", u"C:"},
     };
     for (const auto& c : cases) EXPECT_EQ(file_name_of(c.path), c.expected) << testing::PrintToString(c.path);
 }
@@ -93,7 +83,7 @@ TEST(ParentDirectoryOf, Table) {
 struct CutCase {
     WideString path;
     bool drop_trailing;
-    bool cut;          // cut_file_name's answer; split_at_last_separator is non-null alike
+    bool cut;  // cut_file_name's answer; split_at_last_separator is non-null alike
     WideString after_cut;
     WideString after_split;
     const char16_t* name;  // split_at_last_separator's name part

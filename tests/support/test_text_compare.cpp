@@ -21,7 +21,7 @@ TEST(MatchPrefix, Table) {
         {u"d:x", u"D:", true, u"x"},
         {u"D:", u"D:", false, nullptr},  // nothing follows the key
         {u"D:", u"D:", true, nullptr},
-        {u"D", u"D:", true, nullptr},    // shorter than the key
+        {u"D", u"D:", true, nullptr},  // shorter than the key
         {u"LCT", u"LC:", true, nullptr},
         {u"", u"", true, nullptr},
         {u"x", u"", true, u"x"},
@@ -51,7 +51,7 @@ TEST(EqualNocase, Table) {
     EXPECT_FALSE(equal_nocase(u"lzh", u"lz"));
     EXPECT_FALSE(equal_nocase(u"lz", u"lzh"));
     EXPECT_FALSE(equal_nocase(u"a", u""));
-    EXPECT_FALSE(equal_nocase(u"@", u"`"));           // the neighbours of A-Z and a-z
+    EXPECT_FALSE(equal_nocase(u"@", u"`"));  // the neighbours of A-Z and a-z
     EXPECT_FALSE(equal_nocase(u"[", u"{"));
     EXPECT_FALSE(equal_nocase(u"\u00C9", u"\u00E9"));  // no folding beyond ASCII
     EXPECT_FALSE(equal_nocase(nullptr, u""));

@@ -94,8 +94,8 @@ TEST(Utf8ToWide, MarksFaultsAndRecovers) {
         {"over-long two-byte C0", bytes_of({0xC0, 0x80}), u"??"},
         {"over-long two-byte C1", bytes_of({0xC1, 0xBF}), u"??"},
         {"over-long lead then ASCII", bytes_of({0xC0, 0x41}), u"?A"},
-        {"over-long three-byte: two marks at the second byte, one for the stray third",
-         bytes_of({0xE0, 0x80, 0x80}), u"???"},
+        {"over-long three-byte: two marks at the second byte, one for the stray third", bytes_of({0xE0, 0x80, 0x80}),
+         u"???"},
         {"over-long three-byte just below U+0800", bytes_of({0xE0, 0x9F, 0xBF}), u"???"},
         {"over-long four-byte", bytes_of({0xF0, 0x8F, 0xBF, 0xBF}), u"????"},
         {"ASCII breaks a sequence", bytes_of({0xE3, 0x81, 0x41}), u"?A"},
@@ -103,8 +103,7 @@ TEST(Utf8ToWide, MarksFaultsAndRecovers) {
         {"fault clears state: the next sequence decodes", bytes_of({0xE3, 0x41, 0xC3, 0xA9}),
          units_of({'?', 'A', 0xE9})},
         {"lead breaks a sequence", bytes_of({0xC3, 0xC3, 0xA9}), units_of({'?', 0xE9})},
-        {"lead breaks a four-byte sequence", bytes_of({0xF0, 0x9F, 0xE3, 0x81, 0x82}),
-         units_of({'?', 0x3042})},
+        {"lead breaks a four-byte sequence", bytes_of({0xF0, 0x9F, 0xE3, 0x81, 0x82}), units_of({'?', 0x3042})},
         {"stray continuation", bytes_of({0x80, 0x41}), u"?A"},
         {"each stray continuation marks", bytes_of({0x41, 0x80, 0xBF, 0x42}), u"A??B"},
         {"continuation after a complete pair", bytes_of({0xF0, 0x9F, 0x98, 0x80, 0x80}),
@@ -140,8 +139,7 @@ TEST(Utf8ToWide, BomModes) {
         // Two bytes of a mark are a cut-off sequence, not a mark.
         {"-1 on EF BB", bytes_of({0xEF, 0xBB}), u"", -1},
         {"-1 on EF BB 41", bytes_of({0xEF, 0xBB, 0x41}), u"?A", -1},
-        {"-1 skips only the first mark", bytes_of({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}),
-         units_of({0xFEFF}), -1},
+        {"-1 skips only the first mark", bytes_of({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}), units_of({0xFEFF}), -1},
     };
     for (const auto& c : cases) {
         WideString out;
@@ -196,8 +194,7 @@ TEST(WideToUtf16Bytes, ByteOrderAndMark) {
     };
     for (const auto& c : cases) {
         ByteString out;
-        EXPECT_EQ(wide_to_utf16_bytes(u"A\u3042", out, c.with_bom, c.big_endian),
-                  static_cast<int>(c.expected.size()))
+        EXPECT_EQ(wide_to_utf16_bytes(u"A\u3042", out, c.with_bom, c.big_endian), static_cast<int>(c.expected.size()))
             << c.what;
         EXPECT_EQ(out, c.expected) << c.what;
     }
@@ -226,18 +223,15 @@ TEST(Utf16BytesToWide, MarksOddBytesAndShortSources) {
         {"big-endian mark wins", bytes_of({0xFE, 0xFF, 0x00, 0x41}), false, u"A"},
         {"little-endian mark wins", bytes_of({0xFF, 0xFE, 0x41, 0x00}), true, u"A"},
         {"only a mark", bytes_of({0xFF, 0xFE}), false, u""},
-        {"odd byte is the low half in little-endian", bytes_of({0x41, 0x00, 0x42}), false,
-         units_of({0x41, 0x42})},
-        {"odd byte is the high half in big-endian", bytes_of({0x00, 0x41, 0x42}), true,
-         units_of({0x41, 0x4200})},
+        {"odd byte is the low half in little-endian", bytes_of({0x41, 0x00, 0x42}), false, units_of({0x41, 0x42})},
+        {"odd byte is the high half in big-endian", bytes_of({0x00, 0x41, 0x42}), true, units_of({0x41, 0x4200})},
         {"odd byte after a mark", bytes_of({0xFE, 0xFF, 0x30}), false, units_of({0x3000})},
         {"NUL units are kept", bytes_of({0x00, 0x00, 0x41, 0x00}), false, units_of({0x00, 0x41})},
         {"a later mark is text", bytes_of({0x41, 0x00, 0xFF, 0xFE}), false, units_of({0x41, 0xFEFF})},
     };
     for (const auto& c : cases) {
         WideString out = u"#";
-        EXPECT_EQ(utf16_bytes_to_wide(c.bytes, out, c.big_endian), static_cast<int>(c.expected.size()))
-            << c.what;
+        EXPECT_EQ(utf16_bytes_to_wide(c.bytes, out, c.big_endian), static_cast<int>(c.expected.size())) << c.what;
         EXPECT_EQ(out, u"#" + c.expected) << c.what;
     }
 }

@@ -40,8 +40,8 @@ TEST(UnicodeNames, Utf8BeyondAscii) {
 }
 
 TEST(UnicodeNames, DecomposedKanaCompose) {
-    const WideString composed =
-        u"がぎぐげござじずぜぞだぢづでどばびぶべぼゔゞガギグゲゴザジズゼゾダヂヅデドバビブベボヴヷヸヹヺヾぱぴぷぺぽパピプペポ";
+    const WideString composed = u"がぎぐげござじずぜぞだぢづでどばびぶべぼゔゞガギグゲゴザジズゼゾダヂヅデドバビブベボ"
+                                u"ヴヷヸヹヺヾぱぴぷぺぽパピプペポ";
     const WideString decomposed =
         u"\u304B\u3099\u304D\u3099\u304F\u3099\u3051\u3099\u3053\u3099\u3055\u3099\u3057\u3099\u3059\u3099\u305B\u3099"
         u"\u305D\u3099\u305F\u3099\u3061\u3099\u3064\u3099\u3066\u3099\u3068\u3099\u306F\u3099\u3072\u3099\u3075\u3099"

@@ -27,8 +27,8 @@ std::string utf8_escaped(const std::wstring& text) {
         }
     }
     if (escaped.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), nullptr,
-                                         0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), bytes.data(), size, nullptr,
                         nullptr);

@@ -44,7 +44,8 @@ public:
         for (const int symbol : ORDER) writer.bits(static_cast<std::uint32_t>(code_length_lengths_[symbol]), 3);
         const std::vector<std::uint32_t> codes = codes_of(code_length_lengths_);
         for (const auto& [symbol, extra] : sequence_) {
-            writer.code(codes[static_cast<std::size_t>(symbol)], code_length_lengths_[static_cast<std::size_t>(symbol)]);
+            writer.code(codes[static_cast<std::size_t>(symbol)],
+                        code_length_lengths_[static_cast<std::size_t>(symbol)]);
             if (symbol == 16) writer.bits(static_cast<std::uint32_t>(extra), 2);
             if (symbol == 17) writer.bits(static_cast<std::uint32_t>(extra), 3);
             if (symbol == 18) writer.bits(static_cast<std::uint32_t>(extra), 7);
@@ -84,9 +85,12 @@ protected:
         const std::vector<int> literal = test_literal_lengths();
         const std::vector<std::uint32_t> codes = codes_of(literal);
         const std::vector<std::uint32_t> distance_codes = codes_of(distance_lengths);
-        const auto symbol = [&](int s) { writer.code(codes[static_cast<std::size_t>(s)], literal[static_cast<std::size_t>(s)]); };
+        const auto symbol = [&](int s) {
+            writer.code(codes[static_cast<std::size_t>(s)], literal[static_cast<std::size_t>(s)]);
+        };
         const auto distance = [&](int d) {
-            writer.code(distance_codes[static_cast<std::size_t>(d - 1)], distance_lengths[static_cast<std::size_t>(d - 1)]);
+            writer.code(distance_codes[static_cast<std::size_t>(d - 1)],
+                        distance_lengths[static_cast<std::size_t>(d - 1)]);
         };
         symbol('a');
         symbol('b');
@@ -300,7 +304,8 @@ TEST_F(DeflateDecTest, DynamicHeaderLimits) {
         {"a one-bit and a two-bit code", 257, 1, {1, 0, 2}, INCOMPLETE},
     };
     for (const Case& c : cases) {
-        std::vector<int> lengths(static_cast<std::size_t>(c.literal_count) + static_cast<std::size_t>(c.distance_count), 0);
+        std::vector<int> lengths(static_cast<std::size_t>(c.literal_count) + static_cast<std::size_t>(c.distance_count),
+                                 0);
         lengths['a'] = c.literal_lengths[0];
         lengths['b'] = c.literal_lengths[1];
         lengths[256] = c.literal_lengths[2];
@@ -309,7 +314,8 @@ TEST_F(DeflateDecTest, DynamicHeaderLimits) {
         for (const int length : lengths) sequence.push_back({length, 0});
         DeflateWriter writer;
         DynamicBlock(c.literal_count, c.distance_count, sequence).header_put(writer, true);
-        const std::vector<std::uint32_t> codes = codes_of(std::vector<int>(lengths.begin(), lengths.begin() + c.literal_count));
+        const std::vector<std::uint32_t> codes =
+            codes_of(std::vector<int>(lengths.begin(), lengths.begin() + c.literal_count));
         for (const int symbol : {int{'a'}, int{'b'}, 256}) {
             const auto index = static_cast<std::size_t>(symbol);
             if (lengths[index] != 0) writer.code(codes[index], lengths[index]);
@@ -360,8 +366,8 @@ TEST_F(DeflateDecTest, Deflate64LongMatchesAndFarDistances) {
     ByteString expected = history;
     for (int i = 0; i < 1003; ++i) expected.push_back(expected[expected.size() - 65536]);
     for (int i = 0; i < 5000; ++i) expected.push_back(expected[expected.size() - 32769]);
-    const Inflated result =
-        inflate_entry(stream, static_cast<std::int64_t>(expected.size()), scratch.root(), true, DeflateVariant::DEFLATE64);
+    const Inflated result = inflate_entry(stream, static_cast<std::int64_t>(expected.size()), scratch.root(), true,
+                                          DeflateVariant::DEFLATE64);
     EXPECT_EQ(result.error, "");
     EXPECT_TRUE(result.output == expected) << result.output.size() << " bytes";
     EXPECT_EQ(result.next_byte, NEXT_BYTE);
@@ -374,8 +380,9 @@ TEST_F(DeflateDecTest, Deflate64LongMatchesAndFarDistances) {
         DeflateWriter().stored_block(false, "abc").header(true, 1).fixed_symbol(257).code(30, 5).bits(0, 30).finish();
     EXPECT_EQ(inflate(far, 70000, false).error, "out of range.");
     // Deflate64 still has no length codes 286 and 287.
-    EXPECT_EQ(inflate_entry(DeflateWriter().header(true, 1).fixed_literals("a").fixed_symbol(286).bits(0, 16).finish(), 9,
-                            scratch.root(), false, DeflateVariant::DEFLATE64).error,
+    EXPECT_EQ(inflate_entry(DeflateWriter().header(true, 1).fixed_literals("a").fixed_symbol(286).bits(0, 16).finish(),
+                            9, scratch.root(), false, DeflateVariant::DEFLATE64)
+                  .error,
               "out of range.");
 }
 
@@ -409,8 +416,8 @@ TEST_F(DeflateDecTest, DamagedDataEndsInAThrownText) {
          "Outside of the support range.(illegal data.)"},
         {"no block after a non-final one", DeflateWriter().stored_block(false, "ab").finish(),
          "Outside of the support range.(illegal data.)"},
-        {"length symbol 286", DeflateWriter().header(true, 1).fixed_literals("a").fixed_symbol(286).bits(0, 16).finish(),
-         "out of range."},
+        {"length symbol 286",
+         DeflateWriter().header(true, 1).fixed_literals("a").fixed_symbol(286).bits(0, 16).finish(), "out of range."},
         {"distance symbol 30",
          DeflateWriter().header(true, 1).fixed_literals("abcd").fixed_symbol(257).code(30, 5).bits(0, 16).finish(),
          "out of range."},

@@ -25,8 +25,7 @@ using namespace ziptest;
 
 void expect_decodes_to(const fs::path& stream_path, const fs::path& input_path, const fs::path& scratch) {
     const ByteString input = read_file(input_path);
-    const Inflated result =
-        inflate_entry(read_file(stream_path), static_cast<std::int64_t>(input.size()), scratch);
+    const Inflated result = inflate_entry(read_file(stream_path), static_cast<std::int64_t>(input.size()), scratch);
     EXPECT_EQ(result.error, "") << stream_path;
     EXPECT_TRUE(result.output == input) << stream_path << ": " << result.output.size() << " bytes, want "
                                         << input.size();
@@ -203,9 +202,10 @@ TEST(DeflatePeerStreams, CopyLoopAgreesWithAByteLoop) {
     ScratchDirectory scratch;
     unsigned seed = 1;
     for (const DeflatedMember& s : streams) {
-        std::vector<std::pair<ByteString, std::int64_t>> cases = {{s.stream, s.size}, {s.stream, s.size - 1},
-                                                                  {s.stream, s.size + 1}};
-        for (ByteString& copy : test_common::damaged_copies(s.stream, 4, seed++)) cases.emplace_back(std::move(copy), s.size);
+        std::vector<std::pair<ByteString, std::int64_t>> cases = {
+            {s.stream, s.size}, {s.stream, s.size - 1}, {s.stream, s.size + 1}};
+        for (ByteString& copy : test_common::damaged_copies(s.stream, 4, seed++))
+            cases.emplace_back(std::move(copy), s.size);
         for (std::size_t i = 0; i < cases.size(); ++i) {
             const auto& [stream, size] = cases[i];
             const Inflated fast = inflate_entry(stream, size, scratch.root(), true, s.variant);

@@ -91,7 +91,8 @@ TEST(DeflateTables, Deflate64ExtendsCode285AndTheDistances) {
 TEST(DeflateTables, TheSharedFixedDecodersReadEveryFixedCode) {
     DeflateWriter writer;
     for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) writer.fixed_symbol(symbol);
-    for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) writer.code(static_cast<std::uint32_t>(symbol), 5);
+    for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol)
+        writer.code(static_cast<std::uint32_t>(symbol), 5);
     const ScratchDirectory scratch;
     const fs::path path = scratch / "fixed.bin";
     write_file(path, writer.finish());
@@ -101,8 +102,10 @@ TEST(DeflateTables, TheSharedFixedDecodersReadEveryFixedCode) {
         ZipBitInStream input(file);
         const ZipHuffDec& literal = FixedDeflateCode::literal_decoder();
         const ZipHuffDec& distance = FixedDeflateCode::distance_decoder();
-        for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol) EXPECT_EQ(literal.decode(input), symbol);
-        for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol) EXPECT_EQ(distance.decode(input), symbol);
+        for (int symbol = 0; symbol < FixedDeflateCode::LITERAL_CODES; ++symbol)
+            EXPECT_EQ(literal.decode(input), symbol);
+        for (int symbol = 0; symbol < FixedDeflateCode::DISTANCE_CODES; ++symbol)
+            EXPECT_EQ(distance.decode(input), symbol);
         EXPECT_EQ(&FixedDeflateCode::literal_decoder(), &literal);
         EXPECT_EQ(&FixedDeflateCode::distance_decoder(), &distance);
     }

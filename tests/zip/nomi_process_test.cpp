@@ -27,7 +27,8 @@ protected:
         fs::copy_file(built / "nomi.so", bin / "nomi.so");
         fs::copy_file(built / "kanna.so", bin / "kanna.so");
         fs::copy_file(source_path("tests/fixtures/jlha/pattern7-l2.lzh"), work / "a.lzh");
-        write_file(work / "b.zip", zip_of({Member("b/one.txt", "one\n"), Member("two.txt", "two\n", ZIP_METHOD_STORED)}));
+        write_file(work / "b.zip",
+                   zip_of({Member("b/one.txt", "one\n"), Member("two.txt", "two\n", ZIP_METHOD_STORED)}));
     }
 
     std::vector<Box> run(const std::vector<std::string>& arguments, const std::string& answers) {

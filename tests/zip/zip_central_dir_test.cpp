@@ -99,8 +99,8 @@ TEST(ZipCentralDir, PeerArchivesListThePayload) {
             const std::uint64_t data = data_offset_of(archive, record);
             if (record.flags & ZIP_FLAG_DATA_DESCRIPTOR) {
                 ASSERT_NE(c.descriptor_length, 0u);
-                const ByteString bytes = archive.substr(static_cast<std::size_t>(data + record.compressed_size),
-                                                        ZIP_DESCRIPTOR_MAX_LENGTH);
+                const ByteString bytes =
+                    archive.substr(static_cast<std::size_t>(data + record.compressed_size), ZIP_DESCRIPTOR_MAX_LENGTH);
                 const ZipDataDescriptor descriptor = data_descriptor_read(bytes, record, c.descriptor_length == 24);
                 EXPECT_TRUE(data_descriptor_agrees(descriptor, record));
                 EXPECT_EQ(descriptor.length, c.descriptor_length);
@@ -158,14 +158,17 @@ TEST(ZipCentralDir, NamesAsStored) {
     const ZipDirectory fresh = directory_of(read_file(source_path("tests/fixtures/hostile/zip-unicode-path.zip")));
     EXPECT_EQ(fresh.records.at(0).name, sjis);
     EXPECT_EQ(unicode_path_name(fresh.records.at(0).extra, sjis), utf8.records.at(0).name);
-    const ZipDirectory stale = directory_of(read_file(source_path("tests/fixtures/hostile/zip-unicode-path-stale.zip")));
+    const ZipDirectory stale =
+        directory_of(read_file(source_path("tests/fixtures/hostile/zip-unicode-path-stale.zip")));
     EXPECT_EQ(unicode_path_name(stale.records.at(0).extra, sjis), std::nullopt);
 }
 
 // ---- damaged and hostile archives ---------------------------------------------
 
 TEST(ZipCentralDir, DamagedAndHostileArchives) {
-    const auto fixture = [](const char* name) { return read_file(source_path(std::string("tests/fixtures/hostile/") + name)); };
+    const auto fixture = [](const char* name) {
+        return read_file(source_path(std::string("tests/fixtures/hostile/") + name));
+    };
     EXPECT_EQ(thrown_by([&] { directory_of(fixture("zip-cd-cut.zip")); }),
               "ZipCentralDir: end of central directory record is not found.");
     EXPECT_EQ(thrown_by([&] { directory_of(fixture("zip-no-central.zip")); }),
@@ -200,8 +203,7 @@ TEST(ZipCentralDir, EndRecordAndDirectoryFaults) {
     EXPECT_EQ(found.records.size(), 2u);
 
     const std::size_t end = plain.size() - 22;
-    const std::size_t directory =
-        static_cast<std::size_t>(coding::LeBytes(plain, "").u32(end + 16));
+    const std::size_t directory = static_cast<std::size_t>(coding::LeBytes(plain, "").u32(end + 16));
     const auto altered = [&](std::size_t at, char value, std::size_t also = 0) {
         ByteString bytes = plain;
         bytes[at] = value;
@@ -337,16 +339,17 @@ TEST(ZipCentralDir, ExtraFieldValues) {
         data += seconds;
         return block(ZIP_EXTRA_TIMESTAMP, data);
     };
-    const ByteString ntfs = block(ZIP_EXTRA_NTFS, le(0, 4) + le(1, 2) + le(24, 2) +
-                                                      le((11644473600ULL + 1626352496ULL) * 10000000ULL + 9999999, 8) +
-                                                      le(0, 16));
+    const ByteString ntfs =
+        block(ZIP_EXTRA_NTFS, le(0, 4) + le(1, 2) + le(24, 2) +
+                                  le((11644473600ULL + 1626352496ULL) * 10000000ULL + 9999999, 8) + le(0, 16));
     EXPECT_EQ(extra_modification_time(ntfs), 1626352496);
     EXPECT_EQ(extra_modification_time(timestamp('\x01', le(0xFFFFFFFF, 4))), -1);
     EXPECT_EQ(extra_modification_time(timestamp('\x06', le(5, 4))), std::nullopt);
     // NTFS before 0x5455 when both are there; a block cut short is ignored.
     EXPECT_EQ(extra_modification_time(timestamp('\x01', le(7, 4)) + ntfs), 1626352496);
     EXPECT_EQ(extra_modification_time(ntfs.substr(0, ntfs.size() - 1)), std::nullopt);
-    EXPECT_EQ(extra_modification_time(block(ZIP_EXTRA_NTFS, le(0, 4) + le(1, 2) + le(24, 2) + le(0, 24))), std::nullopt);
+    EXPECT_EQ(extra_modification_time(block(ZIP_EXTRA_NTFS, le(0, 4) + le(1, 2) + le(24, 2) + le(0, 24))),
+              std::nullopt);
 }
 
 }  // namespace

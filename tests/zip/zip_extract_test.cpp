@@ -21,7 +21,8 @@ using namespace ziptest;
 using platform::BoxAnswer;
 using platform::BoxKind;
 
-constexpr const char16_t* OVERWRITE_QUESTION = u"\n既に存在するが上書きする？ [いいえ]で スキップ、[キャンセル]で 中止。";
+constexpr const char16_t* OVERWRITE_QUESTION =
+    u"\n既に存在するが上書きする？ [いいえ]で スキップ、[キャンセル]で 中止。";
 
 // 2021-07-15 12:34:56 and 2020-01-20 08:09:10 read as UTC.
 constexpr std::int64_t SUMMER_UTC = 1626352496;
@@ -60,7 +61,8 @@ protected:
     // What lies beside the destination: only itself.
     std::set<std::string> beside_destination() const {
         std::set<std::string> names;
-        for (const auto& item : fs::directory_iterator(outside_)) names.insert(utf8_of(wide_of(item.path().filename())));
+        for (const auto& item : fs::directory_iterator(outside_))
+            names.insert(utf8_of(wide_of(item.path().filename())));
         return names;
     }
     WideString destination_header() const { return u"展開先: " + destination_text_ + u"\n"; }
@@ -88,7 +90,8 @@ TEST_F(ZipExtractTest, ExistingFilesAreOverwrittenOnlyOnYes) {
     for (const char* name : {"x.txt", "y.txt", "z.txt"}) write_file(dest(name), "old");
     const fs::path zip = archive("three.zip", {Member("x.txt", "new x"), Member("y.txt", "new y"),
                                                Member("z.txt", "new z", ZIP_METHOD_STORED), Member("n.txt", "n")});
-    const DecodeRun run = zip_decode({zip}, default_options(OPT_REPORT), {BoxAnswer::yes, BoxAnswer::no, BoxAnswer::yes});
+    const DecodeRun run =
+        zip_decode({zip}, default_options(OPT_REPORT), {BoxAnswer::yes, BoxAnswer::no, BoxAnswer::yes});
     EXPECT_EQ(read_file(dest("x.txt")), "new x");
     EXPECT_EQ(read_file(dest("y.txt")), "old");
     EXPECT_EQ(read_file(dest("z.txt")), "new z");
@@ -176,8 +179,7 @@ TEST_F(ZipExtractTest, OutputThatCannotBeOpenedSkipsTheEntry) {
 TEST_F(ZipExtractTest, MissingArchiveIsReportedWithItsPath) {
     const fs::path missing = scratch / "missing.zip";
     const DecodeRun run = zip_decode({missing, archive("ok.zip", {Member("ok.txt", "ok")})});
-    EXPECT_EQ(run.errors,
-              u"エラー: " + wide_of(fs::absolute(missing)) + u"\n  decode: file is not found.\n");
+    EXPECT_EQ(run.errors, u"エラー: " + wide_of(fs::absolute(missing)) + u"\n  decode: file is not found.\n");
     EXPECT_TRUE(fs::exists(dest("ok.txt")));
 }
 
@@ -238,11 +240,14 @@ TEST_F(ZipExtractTest, HostileArchivesStayInsideAndEndCleanly) {
         {"zip-unicode-path", "", {"日本語.txt"}},
         {"zip-unicode-path-stale", "", {"日本語.txt"}},
         {"zip-encrypted", "secret.txt >> 暗号化されたファイルは展開できない >>スキップ！\n", {"plain.txt"}},
-        {"zip-local-name-differs", "good.txt >> ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！\n",
+        {"zip-local-name-differs",
+         "good.txt >> ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！\n",
          {"plain.txt"}},
-        {"zip-descriptor-differs", "dd.txt >> データディスクリプタがセントラルディレクトリと不一致\n",
+        {"zip-descriptor-differs",
+         "dd.txt >> データディスクリプタがセントラルディレクトリと不一致\n",
          {"dd.txt", "plain.txt"}},
-        {"zip-deflate-far-distance", "decode_entry: a match reaches back before the entry's first byte.(illegal data.)",
+        {"zip-deflate-far-distance",
+         "decode_entry: a match reaches back before the entry's first byte.(illegal data.)",
          {}},
         {"zip-deflate-btype3", "Outside of the support range.(illegal data.)", {}},
         {"zip-deflate-bad-nlen", "illegal data.", {}},

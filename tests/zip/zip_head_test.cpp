@@ -88,8 +88,9 @@ TEST_F(ZipHeadTest, WritersPutEveryFieldAtItsOffset) {
     local_header_put(entry, local);
     // 2021-07-15 12:34:56: date (41 << 9) | (7 << 5) | 15 = 0x52EF,
     // time (12 << 11) | (34 << 5) | 28 = 0x645C.
-    const ByteString fixed_local = bytes({0x50, 0x4B, 0x03, 0x04, 20, 0, 0, 0, 8, 0, 0x5C, 0x64, 0xEF, 0x52,
-                                          0x0D, 0xF0, 0xFE, 0xCA, 0x34, 0x12, 0, 0, 0x9A, 0x78, 0x56, 0, 7, 0, 0, 0});
+    const ByteString fixed_local =
+        bytes({0x50, 0x4B, 0x03, 0x04, 20,   0, 0, 0,    8,    0,    0x5C, 0x64, 0xEF, 0x52, 0x0D,
+               0xF0, 0xFE, 0xCA, 0x34, 0x12, 0, 0, 0x9A, 0x78, 0x56, 0,    7,    0,    0,    0});
     EXPECT_EQ(local, fixed_local + "d/a.txt");
     EXPECT_EQ(entry.stored_name, "d/a.txt");
 
@@ -103,8 +104,8 @@ TEST_F(ZipHeadTest, WritersPutEveryFieldAtItsOffset) {
 
     ByteString end;
     end_record_put(0xFFFE, 0x55, 0x66778899, end);
-    EXPECT_EQ(end, bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 0xFE, 0xFF, 0xFE, 0xFF, 0x55, 0, 0, 0, 0x99, 0x88, 0x77,
-                          0x66, 0, 0}));
+    EXPECT_EQ(end, bytes({0x50, 0x4B, 0x05, 0x06, 0, 0,    0,    0,    0xFE, 0xFF, 0xFE,
+                          0xFF, 0x55, 0,    0,    0, 0x99, 0x88, 0x77, 0x66, 0,    0}));
 }
 
 // A directory is mode 040755 with the MS-DOS directory bit.
@@ -178,8 +179,8 @@ TEST_F(ZipHeadTest, EndRecordsBeyondTheirFieldsGetZip64Records) {
     EXPECT_EQ(e.u32(56), ZIP64_LOCATOR_SIGNATURE);
     EXPECT_EQ(e.u64(64), 0x123456789u + 0x55);
     EXPECT_EQ(e.u32(72), 1u);
-    EXPECT_EQ(e.part(76, 22), bytes({0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x55, 0, 0, 0, 0xFF,
-                                     0xFF, 0xFF, 0xFF, 0, 0}));
+    EXPECT_EQ(e.part(76, 22), bytes({0x50, 0x4B, 0x05, 0x06, 0, 0,    0,    0,    0xFF, 0xFF, 0xFF,
+                                     0xFF, 0x55, 0,    0,    0, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0}));
     end.clear();
     end_record_put(0xFFFF, 0x55, 0x66, end);
     EXPECT_EQ(end.size(), 56u + 20 + 22);

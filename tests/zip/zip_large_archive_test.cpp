@@ -14,7 +14,9 @@ namespace {
 
 using namespace ziptest;
 
-fs::path large_data(const std::string& name) { return host_path(TSUCHI_BINARY_DIR) / "tests" / "zip-large-data" / name; }
+fs::path large_data(const std::string& name) {
+    return host_path(TSUCHI_BINARY_DIR) / "tests" / "zip-large-data" / name;
+}
 
 #if defined(_WIN32)
 constexpr const char* NULL_DEVICE = "NUL";

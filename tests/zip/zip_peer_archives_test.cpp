@@ -32,16 +32,15 @@ std::vector<ManifestEntry> read_manifest(const fs::path& path) {
     std::vector<ManifestEntry> entries;
     for (const auto& row : read_tsv(path)) {
         const bool directory = row[0] == "d";
-        entries.push_back({directory, std::stoull(row[1]), directory ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
+        entries.push_back({directory, std::stoull(row[1]),
+                           directory ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
                            std::stoll(row[3]), row.back()});
     }
     EXPECT_FALSE(entries.empty()) << path;
     return entries;
 }
 
-std::set<std::string> extracted_paths(const fs::path& root) {
-    return test_common::paths_below(root, true);
-}
+std::set<std::string> extracted_paths(const fs::path& root) { return test_common::paths_below(root, true); }
 
 std::int64_t mtime_of(const fs::path& path) {
     platform::FileStatus status;
@@ -94,8 +93,8 @@ protected:
             SCOPED_TRACE(row[0]);
             ++seen;
             const fs::path root = destination();
-            const DecodeRun run =
-                zip_decode({peer_data_path("archives/" + row[0])}, default_options(row[2] == "utf8" ? std::uint32_t{OPT_UTF8} : 0u));
+            const DecodeRun run = zip_decode({peer_data_path("archives/" + row[0])},
+                                             default_options(row[2] == "utf8" ? std::uint32_t{OPT_UTF8} : 0u));
             EXPECT_EQ(run.errors, u"") << utf8_of(run.errors);
             expect_tree(root, entries, peer_data_path("tree"));
         }

@@ -86,7 +86,7 @@ inline std::vector<std::vector<std::string>> read_tsv(const fs::path& path) {
 // One file or directory of the tree payload, as its manifest lists it.
 struct PayloadEntry {
     std::uint64_t size;
-    std::uint32_t crc;  // 0 for a directory
+    std::uint32_t crc;   // 0 for a directory
     std::int64_t mtime;  // seconds since 1970 UTC
 };
 // The tree payload's manifest by path (a directory's path ends in "/").
@@ -94,7 +94,8 @@ inline const std::map<std::string, PayloadEntry>& tree_manifest() {
     static const std::map<std::string, PayloadEntry> manifest = [] {
         std::map<std::string, PayloadEntry> rows;
         for (const auto& row : read_tsv(source_path("tests/fixtures/payload/manifest-tree.tsv"))) {
-            rows[row[5]] = {std::stoull(row[1]), row[2] == "-" ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
+            rows[row[5]] = {std::stoull(row[1]),
+                            row[2] == "-" ? 0u : static_cast<std::uint32_t>(std::stoul(row[2], nullptr, 16)),
                             std::stoll(row[3])};
         }
         return rows;
@@ -140,7 +141,9 @@ public:
         return *this;
     }
     // Block header: BFINAL, then BTYPE.
-    DeflateWriter& header(bool final, int type) { return bits(final ? 1 : 0, 1).bits(static_cast<std::uint32_t>(type), 2); }
+    DeflateWriter& header(bool final, int type) {
+        return bits(final ? 1 : 0, 1).bits(static_cast<std::uint32_t>(type), 2);
+    }
 
     // Symbols of the fixed code.
     DeflateWriter& fixed_symbol(int symbol) {
@@ -258,9 +261,7 @@ struct Member {
     std::optional<std::uint32_t> uncompressed_size;
 };
 
-inline Member directory_member(const ByteString& name) {
-    return Member(name, "", ZIP_METHOD_STORED);
-}
+inline Member directory_member(const ByteString& name) { return Member(name, "", ZIP_METHOD_STORED); }
 
 // Local headers and data of every member; then, unless central is false,
 // the central directory and the end record.
@@ -268,8 +269,9 @@ inline ByteString zip_of(const std::vector<Member>& members, bool central = true
     ByteString archive;
     ByteString directory;
     for (const Member& member : members) {
-        const ByteString data =
-            member.data ? *member.data : member.method == ZIP_METHOD_DEFLATE ? deflate_literals(member.content) : member.content;
+        const ByteString data = member.data                           ? *member.data
+                                : member.method == ZIP_METHOD_DEFLATE ? deflate_literals(member.content)
+                                                                      : member.content;
         ZipEntry entry;
         entry.method = member.method;
         entry.version_needed = 20;
@@ -289,8 +291,8 @@ inline ByteString zip_of(const std::vector<Member>& members, bool central = true
     if (central) {
         const auto offset = static_cast<std::uint32_t>(archive.size());
         archive += directory;
-        end_record_put(static_cast<std::uint32_t>(members.size()), static_cast<std::uint32_t>(directory.size()),
-                       offset, archive);
+        end_record_put(static_cast<std::uint32_t>(members.size()), static_cast<std::uint32_t>(directory.size()), offset,
+                       archive);
     }
     return archive;
 }

@@ -66,8 +66,8 @@ struct Peer {
     Names utf8_names, cp932_names;
 };
 
-#define PYTHON_PEER(body)                                                            \
-    "python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], "           \
+#define PYTHON_PEER(body)                                                                                              \
+    "python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], "                                              \
     "metadata_encoding=sys.argv[2] or None); " body "\" {a} '{c}'"
 
 // unzip 6.0 takes the names of an archive made on Unix (upper byte of
@@ -79,14 +79,15 @@ struct Peer {
 const Peer PEERS[] = {
     {"unzip", "unzip -tq {a}", "unzip -q {a} -d {d}", "", Names::source, Names::stored},
     {"7z", "7z t {c} {a}", "7z x -y {c} -o{d} {a}", "-mcp=932", Names::source, Names::stored},
-    {"bsdtar", "bsdtar {c} -tf {a}", "mkdir -p {d} && bsdtar {c} -xf {a} -C {d}", "--options hdrcharset=CP932", Names::source, Names::source},
+    {"bsdtar", "bsdtar {c} -tf {a}", "mkdir -p {d} && bsdtar {c} -xf {a} -C {d}", "--options hdrcharset=CP932",
+     Names::source, Names::source},
     {"python", PYTHON_PEER("sys.exit(z.testzip() is not None)"), PYTHON_PEER("z.extractall(sys.argv[3])") " {d}",
      "cp932", Names::source, Names::source},
 };
 
 std::string command_of(std::string text, const fs::path& archive, const fs::path& directory, const char* charset) {
-    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{a}", quoted(archive)},
-                                     {"{d}", quoted(directory)}, {"{c}", charset}}) {
+    for (const auto& [key, value] :
+         {std::pair<std::string, std::string>{"{a}", quoted(archive)}, {"{d}", quoted(directory)}, {"{c}", charset}}) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
     }
     return "LC_ALL=C.UTF-8 " + text;
@@ -100,7 +101,6 @@ std::string source_name_of(const ByteString& stored, bool cp932) {
     return utf8_of(WideString(wide, static_cast<std::size_t>(length)));
 }
 #endif
-
 
 class ZipCreatePeers : public ::testing::TestWithParam<Options> {};
 
@@ -119,7 +119,8 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
     int stored = 0, deflated = 0;
     for (const Record& record : layout.records) {
         (record.method == ZIP_METHOD_STORED ? stored : deflated) += 1;
-        const bool ascii = std::all_of(record.name.begin(), record.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const bool ascii = std::all_of(record.name.begin(), record.name.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         EXPECT_EQ(record.flags, !GetParam().cp932 && !ascii ? ZIP_FLAG_UTF8 : 0u) << record.name;
     }
     EXPECT_GT(stored, 0);
@@ -138,9 +139,11 @@ TEST_P(ZipCreatePeers, EveryPeerReadsTheArchiveBack) {
         const char* charset = cp932 ? peer.charset : "";
         const std::string redirect = " >>" + quoted(log) + " 2>&1";
         EXPECT_EQ(std::system((command_of(peer.test, archive, out, charset) + redirect).c_str()), 0)
-            << peer.name << "\n" << read_file(log);
+            << peer.name << "\n"
+            << read_file(log);
         EXPECT_EQ(std::system((command_of(peer.extract, archive, out, charset) + redirect).c_str()), 0)
-            << peer.name << "\n" << read_file(log);
+            << peer.name << "\n"
+            << read_file(log);
 
         const Names names = cp932 ? peer.cp932_names : peer.utf8_names;
         Tree want;

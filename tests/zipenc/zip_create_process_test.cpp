@@ -14,9 +14,7 @@ namespace {
 
 using namespace ziptest;
 
-std::string final_box(const fs::path& archive) {
-    return "[終了]\n保存名: " + archive.string() + "\n(OK)\n";
-}
+std::string final_box(const fs::path& archive) { return "[終了]\n保存名: " + archive.string() + "\n(OK)\n"; }
 std::string overwrite_question(const fs::path& archive) {
     return "[上書き確認!?]\n保存名: " + archive.string() +
            "\n既に同名ファイルが存在するが、続行(上書き)するか？ \n(Yes/No)?\n";
@@ -24,14 +22,14 @@ std::string overwrite_question(const fs::path& archive) {
 const std::string FORMAT_QUESTION = "[作業確認!?]\nLZH 形式で圧縮？、[いいえ]なら ZIP\n(Yes/No/Cancel)?\n";
 
 TEST(ZipCreateProcess, TsuchiWritesTheArchiveItIsAskedFor) {
-    const Tree docs = {{"docs/a.txt", "hello, hello, hello\n"}, {"docs/sub/b.txt", "b\n"},
-                       {"docs/空/", ""}, {"docs/日本.txt", ""}};
+    const Tree docs = {
+        {"docs/a.txt", "hello, hello, hello\n"}, {"docs/sub/b.txt", "b\n"}, {"docs/空/", ""}, {"docs/日本.txt", ""}};
     const struct {
         std::vector<std::string> arguments;
         std::string answers;
         std::string archive;
-        bool existing;    // an older docs.zip is there before
-        bool written;     // the archive holds docs afterwards
+        bool existing;      // an older docs.zip is there before
+        bool written;       // the archive holds docs afterwards
         std::string boxes;  // in order: F final box, Q format question, O overwrite question
     } rows[] = {
         {{"/zip", "docs"}, "", "docs.zip", false, true, "F"},

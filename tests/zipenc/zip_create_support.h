@@ -78,8 +78,7 @@ inline EncodeRun zip_encode(const std::vector<fs::path>& sources, const fs::path
     std::vector<WideString> paths;
     for (const fs::path& source : sources) paths.push_back(wide_of(fs::absolute(source)));
     const WideString archive_text = archive.empty() ? WideString() : wide_of(fs::absolute(archive));
-    return test_common::run_encode(ZIPEncode, paths,
-                                   archive.empty() ? nullptr : archive_text.c_str(), options,
+    return test_common::run_encode(ZIPEncode, paths, archive.empty() ? nullptr : archive_text.c_str(), options,
                                    std::move(answers));
 }
 

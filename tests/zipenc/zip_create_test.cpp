@@ -209,7 +209,8 @@ void expect_peers_pass(const fs::path& archive, std::size_t entries) {
     const std::string a = test_common::quoted(archive);
     const std::string py = "python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
                            "sys.exit(z.testzip() is not None or len(z.infolist()) != int(sys.argv[2]))\" ";
-    for (const std::string& command : {"unzip -tqq " + a, "7z t " + a, "bsdtar -tf " + a, py + a + " " + std::to_string(entries)}) {
+    for (const std::string& command :
+         {"unzip -tqq " + a, "7z t " + a, "bsdtar -tf " + a, py + a + " " + std::to_string(entries)}) {
         EXPECT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
     }
 #endif
@@ -266,7 +267,8 @@ TEST(ZipCreate, FilesOf4GiBAndMoreGetZip64Blocks) {
     EXPECT_EQ(local.u32(record.local_offset + 18), ZIP64_MARK_32);
     EXPECT_EQ(local.u32(record.local_offset + 22), ZIP64_MARK_32);
     Zip64Fields fields{ZIP64_MARK_32, ZIP64_MARK_32, 0, 0};
-    EXPECT_TRUE(zip64_fields_apply(local.part(record.local_offset + 30 + 8, local.u16(record.local_offset + 28)), fields, true));
+    EXPECT_TRUE(zip64_fields_apply(local.part(record.local_offset + 30 + 8, local.u16(record.local_offset + 28)),
+                                   fields, true));
     EXPECT_EQ(fields.uncompressed_size, record.uncompressed_size);
     EXPECT_EQ(fields.compressed_size, record.compressed_size);
     expect_peers_pass(scratch / "out.zip", 3);
