@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "match_bytes.h"
+
 namespace coding {
 
 namespace {
@@ -16,48 +18,6 @@ constexpr int FEWEST_HASH4_BITS = 10;
 // Bytes past the buffer's end that the eight-byte comparisons and the
 // four-byte hashes of the last positions may read.
 constexpr std::size_t LOAD_TAIL = 8;
-
-std::uint32_t load32(const std::uint8_t* bytes) {
-    std::uint32_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-std::uint64_t load64(const std::uint8_t* bytes) {
-    std::uint64_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-// Multiplicative hashes: the product's top bits depend on every key byte.
-// The keys are the bytes in a fixed order whatever the machine's.
-std::uint32_t key4(const std::uint8_t* bytes) {
-    return bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
-}
-
-std::uint32_t hash4(const std::uint8_t* bytes, int bits) { return (key4(bytes) * 0x9E3779B1u) >> (32 - bits); }
-
-std::uint32_t hash3(const std::uint8_t* bytes, int bits) {
-    return ((key4(bytes) & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - bits);
-}
-
-// The length of the common prefix of here and there, at most limit; reads
-// up to seven bytes beyond limit without counting them.
-int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
-    if constexpr (std::endian::native == std::endian::little) {
-        for (int length = 0; length < limit; length += 8) {
-            // In a little-endian load the first byte is the lowest.
-            if (const std::uint64_t diff = load64(here + length) ^ load64(there + length); diff != 0) {
-                return std::min(length + std::countr_zero(diff) / 8, limit);
-            }
-        }
-        return limit;
-    } else {
-        int length = 0;
-        while (length < limit && here[length] == there[length]) ++length;
-        return length;
-    }
-}
 
 }  // namespace
 
