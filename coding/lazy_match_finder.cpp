@@ -32,10 +32,10 @@ LazyMatchFinder::LazyMatchFinder(const LazyMatchParams& params)
 
 void LazyMatchFinder::reset() {
     // The chains need no clearing: a walk only follows the slots of
-    // positions already entered. The bytes past the input's end are read by
-    // the hashes and wide loads and never counted, but they choose hash
-    // chains, so they are zeros (here and in end_input) for the same output
-    // every time.
+    // positions already entered. The few bytes past the input's end are
+    // read by the last hashes and wide loads and never counted; they are
+    // zeros (here and in end_input) so that nothing reads memory that was
+    // never written.
     std::fill_n(buffer_.get() + buffer_size_, LOAD_TAIL, std::uint8_t{0});
     end_ = 0;
     ended_ = false;
