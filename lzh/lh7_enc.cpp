@@ -17,7 +17,7 @@ coding::LazyMatchParams params_for(int dictionary_bits) {
     return {
         .window = 1 << dictionary_bits,
         .longest = 256,
-        .max_chain = 128,
+        .max_chain = 96,
         .nice_length = 128,
         .lazy_length = 32,
         .good_length = 8,
