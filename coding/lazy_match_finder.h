@@ -2,17 +2,25 @@
 // and the -lh6-/-lh7- encoders, which differ only in window, longest match
 // and how hard to search (LazyMatchParams).
 //
-// Every position is entered into hash chains keyed on its next three bytes.
-// At each position the chain is searched for the longest earlier match
-// within the window, visiting at most max_chain candidates and stopping at
-// nice_length. A match is not taken at once: the next position is searched
-// too, and when it yields a longer match, the first byte goes out as a
-// literal and the longer match becomes the one in hand. A match of
-// lazy_length or more is taken without that look.
+// Every position is entered into hash chains keyed on its next four bytes,
+// and into a table that holds, for a hash of its next three bytes, only the
+// latest position. At each position the four-byte chain is searched for the
+// longest earlier match within the window, visiting at most max_chain
+// candidates and stopping at nice_length; when it has none, the latest
+// position of the three-byte table gives a three-byte match. A match is not
+// taken at once: the next position is searched too, and when it yields a
+// longer match, the first byte goes out as a literal and the longer match
+// becomes the one in hand. A match of lazy_length or more is taken without
+// that look.
 //
 // A 3-byte match far away costs more bits than its three literals in both
 // formats (the distance's extra bits alone are over 10), so such a match
-// farther than far_three is not used.
+// farther than far_three is not used. That is also why the nearest
+// three-byte candidate is the only one worth a look.
+//
+// A candidate is rejected by two four-byte compares before its match is
+// measured: one ending at the byte past the best length so far (only a
+// longer match counts) and one at the start.
 //
 // The buffer holds four windows; chains are indexed by position modulo two
 // windows, so a walk that stays inside the window never meets a slot that a
@@ -21,7 +29,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace coding {
 
@@ -60,6 +68,10 @@ private:
     template <class Read>
     void top_up(Read& read);
     void reset();
+    // Chooses the number of hash buckets once the first buffer is read, and
+    // empties them.
+    void clear_heads();
+    void end_input();
     // Moves the buffer down, keeping a window behind p; returns by how much.
     std::int32_t slide(std::int32_t p);
     // Enters p into the chains and returns the best match longer than
@@ -70,20 +82,24 @@ private:
     LazyMatchParams params_;
     std::int32_t buffer_size_;
     std::int32_t chain_mask_;
-    std::vector<std::uint8_t> buffer_;  // buffer_size_ bytes and a tail for wide loads
-    std::vector<std::int32_t> head_;    // by hash: latest position, or -1
-    std::vector<std::int32_t> chain_;   // by position modulo two windows
-    std::int32_t end_ = 0;              // valid bytes in buffer_
-    bool ended_ = false;                // the input has no more bytes
+    // Left uninitialised where no byte is read before it is written: the
+    // finder is made for every file, and most files are small.
+    std::unique_ptr<std::uint8_t[]> buffer_;  // buffer_size_ bytes and a tail for wide loads
+    std::unique_ptr<std::int32_t[]> head4_;   // by four-byte hash: latest position, or -1
+    std::unique_ptr<std::int32_t[]> head3_;   // by three-byte hash: latest position, or -1
+    std::unique_ptr<std::int32_t[]> chain_;   // by position modulo two windows: the one before
+    int hash4_bits_ = 0;                      // buckets of head4_ (half as many in head3_)
+    std::int32_t end_ = 0;                    // valid bytes in buffer_
+    bool ended_ = false;                      // the input has no more bytes
 };
 
 template <class Read>
 void LazyMatchFinder::top_up(Read& read) {
     while (!ended_ && end_ < buffer_size_) {
         const std::size_t room = static_cast<std::size_t>(buffer_size_ - end_);
-        const std::size_t got = read(buffer_.data() + end_, room);
+        const std::size_t got = read(buffer_.get() + end_, room);
         end_ += static_cast<std::int32_t>(got);
-        if (got < room) ended_ = true;
+        if (got < room) end_input();
     }
 }
 
@@ -91,6 +107,7 @@ template <class Read, class Sink>
 void LazyMatchFinder::run(Read&& read, Sink& sink) {
     reset();
     top_up(read);
+    clear_heads();
     // Bytes that must lie ahead of a search while the input goes on: a
     // longest match and the two further bytes its last position hashes.
     const std::int32_t look_ahead = params_.longest + SHORTEST;
@@ -120,12 +137,12 @@ void LazyMatchFinder::run(Read&& read, Sink& sink) {
             byte_held = false;
             continue;
         }
-        if (byte_held) sink.literal(buffer_[static_cast<std::size_t>(p - 1)]);
+        if (byte_held) sink.literal(buffer_[static_cast<std::size_t>(p) - 1]);
         held = found;
         byte_held = true;
         ++p;
     }
-    if (byte_held) sink.literal(buffer_[static_cast<std::size_t>(p - 1)]);
+    if (byte_held) sink.literal(buffer_[static_cast<std::size_t>(p) - 1]);
 }
 
 }  // namespace coding

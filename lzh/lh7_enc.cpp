@@ -17,10 +17,10 @@ coding::LazyMatchParams params_for(int dictionary_bits) {
     return {
         .window = 1 << dictionary_bits,
         .longest = 256,
-        .max_chain = 256,
-        .nice_length = 256,
-        .lazy_length = 64,
-        .good_length = 32,
+        .max_chain = 96,
+        .nice_length = 128,
+        .lazy_length = 32,
+        .good_length = 8,
         .far_three = 4096,
     };
 }

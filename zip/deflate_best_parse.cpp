@@ -2,11 +2,13 @@
 //
 // The input is cut into segments of at most SEGMENT bytes, and each segment
 // becomes one block. For a segment:
-//   1. Every position is entered into hash chains (three-byte hashes over
-//      the segment and the 32 KiB before it), and the chain is walked for
-//      the matches at that position: each candidate that is longer than all
-//      nearer ones is kept, so the list holds, for every length up to the
-//      longest, the nearest distance that reaches it. After a match of
+//   1. Every position is entered into hash chains (four-byte hashes over
+//      the segment and the 32 KiB before it) and into a table of the latest
+//      position of each three-byte hash. The latest position that shares
+//      three bytes gives the first match, then the chain is walked for
+//      longer ones: each candidate that is longer than all nearer ones is
+//      kept, so the list holds, for every length up to the longest, the
+//      nearest distance that reaches it. After a match of
 //      SKIP_LENGTH or more the positions it covers are entered but not
 //      searched: a long match is almost always taken, and long runs would
 //      otherwise cost a search per byte.
@@ -30,6 +32,7 @@
 
 #include "deflate_level_parse.h"
 #include "deflate_tables.h"
+#include "match_bytes.h"
 
 namespace {
 
@@ -42,35 +45,14 @@ constexpr int LONGEST = 258;
 constexpr int MAX_CHAIN = 256;
 constexpr int SKIP_LENGTH = 128;
 constexpr int ROUNDS = 4;
-constexpr int HASH_BITS = 16;
+constexpr int HASH4_BITS = 16;
+constexpr int HASH3_BITS = 15;
 constexpr int LOAD_TAIL = 8;
 constexpr int BUFFER = WINDOW + SEGMENT;
 // The cost of a symbol the current code lacks, in bits.
 constexpr int UNUSED_COST = 13;
 constexpr int LITERAL_SYMBOLS = 286;
 constexpr int DISTANCE_SYMBOLS = 30;
-
-std::uint32_t hash3(const std::uint8_t* bytes) {
-    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
-    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
-}
-
-int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
-    int length = 0;
-    while (length + 8 <= limit) {
-        std::uint64_t a;
-        std::uint64_t b;
-        std::memcpy(&a, here + length, 8);
-        std::memcpy(&b, there + length, 8);
-        if (a != b) {
-            while (here[length] == there[length]) ++length;
-            return length;
-        }
-        length += 8;
-    }
-    while (length < limit && here[length] == there[length]) ++length;
-    return length;
-}
 
 struct Match {
     std::uint16_t length;
@@ -86,9 +68,9 @@ struct Step {
 class BestParser {
 public:
     BestParser()
-        : buffer_(BUFFER + LOAD_TAIL, 0), head_(std::size_t{1} << HASH_BITS, -1), chain_(BUFFER, -1),
-          match_start_(SEGMENT + 1), cost_(SEGMENT + 1), step_(SEGMENT + 1), length_symbol_(LONGEST + 1),
-          length_extra_(LONGEST + 1) {
+        : buffer_(BUFFER + LOAD_TAIL, 0), head4_(std::size_t{1} << HASH4_BITS, -1),
+          head3_(std::size_t{1} << HASH3_BITS, -1), chain_(BUFFER, -1), match_start_(SEGMENT + 1), cost_(SEGMENT + 1),
+          step_(SEGMENT + 1), length_symbol_(LONGEST + 1), length_extra_(LONGEST + 1) {
         const LengthCodeTable lengths;
         for (int length = SHORTEST; length <= LONGEST; ++length) {
             const DeflateCodeRow row = lengths.row(length);
@@ -122,9 +104,10 @@ private:
     void slide(int delta);
 
     std::vector<std::uint8_t> buffer_;
-    int start_ = 0;  // where the segment being parsed begins in buffer_
-    std::vector<std::int32_t> head_;
-    std::vector<std::int32_t> chain_;
+    int start_ = 0;                    // where the segment being parsed begins in buffer_
+    std::vector<std::int32_t> head4_;  // by four-byte hash: latest position, or -1
+    std::vector<std::int32_t> head3_;  // by three-byte hash: latest position, or -1
+    std::vector<std::int32_t> chain_;  // by position: the one before on its four-byte chain
     // The matches of segment position i are matches_[match_start_[i] ..
     // match_start_[i + 1]), lengths increasing.
     std::vector<Match> matches_;
@@ -151,24 +134,45 @@ void BestParser::find_matches(int start, int end) {
         match_start_[static_cast<std::size_t>(p - start)] = static_cast<std::uint32_t>(matches_.size());
         const int limit = std::min(LONGEST, end - p);
         if (limit < SHORTEST) continue;
-        const std::uint32_t hash = hash3(buffer + p);
-        std::int32_t candidate = head_[hash];
+        const std::uint8_t* const here = buffer + p;
+        const std::uint32_t h4 = coding::hash4(here, HASH4_BITS);
+        std::int32_t candidate = head4_[h4];
         chain_[static_cast<std::size_t>(p)] = candidate;
-        head_[hash] = p;
+        head4_[h4] = p;
+        std::int32_t& slot3 = head3_[coding::hash3(here, HASH3_BITS)];
+        const std::int32_t candidate3 = slot3;
+        slot3 = p;
         if (p < skip_until) continue;
 
-        const std::uint8_t* const here = buffer + p;
         const int low = std::max(p - WINDOW, 0);
         int best = SHORTEST - 1;
-        for (int left = MAX_CHAIN; candidate >= low && left > 0;
-             candidate = chain_[static_cast<std::size_t>(candidate)], --left) {
-            const std::uint8_t* const there = buffer + candidate;
-            if (there[best] != here[best] || there[0] != here[0]) continue;
-            const int length = match_length(here, there, limit);
-            if (length > best) {
-                best = length;
-                matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(p - candidate)});
-                if (length == limit) break;
+        // The latest position that shares three bytes is the nearest match
+        // of every length it reaches; the four-byte chain holds no nearer one.
+        if (candidate3 >= low) {
+            const std::uint8_t* const there = buffer + candidate3;
+            if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
+                best = coding::match_length(here, there, limit);
+                matches_.push_back({static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(p - candidate3)});
+            }
+        }
+        if (best < limit && limit > SHORTEST) {
+            // Only a longer match counts: it must agree on the four bytes
+            // ending at index best, and on the first four.
+            const std::uint32_t head_bytes = coding::load32(here);
+            int tail = std::max(best - 3, 0);
+            std::uint32_t tail_bytes = coding::load32(here + tail);
+            for (int left = MAX_CHAIN; candidate >= low && left > 0;
+                 candidate = chain_[static_cast<std::size_t>(candidate)], --left) {
+                const std::uint8_t* const there = buffer + candidate;
+                if (coding::load32(there + tail) != tail_bytes || coding::load32(there) != head_bytes) continue;
+                const int length = 4 + coding::match_length(here + 4, there + 4, limit - 4);
+                if (length > best) {
+                    best = length;
+                    matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(p - candidate)});
+                    if (length == limit) break;
+                    tail = best - 3;
+                    tail_bytes = coding::load32(here + tail);
+                }
             }
         }
         if (best >= SKIP_LENGTH) skip_until = p + best;
@@ -289,7 +293,8 @@ void BestParser::emit(DeflateBlockEnc& writer) {
 void BestParser::slide(int delta) {
     std::memmove(buffer_.data(), buffer_.data() + delta, static_cast<std::size_t>(BUFFER - delta));
     const auto moved = [delta](std::int32_t entry) { return entry < delta ? -1 : entry - delta; };
-    for (std::int32_t& entry : head_) entry = moved(entry);
+    for (std::int32_t& entry : head4_) entry = moved(entry);
+    for (std::int32_t& entry : head3_) entry = moved(entry);
     for (int i = 0; i + delta < BUFFER; ++i) {
         chain_[static_cast<std::size_t>(i)] = moved(chain_[static_cast<std::size_t>(i + delta)]);
     }

@@ -1,0 +1,57 @@
+// Byte-level helpers of the LZ77 match finders: unaligned loads, hashes of
+// the next three or four bytes, and the length of a common prefix measured
+// eight bytes at a time.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace coding {
+
+inline std::uint32_t load32(const std::uint8_t* bytes) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+inline std::uint64_t load64(const std::uint8_t* bytes) {
+    std::uint64_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// Multiplicative hashes into bits bits: the product's top bits depend on
+// every key byte. The keys take the bytes in a fixed order whatever the
+// machine's, so the chains (and the output) are the same everywhere.
+inline std::uint32_t hash4(const std::uint8_t* bytes, int bits) {
+    const std::uint32_t key =
+        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+    return (key * 0x9E3779B1u) >> (32 - bits);
+}
+
+inline std::uint32_t hash3(const std::uint8_t* bytes, int bits) {
+    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+    return (key * 0x9E3779B1u) >> (32 - bits);
+}
+
+// The length of the common prefix of here and there, at most limit; reads
+// up to seven bytes beyond limit without counting them.
+inline int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (int length = 0; length < limit; length += 8) {
+            // In a little-endian load the first byte is the lowest.
+            if (const std::uint64_t diff = load64(here + length) ^ load64(there + length); diff != 0) {
+                return std::min(length + std::countr_zero(diff) / 8, limit);
+            }
+        }
+        return limit;
+    } else {
+        int length = 0;
+        while (length < limit && here[length] == there[length]) ++length;
+        return length;
+    }
+}
+
+}  // namespace coding
