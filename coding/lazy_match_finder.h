@@ -43,6 +43,29 @@ struct LazyMatchParams {
     int far_three;    // a 3-byte match farther than this is not used
 };
 
+// Bounded chains with lazy matching, the usual middle setting for a 32 KiB
+// window: deeper chains buy a fraction of a percent for much more time.
+// Formats with other windows or lengths start from it.
+constexpr LazyMatchParams MIDDLE_LAZY_PARAMS = {
+    .window = 32768,
+    .longest = 258,
+    .max_chain = 128,
+    .nice_length = 128,
+    .lazy_length = 32,
+    .good_length = 8,
+    .far_three = 4096,
+};
+
+// The parse handed to a block writer whose match symbols are the length
+// plus LengthOffset and whose distances are stored less one, as both the
+// Deflate and the LZH block writers take them.
+template <class BlockWriter, int LengthOffset>
+struct BlockWriterSink {
+    BlockWriter& writer;
+    void literal(int byte) { writer.literal_put(byte); }
+    void match(int length, int distance) { writer.match_len_put(length + LengthOffset, distance - 1); }
+};
+
 class LazyMatchFinder {
 public:
     static constexpr int SHORTEST = 3;

@@ -13,23 +13,15 @@ namespace {
 // their three code descriptions less often.
 constexpr int BLOCK_CAPACITY = 32768;
 
+// The middle setting with this method's window and longest match; shorter
+// chains than Deflate's, as the larger window finds long matches anyway.
 coding::LazyMatchParams params_for(int dictionary_bits) {
-    return {
-        .window = 1 << dictionary_bits,
-        .longest = 256,
-        .max_chain = 96,
-        .nice_length = 128,
-        .lazy_length = 32,
-        .good_length = 8,
-        .far_three = 4096,
-    };
+    coding::LazyMatchParams params = coding::MIDDLE_LAZY_PARAMS;
+    params.window = 1 << dictionary_bits;
+    params.longest = 256;
+    params.max_chain = 96;
+    return params;
 }
-
-struct LzhSink {
-    LH5BlockEnc& blocks;
-    void literal(int byte) { blocks.literal_put(byte); }
-    void match(int length, int distance) { blocks.match_len_put(length + LH5BlockEnc::LENGTH_OFFSET, distance - 1); }
-};
 
 }  // namespace
 
@@ -41,7 +33,7 @@ LH5Result lh7_compress(std::FILE* source, std::vector<std::uint8_t>& sink, int d
     {
         LH5BlockEnc blocks(bits, BLOCK_CAPACITY, dictionary_bits);
         coding::LazyMatchFinder finder(params_for(dictionary_bits));
-        LzhSink out{blocks};
+        coding::BlockWriterSink<LH5BlockEnc, LH5BlockEnc::LENGTH_OFFSET> out{blocks};
         finder.run([&input](std::uint8_t* destination, std::size_t room) { return input.read(destination, room); },
                    out);
         blocks.finish();
