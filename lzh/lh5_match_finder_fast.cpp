@@ -1,8 +1,9 @@
 #include "lh5_match_finder_fast.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+
+#include "match_bytes.h"
 
 namespace lzh {
 
@@ -22,28 +23,6 @@ static_assert(LH5MatchFinderFast::CHAIN_SIZE >= MAX_DISTANCE, "a walk must not m
 inline std::uint32_t hash3(const std::uint8_t* p) {
     const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
     return (v * 0x9E3779B1u) >> (32 - LH5MatchFinderFast::HASH_BITS);
-}
-
-// The number of equal bytes at a and b from the first on, at most limit.
-// Reads up to WORD - 1 bytes past a + limit and b + limit.
-inline int match_length(const std::uint8_t* a, const std::uint8_t* b, int limit) {
-    if constexpr (std::endian::native == std::endian::little) {
-        for (int i = 0; i < limit; i += WORD) {
-            std::uint64_t x;
-            std::uint64_t y;
-            std::memcpy(&x, a + i, WORD);
-            std::memcpy(&y, b + i, WORD);
-            // The lowest differing byte is the first one in memory.
-            if (const std::uint64_t diff = x ^ y; diff != 0) {
-                return std::min(i + std::countr_zero(diff) / 8, limit);
-            }
-        }
-        return limit;
-    } else {
-        int i = 0;
-        while (i < limit && a[i] == b[i]) ++i;
-        return i;
-    }
 }
 
 // Where the reference's buffer begins, in source bytes, when it searches at
@@ -98,7 +77,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
                 const std::uint8_t* const candidate = buffer + g;
                 // Only a longer match counts; it must agree one byte on.
                 if (candidate[best] != current[best]) continue;
-                const int length = match_length(candidate, current, longest);
+                const int length = coding::match_length(candidate, current, longest);
                 if (length > best) {
                     best = length;
                     distance = p - g;

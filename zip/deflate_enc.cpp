@@ -1,11 +1,11 @@
 #include "deflate_enc.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "deflate_enc_constants.h"
 #include "deflate_level_parse.h"
+#include "match_bytes.h"
 
 using namespace deflate_enc;
 
@@ -13,53 +13,16 @@ namespace {
 
 // Bytes past the buffer's end that the eight-byte loads may touch: a match
 // is measured at most up to position + 256 <= 65536, and a load there
-// reads seven more bytes. Their contents never count (see match_length).
+// reads seven more bytes. Their contents never count (see coding::match_length).
 constexpr std::size_t LOAD_TAIL = 8;
 
 // Buckets of each hash chain. Collisions cost time, never matches.
 constexpr int HASH_BITS = 16;
 constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
 
-std::uint64_t load64(const std::uint8_t* bytes) {
-    std::uint64_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-// Multiplicative hashes of the next 3 and 4 bytes: the product's top bits
-// depend on all the bytes.
-std::uint32_t hash3(const std::uint8_t* bytes) {
-    const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
-    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
-}
-
-std::uint32_t hash4(const std::uint8_t* bytes) {
-    const std::uint32_t key =
-        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
-    return (key * 0x9E3779B1u) >> (32 - HASH_BITS);
-}
-
-// The length of the common prefix of here and there, at most limit (3 to
-// 256). Bytes beyond limit may be read but never make the result longer.
-int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {
-    int length = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        while (length < limit) {
-            const std::uint64_t diff = load64(here + length) ^ load64(there + length);
-            if (diff != 0) {
-                // In a little-endian load the first byte is the lowest, so
-                // the lowest set bit marks the first byte that differs.
-                length += std::countr_zero(diff) / 8;
-                return std::min(length, limit);
-            }
-            length += 8;
-        }
-        return limit;
-    } else {
-        while (length < limit && here[length] == there[length]) ++length;
-        return length;
-    }
-}
+// The next 3 and 4 bytes hashed into the chains' buckets.
+std::uint32_t hash3(const std::uint8_t* bytes) { return coding::hash3(bytes, HASH_BITS); }
+std::uint32_t hash4(const std::uint8_t* bytes) { return coding::hash4(bytes, HASH_BITS); }
 
 }  // namespace
 
@@ -133,7 +96,7 @@ DeflateEnc::Match DeflateEnc::find_match(int p) {
         for (; candidate4 >= low; candidate4 = chain4_[static_cast<std::size_t>(candidate4)]) {
             const std::uint8_t* there = buffer + candidate4;
             if (there[best] != here[best]) continue;
-            const int length = match_length(here, there, limit);
+            const int length = coding::match_length(here, there, limit);
             if (length > best) {
                 best = length;
                 best_candidate = candidate4;
