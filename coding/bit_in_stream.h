@@ -169,6 +169,22 @@ public:
     // entry's data the decoder has read.
     std::int64_t byte_position() const { return loaded_ - held_ / 8; }
 
+    // Moves to the byte at position (as byte_position counts) when the
+    // block read last holds it, as if the stream had been opened there:
+    // no bits held, the next byte_get returns that byte. False, nothing
+    // changed, when the block does not hold it; the caller reads the file
+    // again from there. Saves a reader of members scattered over a file
+    // from reading the same block again for every member.
+    bool move_within_block(std::int64_t position) {
+        const std::int64_t block_start = loaded_ - static_cast<std::int64_t>(next_);
+        if (position < block_start || position >= block_start + static_cast<std::int64_t>(filled_)) return false;
+        next_ = static_cast<std::size_t>(position - block_start);
+        loaded_ = position;
+        bits_ = 0;
+        held_ = 0;
+        return true;
+    }
+
 private:
     // Most significant first: the held bits are the low held_ bits of bits_,
     // the next one at bit held_ - 1. Least significant first: the next one is

@@ -10,10 +10,10 @@ platform::BoxAnswer ask_overwrite(const WideString& question) {
     return platform::BoxAnswer::cancel;
 }
 
-void set_member_time(const StagedFile& output, std::int64_t exact_time, const DateRecord& local_time) {
+void set_member_time(StagedFile& output, std::int64_t exact_time, const DateRecord& local_time) {
     std::int64_t seconds = exact_time;
     if (seconds < 0 && !from_date_record(local_time, seconds)) return;
-    output.set_file_time(seconds);
+    output.set_time_at_commit(seconds);
 }
 
 void write_link_text(StagedFile& output, const ByteString& target) {

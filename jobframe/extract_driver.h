@@ -77,8 +77,9 @@ void write_link_text(StagedFile& output, const ByteString& target);
 // closed otherwise counts as cancel).
 platform::BoxAnswer ask_overwrite(const WideString& question);
 
-// Sets the member's time on the file just committed, not through a link.
-void set_member_time(const StagedFile& output, std::int64_t exact_time, const DateRecord& local_time);
+// Gives the member's time to the file it is written to, to be set when
+// the file is complete.
+void set_member_time(StagedFile& output, std::int64_t exact_time, const DateRecord& local_time);
 
 template <class L>
 void extract_archive(StagedFile& output, const WideString& archive_path) {
@@ -89,6 +90,7 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
     typename L::Source source(archive.file());
     if constexpr (requires { source.opening_line(); }) job.error_text += source.opening_line();
     typename L::Source::Member member;
+    DirectoryTrail trail;
 
     for (;;) {
         try {
@@ -126,7 +128,7 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
         const WideString place_path = directory_only ? output_directory_of(path) : path;
         OutputPlace place;
         if (!place_path.empty()) {
-            const PlaceResult placed = place.enter(place_path, true);
+            const PlaceResult placed = place.enter(place_path, true, &trail);
             if (placed != PlaceResult::ok) {
                 job.error_text += place_error_line(path, placed, place.refused_part());
                 source.skip();
@@ -140,7 +142,8 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
 
         // A link at the name counts as an existing file: Yes replaces the
         // link itself, never what it points to.
-        if (place.kind() != platform::NodeKind::missing) {
+        const platform::NodeKind standing = place.kind();
+        if (standing != platform::NodeKind::missing) {
             const platform::BoxAnswer answer = ask_overwrite(names.name + rules.overwrite_question);
             if (answer == platform::BoxAnswer::no) {
                 if (job.report_on) job.report_text += rules.skip_report_line;
@@ -158,7 +161,8 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
         // complete; a decoder that throws leaves the temporary file to the
         // output object, which removes it.
         // A directory at the name cannot be replaced by a file.
-        if (place.kind() == platform::NodeKind::directory || !output.open(std::move(place))) {
+        if (standing == platform::NodeKind::directory ||
+            !output.open(std::move(place), Staging::unnamed_where_possible, standing == platform::NodeKind::missing)) {
             job.error_text += path + u" >>出力のオープンに失敗\n";
             source.skip();
             continue;
@@ -173,6 +177,7 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             source.decode(decoder, out);
         }
         if (out.write_failed()) output.mark_failed();
+        set_member_time(output, member.exact_time, member.local_time);
         if (!output.commit()) {
             if (rules.write_failure_text != nullptr) throw rules.write_failure_text;
             job.error_text += path + u" >>出力の書き込みに失敗\n";
@@ -187,6 +192,5 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
             if (!source.after_data_problem().empty())
                 job.error_text += path + u" >> " + source.after_data_problem() + u"\n";
         }
-        set_member_time(output, member.exact_time, member.local_time);
     }
 }

@@ -5,26 +5,16 @@
 
 #include "path_text.h"
 
-OutputPlace::OutputPlace(OutputPlace&& other) noexcept
-    : directory_(std::exchange(other.directory_, nullptr)), name_(std::move(other.name_)),
-      refused_part_(std::move(other.refused_part_)) {}
+namespace {
 
-OutputPlace& OutputPlace::operator=(OutputPlace&& other) noexcept {
-    if (this != &other) {
-        release();
-        directory_ = std::exchange(other.directory_, nullptr);
-        name_ = std::move(other.name_);
-        refused_part_ = std::move(other.refused_part_);
-    }
-    return *this;
+SharedDirectory shared(platform::DirectoryHandle directory) {
+    if (directory == nullptr) return SharedDirectory();
+    return SharedDirectory(directory, platform::close_directory);
 }
 
-void OutputPlace::release() {
-    platform::close_directory(directory_);
-    directory_ = nullptr;
-}
+}  // namespace
 
-PlaceResult OutputPlace::enter(const WideString& path, bool make_directories) {
+PlaceResult OutputPlace::enter(const WideString& path, bool make_directories, DirectoryTrail* trail) {
     release();
     name_.clear();
     refused_part_.clear();
@@ -33,11 +23,15 @@ PlaceResult OutputPlace::enter(const WideString& path, bool make_directories) {
         refused_part_ = path;
         return PlaceResult::error;
     }
-    directory_ = platform::open_directory(u".");
+    if (trail != nullptr && trail->start_ == nullptr) trail->start_ = shared(platform::open_directory(u"."));
+    directory_ = trail != nullptr ? trail->start_ : shared(platform::open_directory(u"."));
     if (directory_ == nullptr) return PlaceResult::error;
 
     // Each component but the last is a directory to enter; the last is the
-    // name, unless the path ends in a separator.
+    // name, unless the path ends in a separator. depth counts the
+    // directories entered; while they are the trail's, none is opened.
+    std::size_t depth = 0;
+    bool on_trail = trail != nullptr;
     std::size_t begin = 0;
     while (begin <= path.size()) {
         std::size_t end = begin;
@@ -52,9 +46,19 @@ PlaceResult OutputPlace::enter(const WideString& path, bool make_directories) {
         }
         if (component.empty() || component == u".") continue;
         if (component == u"..") break;
+        if (on_trail && depth < trail->levels_.size() && trail->levels_[depth].name == component) {
+            directory_ = trail->levels_[depth++].directory;
+            continue;
+        }
+        if (on_trail) {
+            // The path leaves the trail here: what is deeper belongs to
+            // another folder.
+            trail->levels_.resize(depth);
+            on_trail = depth < DirectoryTrail::MAX_DEPTH;
+        }
         platform::DirectoryHandle entered = nullptr;
         const platform::EnterResult result =
-            platform::enter_directory(directory_, component, make_directories, entered);
+            platform::enter_directory(directory_.get(), component, make_directories, entered);
         if (result != platform::EnterResult::ok) {
             refused_part_ = path.substr(0, end);
             release();
@@ -64,8 +68,12 @@ PlaceResult OutputPlace::enter(const WideString& path, bool make_directories) {
             default: return PlaceResult::error;
             }
         }
-        platform::close_directory(directory_);
-        directory_ = entered;
+        directory_ = shared(entered);
+        if (on_trail) {
+            trail->levels_.push_back({component, directory_});
+            ++depth;
+            on_trail = depth < DirectoryTrail::MAX_DEPTH;
+        }
     }
     // A ".." component.
     refused_part_ = path;
@@ -87,7 +95,7 @@ PlaceResult OutputPlace::open_parent(const WideString& path) {
     // separator, any other directory loses it.
     WideString parent = path.substr(0, cut);
     if (parent.size() > 1 && parent[parent.size() - 2] != u':') parent.pop_back();
-    directory_ = platform::open_directory(parent.empty() ? WideString(u".") : parent);
+    directory_ = shared(platform::open_directory(parent.empty() ? WideString(u".") : parent));
     if (directory_ == nullptr) return PlaceResult::error;
     name_ = name;
     refused_part_.clear();
@@ -97,7 +105,7 @@ PlaceResult OutputPlace::open_parent(const WideString& path) {
 platform::NodeKind OutputPlace::kind() const {
     if (directory_ == nullptr) return platform::NodeKind::error;
     if (name_.empty()) return platform::NodeKind::directory;
-    return platform::node_kind_at(directory_, name_);
+    return platform::node_kind_at(directory_.get(), name_);
 }
 
 WideString place_error_line(const WideString& path, PlaceResult result, const WideString& refused_part) {

@@ -9,17 +9,46 @@
 // and the component that refused it is kept for the error line.
 #pragma once
 
+#include <cstddef>
+#include <memory>
+#include <vector>
+
 #include "platform.h"
 #include "text_types.h"
 
 enum class PlaceResult { ok, link, not_directory, error };
 
+// An open directory shared by the places that stand in it; closed with
+// the last of them.
+using SharedDirectory = std::shared_ptr<void>;
+
+// The directories of the last path entered, kept open from the current
+// directory down, so that the next member of the same folder (archives
+// list a folder's members together) opens none of them again, and a
+// sibling folder only its own. Each was entered without following links
+// when it joined the trail, and a handle stays the directory it was opened
+// as. A trail belongs to one run over one archive in one current
+// directory. Deep paths keep only their first MAX_DEPTH levels, so that a
+// hostile path of thousands of levels cannot use up the descriptors.
+class DirectoryTrail {
+public:
+    static constexpr std::size_t MAX_DEPTH = 32;
+
+private:
+    friend class OutputPlace;
+    struct Level {
+        WideString name;
+        SharedDirectory directory;
+    };
+    SharedDirectory start_;
+    std::vector<Level> levels_;
+};
+
 class OutputPlace {
 public:
     OutputPlace() = default;
-    ~OutputPlace() { release(); }
-    OutputPlace(OutputPlace&& other) noexcept;
-    OutputPlace& operator=(OutputPlace&& other) noexcept;
+    OutputPlace(OutputPlace&& other) noexcept = default;
+    OutputPlace& operator=(OutputPlace&& other) noexcept = default;
     OutputPlace(const OutputPlace&) = delete;
     OutputPlace& operator=(const OutputPlace&) = delete;
 
@@ -30,7 +59,9 @@ public:
     // (outermost first). A ".." component, a leading separator or a drive
     // is an error: the stored-name conversion lets none through, and none
     // may lead out of the current directory.
-    PlaceResult enter(const WideString& path, bool make_directories);
+    // With a trail, the directories it holds are taken from it and the
+    // ones entered join it.
+    PlaceResult enter(const WideString& path, bool make_directories, DirectoryTrail* trail = nullptr);
 
     // For a file the job names itself (a report): the directory part of
     // path, relative or absolute, is opened as it is, links followed (it is
@@ -44,7 +75,7 @@ public:
     const WideString& refused_part() const { return refused_part_; }
 
     // After ok: the directory that holds the name, and the name.
-    platform::DirectoryHandle directory() const { return directory_; }
+    platform::DirectoryHandle directory() const { return directory_.get(); }
     const WideString& name() const { return name_; }
     // What stands at the name now, the name itself not followed: a link is
     // platform::NodeKind::link wherever it points, so that the caller
@@ -52,9 +83,9 @@ public:
     platform::NodeKind kind() const;
 
 private:
-    void release();
+    void release() { directory_.reset(); }
 
-    platform::DirectoryHandle directory_ = nullptr;
+    SharedDirectory directory_;
     WideString name_;
     WideString refused_part_;
 };

@@ -76,6 +76,9 @@ std::FILE* open_file(const WideString& path, const char* mode);
 // 64-bit offsets on every build (archives grow past 4 GiB). False on
 // failure.
 bool seek_file(std::FILE* file, std::uint64_t offset);
+// Where an open stream stands, with 64-bit offsets; 0 when it cannot be
+// told.
+std::uint64_t file_position(std::FILE* file);
 // The length of the file of an open stream, which is left at its end; 0
 // when it cannot be found.
 std::uint64_t file_length(std::FILE* file);
@@ -167,6 +170,11 @@ bool remove_at(DirectoryHandle directory, const WideString& name);
 // Sets the access and modification time of the file name inside
 // directory; false when the name is a link.
 bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time);
+
+// Sets the access and modification time of an open file; its buffered
+// bytes are written first. A byte written after it would set the
+// modification time again.
+bool set_open_file_time(std::FILE* file, std::int64_t modification_time);
 
 // ---- local time ------------------------------------------------------------
 

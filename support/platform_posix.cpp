@@ -830,6 +830,11 @@ bool seek_file(std::FILE* file, std::uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
+std::uint64_t file_position(std::FILE* file) {
+    const off_t position = ftello(file);
+    return position > 0 ? static_cast<std::uint64_t>(position) : 0;
+}
+
 std::uint64_t file_length(std::FILE* file) {
     if (fseeko(file, 0, SEEK_END) != 0) return 0;
     const off_t length = ftello(file);
@@ -976,8 +981,9 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
     // chroot, a container) only AT_EMPTY_PATH could do it, and that needs a
     // privilege: better a named file from the start than data that cannot
     // be linked at the end.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    std::FILE* file = access(self.c_str(), F_OK) == 0 ? fdopen(fd, "wb") : nullptr;
+    // /proc does not come and go while the program runs: looked at once.
+    static const bool proc_available = access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
+    std::FILE* file = proc_available ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) close(fd);
     return file;
 #else
@@ -1064,6 +1070,15 @@ bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::in
     times[0].tv_nsec = 0;
     times[1] = times[0];
     return utimensat(descriptor_of(directory), bytes.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool set_open_file_time(std::FILE* file, std::int64_t modification_time) {
+    if (file == nullptr || std::fflush(file) != 0) return false;
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(modification_time);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return futimens(fileno(file), times) == 0;
 }
 
 // ======================================================================

@@ -204,6 +204,11 @@ bool seek_file(std::FILE* file, std::uint64_t offset) {
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
+std::uint64_t file_position(std::FILE* file) {
+    const __int64 position = _ftelli64(file);
+    return position > 0 ? static_cast<std::uint64_t>(position) : 0;
+}
+
 std::uint64_t file_length(std::FILE* file) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
     const __int64 length = _ftelli64(file);
@@ -389,6 +394,19 @@ bool remove_at(DirectoryHandle directory, const WideString& name) {
     return DeleteFileW(wide(path)) != 0;
 }
 
+namespace {
+
+bool set_handle_time(HANDLE handle, std::int64_t modification_time) {
+    // Seconds since 1970 to 100-nanosecond intervals since 1601.
+    const std::int64_t ticks = (modification_time + 11644473600LL) * 10000000LL;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    time.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
+    return SetFileTime(handle, nullptr, &time, &time) != 0;
+}
+
+}  // namespace
+
 bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::int64_t modification_time) {
     const WideString path = child_path(directory, name);
     if (path.empty() || kind_of_path(path) != NodeKind::file) return false;
@@ -396,14 +414,15 @@ bool set_file_time_at(DirectoryHandle directory, const WideString& name, std::in
         CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    // Seconds since 1970 to 100-nanosecond intervals since 1601.
-    const std::int64_t ticks = (modification_time + 11644473600LL) * 10000000LL;
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
-    time.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
-    const bool ok = SetFileTime(handle, nullptr, &time, &time) != 0;
+    const bool ok = set_handle_time(handle, modification_time);
     CloseHandle(handle);
     return ok;
+}
+
+bool set_open_file_time(std::FILE* file, std::int64_t modification_time) {
+    if (file == nullptr || std::fflush(file) != 0) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && set_handle_time(handle, modification_time);
 }
 
 // ======================================================================

@@ -33,12 +33,14 @@ bool StagedFile::open(const WideString& path, Staging staging) {
     return open(std::move(place), staging);
 }
 
-bool StagedFile::open(OutputPlace&& place, Staging staging) {
+bool StagedFile::open(OutputPlace&& place, Staging staging, bool name_free) {
     abandon();
     place_ = std::move(place);
     place_result_ = PlaceResult::ok;
     committed_ = false;
     failed_ = false;
+    has_time_at_commit_ = false;
+    name_free_ = name_free;
     if (place_.directory() == nullptr || place_.name().empty()) {
         place_result_ = PlaceResult::error;
         return false;
@@ -57,7 +59,10 @@ bool StagedFile::open(OutputPlace&& place, Staging staging) {
         temporary_name_.clear();
         return false;
     }
-    std::setvbuf(file_, nullptr, _IOFBF, BUFFER_SIZE);
+    // A buffer of our own: the C library would size its own by the file
+    // system's block (4 KiB) and look that up with a system call per file.
+    if (buffer_ == nullptr) buffer_ = std::make_unique<char[]>(BUFFER_SIZE);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, BUFFER_SIZE);
     return true;
 }
 
@@ -67,7 +72,10 @@ bool StagedFile::commit(bool replace) {
     const bool written = !failed_ && std::ferror(file_) == 0 && std::fflush(file_) == 0;
     // The bits are the old file's only where the file system keeps them
     // (FAT refuses most): the data matters more than they do.
-    if (written && replace) platform::take_permissions_at(place_.directory(), place_.name(), file_);
+    if (written && replace && !name_free_) platform::take_permissions_at(place_.directory(), place_.name(), file_);
+    // No byte follows, so the time stays; a file system that keeps no
+    // times is no reason to lose the data.
+    if (written && has_time_at_commit_) platform::set_open_file_time(file_, time_at_commit_);
     if (temporary_name_.empty()) {
         // Unnamed: what is not linked is gone with the close.
         std::FILE* file = std::exchange(file_, nullptr);

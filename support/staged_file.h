@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "output_place.h"
 #include "text_types.h"
@@ -47,8 +48,10 @@ public:
     // place is refused or no temporary file can be made; place_result()
     // then says which, and place() names the refused component.
     bool open(const WideString& path, Staging staging = Staging::unnamed_where_possible);
-    // The same with a place already entered (taken over).
-    bool open(OutputPlace&& place, Staging staging = Staging::unnamed_where_possible);
+    // The same with a place already entered (taken over). name_free says
+    // that the caller found nothing at the name: then there are no
+    // permission bits to take over at the commit.
+    bool open(OutputPlace&& place, Staging staging = Staging::unnamed_where_possible, bool name_free = false);
 
     std::FILE* file() const { return file_; }
     bool is_open() const { return file_ != nullptr; }
@@ -75,6 +78,12 @@ public:
     // After a commit: sets the access and modification time of the file
     // at its name, not through a link.
     bool set_file_time(std::int64_t modification_time) const;
+    // Before the commit: the time the file gets when it is complete, set
+    // on the open file, so that it has its time when it gets its name.
+    void set_time_at_commit(std::int64_t modification_time) {
+        time_at_commit_ = modification_time;
+        has_time_at_commit_ = true;
+    }
 
     PlaceResult place_result() const { return place_result_; }
     const OutputPlace& place() const { return place_; }
@@ -84,6 +93,11 @@ private:
     PlaceResult place_result_ = PlaceResult::ok;
     WideString temporary_name_;
     std::FILE* file_ = nullptr;
+    // The stream's buffer, kept from one file to the next.
+    std::unique_ptr<char[]> buffer_;
+    std::int64_t time_at_commit_ = 0;
+    bool has_time_at_commit_ = false;
+    bool name_free_ = false;
     bool failed_ = false;
     bool committed_ = false;
 };

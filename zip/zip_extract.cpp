@@ -108,15 +108,26 @@ ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
 
 ByteString ZipMemberSource::read_at(std::uint64_t offset, std::size_t length) {
     ByteString bytes(length, 0);
+    // The member stream reads on from where the file stands: it is put
+    // back there.
+    const std::uint64_t stream_at = platform::file_position(file_);
     if (!platform::seek_file(file_, offset)) return {};
     bytes.resize(std::fread(bytes.data(), 1, length, file_));
+    if (input_ != nullptr) platform::seek_file(file_, stream_at);
     return bytes;
 }
 
 void ZipMemberSource::input_at(std::uint64_t offset) {
+    // Members usually follow each other: the next header is often in the
+    // block the stream holds already.
+    if (input_ != nullptr && offset >= input_origin_ &&
+        input_->move_within_block(static_cast<std::int64_t>(offset - input_origin_))) {
+        return;
+    }
     input_.reset();
     platform::seek_file(file_, offset);
     input_ = std::make_unique<ZipBitInStream>(file_);
+    input_origin_ = offset;
 }
 
 bool ZipMemberSource::next(ZipMember& member) {
@@ -194,7 +205,7 @@ WideString ZipMemberSource::local_header_check(const ZipCentralRecord& record) {
         return u"ローカルヘッダとセントラルディレクトリが不一致 >>スキップ！";
     }
     // The data follows the header in the stream just read.
-    data_offset_ = record.local_offset + static_cast<std::uint64_t>(input_->byte_position());
+    data_offset_ = input_origin_ + static_cast<std::uint64_t>(input_->byte_position());
     return u"";
 }
 

@@ -75,6 +75,8 @@ private:
 
     std::FILE* file_;
     std::unique_ptr<ZipBitInStream> input_;
+    // The file offset where input_ started reading.
+    std::uint64_t input_origin_ = 0;
     ZipHeaderReader header_;
     std::optional<ZipDirectory> directory_;
     std::vector<bool> overlapping_;

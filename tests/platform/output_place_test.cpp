@@ -49,21 +49,26 @@ TEST(OutputPlace, EntersDirectoriesWithoutFollowingLinks) {
         {u"new/deeper/x.txt", true, PlaceResult::ok, u"", u"x.txt", NodeKind::missing},
         {u"back\\slash\\x.txt", true, PlaceResult::ok, u"", u"x.txt", NodeKind::missing},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(WideString(c.path)));
-        if (!destination.seen(c.path)) continue;
-        OutputPlace place;
-        ASSERT_EQ(place.enter(c.path, c.make), c.result);
-        if (c.result == PlaceResult::ok) {
-            EXPECT_NE(place.directory(), nullptr);
-            EXPECT_EQ(place.name(), c.name);
-            EXPECT_EQ(place.kind(), c.kind);
-            EXPECT_TRUE(place.refused_part().empty());
-        } else {
-            EXPECT_EQ(place.directory(), nullptr);
-            EXPECT_EQ(place.refused_part(), c.refused);
+    // Alone, and one after the other through one trail of open
+    // directories, as an archive's members go: the same answers.
+    for (const bool with_trail : {false, true}) {
+        DirectoryTrail trail;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::PrintToString(WideString(c.path)) + (with_trail ? " (trail)" : ""));
+            if (!destination.seen(c.path)) continue;
+            OutputPlace place;
+            ASSERT_EQ(place.enter(c.path, c.make, with_trail ? &trail : nullptr), c.result);
+            if (c.result == PlaceResult::ok) {
+                EXPECT_NE(place.directory(), nullptr);
+                EXPECT_EQ(place.name(), c.name);
+                EXPECT_EQ(place.kind(), c.kind);
+                EXPECT_TRUE(place.refused_part().empty());
+            } else {
+                EXPECT_EQ(place.directory(), nullptr);
+                EXPECT_EQ(place.refused_part(), c.refused);
+            }
+            EXPECT_TRUE(destination.unchanged());
         }
-        EXPECT_TRUE(destination.unchanged());
     }
     // The made directories are real ones inside the destination; the
     // refused paths made nothing.
@@ -126,3 +131,35 @@ TEST(OutputPlace, OpenParentKeepsOnlyTheLastNameFromBeingFollowed) {
 }
 
 }  // namespace
+
+// Through a trail, a path leaves it where it differs, and paths deeper
+// than the trail keeps are entered all the same; a place outlives the
+// trail it came from.
+TEST(OutputPlace, TrailFollowsTheMembersPaths) {
+    test_files::ScratchDirectory scratch;
+    test_files::CurrentDirectoryGuard guard;
+    ASSERT_TRUE(platform::set_current_directory(scratch.wide()));
+    WideString deep;
+    for (std::size_t i = 0; i < DirectoryTrail::MAX_DEPTH + 8; ++i) deep += u"d/";
+    OutputPlace kept;
+    {
+        DirectoryTrail trail;
+        for (const WideString path : {u"a/b/c/1", u"a/b/c/2", u"a/x/3", u"a/b/c/4", u"b/5"}) {
+            SCOPED_TRACE(testing::PrintToString(path));
+            OutputPlace place;
+            ASSERT_EQ(place.enter(path, true, &trail), PlaceResult::ok);
+            ASSERT_EQ(place.kind(), NodeKind::missing);
+            test_files::write_bytes(scratch.path() / test_files::fs::path(path), "x");
+        }
+        for (const WideString& path : {deep + u"e/6", deep + u"f/7", deep.substr(4) + u"8"}) {
+            ASSERT_EQ(kept.enter(path, true, &trail), PlaceResult::ok);
+            ASSERT_EQ(kept.kind(), NodeKind::missing);
+        }
+    }
+    EXPECT_EQ(kept.name(), u"8");
+    EXPECT_EQ(platform::node_kind_at(kept.directory(), u"d"), NodeKind::directory);
+    EXPECT_EQ(test_files::listing(scratch.path() / "a"), "b x");
+    EXPECT_EQ(test_files::listing(scratch.path() / "a" / "b" / "c"), "1 2 4");
+    EXPECT_TRUE(test_files::fs::is_directory(scratch.path() / test_files::fs::path(deep) / "e"));
+    EXPECT_TRUE(test_files::fs::is_directory(scratch.path() / test_files::fs::path(deep) / "f"));
+}

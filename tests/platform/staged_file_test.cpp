@@ -135,11 +135,17 @@ TEST(StagedFile, ALinkAtTheNameIsReplacedItselfNeverItsTarget) {
         StagedFile file;
         ASSERT_TRUE(file.open(c.name, staging));
         ASSERT_TRUE(write_text(file, "member"));
+        // The time given before the commit is the file's when it has its
+        // name, and never reaches what a link at the name points to.
+        file.set_time_at_commit(900000000);
         EXPECT_EQ(file.commit(c.replace), committed);
         const fs::path at = destination.dest() / fs::path(c.name);
         if (committed) {
             EXPECT_FALSE(test_files::is_link(at));
             EXPECT_EQ(read_bytes(at), "member");
+            platform::FileStatus status;
+            ASSERT_EQ(platform::file_status(c.name, status), platform::StatResult::ok);
+            EXPECT_EQ(status.modification_time, 900000000);
             EXPECT_TRUE(file.set_file_time(1000000000));
         } else {
             EXPECT_EQ(listing(destination.dest()), before);
