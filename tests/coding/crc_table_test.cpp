@@ -25,6 +25,12 @@ auto crc_of(Crc crc, const std::string& text) {
     return crc.value;
 }
 
+std::vector<std::uint8_t> random_bytes(std::mt19937& random, std::size_t size) {
+    std::vector<std::uint8_t> data(size);
+    for (auto& b : data) b = static_cast<std::uint8_t>(random());
+    return data;
+}
+
 // The reflected CRC one bit at a time, straight from its definition.
 std::uint32_t bitwise_crc(std::uint32_t polynomial, std::uint32_t initial, const std::vector<std::uint8_t>& data) {
     std::uint32_t reg = initial;
@@ -60,8 +66,7 @@ TEST(CrcTable, CheckValues) {
 TEST(CrcTable, AgreesWithTheBitwiseDefinition) {
     std::mt19937 random(3);
     for (int round = 0; round < 200; ++round) {
-        std::vector<std::uint8_t> data(random() % 2000);
-        for (auto& b : data) b = static_cast<std::uint8_t>(random());
+        const std::vector<std::uint8_t> data = random_bytes(random, random() % 2000);
         const std::size_t split = data.empty() ? 0 : random() % (data.size() + 1);
         CrcTable16 bytes16;
         CrcTable32 bytes32;
@@ -88,12 +93,6 @@ TEST(CrcTable, AgreesWithTheBitwiseDefinition) {
         EXPECT_EQ(bytes32.value, expected32);
         EXPECT_EQ(runs32.value, expected32);
     }
-}
-
-std::vector<std::uint8_t> random_bytes(std::mt19937& random, std::size_t size) {
-    std::vector<std::uint8_t> data(size);
-    for (auto& b : data) b = static_cast<std::uint8_t>(random());
-    return data;
 }
 
 // Runs the check for both register widths.
