@@ -11,7 +11,7 @@
 // pending here when the driver closes the file, even when a decoder throws
 // in the middle of an entry or stops early. A byte is stored without the
 // stream lock that fputc takes for every call (the file belongs to one
-// thread); a run of bytes goes with one fwrite and an eight-byte-wide CRC.
+// thread); a run of bytes goes with one fwrite and the CRC engine's run update.
 //
 // A format that wraps some files' data in a container of its own (MacLHA's
 // MacBinary header) can have the stream hold back the first bytes of the
