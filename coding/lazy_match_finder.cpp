@@ -28,6 +28,12 @@ LazyMatchFinder::LazyMatchFinder(const LazyMatchParams& params)
       head3_(new std::int32_t[std::size_t{1} << (HASH4_BITS - 1)]),
       chain_(new std::int32_t[static_cast<std::size_t>(2 * params.window)]) {}
 
+LazyMatchFinder& LazyMatchFinder::reused(const LazyMatchParams& params) {
+    thread_local std::unique_ptr<LazyMatchFinder> finder;
+    if (finder == nullptr || !(finder->params_ == params)) finder = std::make_unique<LazyMatchFinder>(params);
+    return *finder;
+}
+
 void LazyMatchFinder::reset() {
     // The chains need no clearing: a walk only follows the slots of
     // positions already entered. The few bytes past the input's end are

@@ -41,6 +41,8 @@ struct LazyMatchParams {
     int lazy_length;  // a match this long is taken without looking one byte on
     int good_length;  // with a match this long in hand, a quarter of the chain is visited
     int far_three;    // a 3-byte match farther than this is not used
+
+    bool operator==(const LazyMatchParams&) const = default;
 };
 
 // Bounded chains with lazy matching, the usual middle setting for a 32 KiB
@@ -75,6 +77,12 @@ public:
     LazyMatchFinder(const LazyMatchFinder&) = delete;
     LazyMatchFinder& operator=(const LazyMatchFinder&) = delete;
 
+    // A finder for params kept from one call to the next in this thread:
+    // its buffers run to a megabyte, and memory given back to the system
+    // after every file costs the page faults of touching it again for the
+    // next one.
+    static LazyMatchFinder& reused(const LazyMatchParams& params);
+
     // Parses the whole input. read(destination, room) stores up to room
     // bytes and returns how many; fewer only when the input has ended.
     // sink.literal(byte) and sink.match(length, distance) receive the parse
@@ -105,8 +113,8 @@ private:
     LazyMatchParams params_;
     std::int32_t buffer_size_;
     std::int32_t chain_mask_;
-    // Left uninitialised where no byte is read before it is written: the
-    // finder is made for every file, and most files are small.
+    // Left uninitialised where no byte is read before it is written: most
+    // files are small, and a run touches only what its file needs.
     std::unique_ptr<std::uint8_t[]> buffer_;  // buffer_size_ bytes and a tail for wide loads
     std::unique_ptr<std::int32_t[]> head4_;   // by four-byte hash: latest position, or -1
     std::unique_ptr<std::int32_t[]> head3_;   // by three-byte hash: latest position, or -1

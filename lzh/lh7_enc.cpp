@@ -32,7 +32,7 @@ LH5Result lh7_compress(std::FILE* source, std::vector<std::uint8_t>& sink, int d
     LzhBitOutStream bits(sink, std::move(drain));
     {
         LH5BlockEnc blocks(bits, BLOCK_CAPACITY, dictionary_bits);
-        coding::LazyMatchFinder finder(params_for(dictionary_bits));
+        coding::LazyMatchFinder& finder = coding::LazyMatchFinder::reused(params_for(dictionary_bits));
         coding::BlockWriterSink<LH5BlockEnc, LH5BlockEnc::LENGTH_OFFSET> out{blocks};
         finder.run([&input](std::uint8_t* destination, std::size_t room) { return input.read(destination, room); },
                    out);

@@ -3,7 +3,7 @@
 #include "lazy_match_finder.h"
 
 void deflate_parse_lazy(DeflateSource& input, DeflateBlockEnc& writer) {
-    coding::LazyMatchFinder finder(coding::MIDDLE_LAZY_PARAMS);
+    coding::LazyMatchFinder& finder = coding::LazyMatchFinder::reused(coding::MIDDLE_LAZY_PARAMS);
     coding::BlockWriterSink<DeflateBlockEnc, 257> sink{writer};
     finder.run(
         [&input](std::uint8_t* destination, std::size_t room) {
