@@ -995,11 +995,19 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
 namespace {
 
 // Links the open unnamed file fd at target inside directory fd; exclusive.
+// The descriptor itself names the file (AT_EMPTY_PATH) where the process
+// may do that (a privilege on most kernels); otherwise its entry in /proc
+// does, a longer way through the kernel. Which one works is learnt once.
 bool link_descriptor(int fd, int directory, const std::string& target) {
+    static bool by_descriptor = true;
+    if (by_descriptor) {
+        if (linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return false;
+        by_descriptor = false;
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) return false;
-    return linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0;
+    return linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 }  // namespace
