@@ -107,22 +107,59 @@ public:
     // held and the unread bytes of the current block. Nothing is checked.
     class Cursor {
     public:
-        // Tops the held bits up to at least 57 with one word when more
+        // Tops the held bits up to at least 56 with one word when more
         // than 56 are held already or eight bytes of the block are left;
         // false (nothing changed) near the end of a block or of the file,
         // where the caller goes back to the stream's checked calls.
         bool refill() {
             if (held_ > 56) return true;
             if (end_ - next_ < 8) return false;
-            next_ += word_into(next_, bits_, held_);
+            if constexpr (Order == BitOrder::LSB_FIRST) {
+                // The whole word goes in above the held bits; the bytes that
+                // fit completely are counted, and the bits of the next byte
+                // that also went in are the very bits it will bring, so a
+                // later load ORs the same values over them. No branch on how
+                // many bytes fit (56 held take none).
+                bits_ |= load_word(next_) << held_;
+                next_ += (63 - held_) >> 3;
+                held_ |= 56;
+            } else {
+                // Only the low held bits count, so the held ones move up by
+                // the whole bytes that fit and those come in below them (the
+                // word shifted in two steps: none may fit).
+                const int bytes = (63 - held_) >> 3;
+                bits_ = (bits_ << (8 * bytes)) | ((load_word(next_) >> 8) >> (56 - 8 * bytes));
+                next_ += bytes;
+                held_ += 8 * bytes;
+            }
             return true;
         }
         int held() const { return held_; }
         // The next n bits (1 <= n <= held()), as future_bits gives them.
         std::uint32_t peek_held(int n) const { return peek_of(bits_, held_, n); }
+        // The n bits (1 <= n <= 31) after the next skip bits, skip + n <=
+        // held(); the index of a table lookup.
+        std::uint32_t peek_after(int skip, int n) const {
+            const std::uint32_t mask = (std::uint32_t{1} << n) - 1;
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                return static_cast<std::uint32_t>(bits_ >> (held_ - skip - n)) & mask;
+            } else {
+                return static_cast<std::uint32_t>(bits_ >> skip) & mask;
+            }
+        }
         // Consumes the next n bits (0 <= n <= held()) and returns their
         // value as n_bit_get would.
-        std::uint32_t take_held(int n) { return n == 0 ? 0 : take_of(bits_, held_, n); }
+        std::uint32_t take_held(int n) {
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                if (n == 0) return 0;
+            }
+            return take_of(bits_, held_, n);
+        }
+        // Consumes the next n bits (0 <= n <= held()) without their value.
+        void skip_held(int n) {
+            if constexpr (Order == BitOrder::LSB_FIRST) bits_ >>= n;
+            held_ -= n;
+        }
 
     private:
         friend class BitInStream;
@@ -152,6 +189,9 @@ public:
         if (const int partial = held_ % 8; partial != 0) take(partial);
         std::size_t got = 0;
         while (got < size && held_ >= 8) destination[got++] = static_cast<std::uint8_t>(take(8));
+        // Nothing is held now; bits of the bytes copied below that a
+        // refill looked ahead at must not stay behind.
+        if (got < size) bits_ = 0;
         while (got < size) {
             if (next_ == filled_ && !read_block()) break;
             const std::size_t run = std::min(size - got, filled_ - next_);
@@ -172,7 +212,9 @@ public:
 private:
     // Most significant first: the held bits are the low held_ bits of bits_,
     // the next one at bit held_ - 1. Least significant first: the next one is
-    // bit 0, and all bits from held_ up are zero.
+    // bit 0, and the bits from held_ up are zero or, after a Cursor's
+    // refill, the next bits of the file already (ORing them in again when
+    // their byte is loaded changes nothing).
     std::uint32_t take(int n) { return take_of(bits_, held_, n); }
     std::uint32_t peek(int n) const { return peek_of(bits_, held_, n); }
 

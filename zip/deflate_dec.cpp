@@ -46,7 +46,7 @@ bool literal_code_complete(std::span<const int> lengths) {
 }  // namespace
 
 DeflateDec::DeflateDec(ZipBitInStream& input, DeflateVariant variant)
-    : length_table_(variant), distance_table_(variant), input_(input) {
+    : length_table_(LengthCodeTable::of(variant)), distance_table_(DistanceCodeTable::of(variant)), input_(input) {
     block_header_get();
 }
 
@@ -208,6 +208,10 @@ void DeflateDec::fast_run(Window& window) {
     // path, which refuses them.
     const bool has_distances = distance_decoder_ != nullptr;
     const ZipHuffDec::Held distances = (has_distances ? distance_decoder_ : literal_decoder_)->held();
+    // The code tables in locals too, indexed by the symbols as decoded.
+    const DeflateCode* const length_codes = &length_table_.code(LengthCodeTable::FIRST_CODE);
+    const DeflateCode* const distance_codes = &distance_table_.code(0);
+    const int distance_code_count = distance_table_.code_count();
     auto bits = input_.cursor();
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
@@ -225,7 +229,7 @@ void DeflateDec::fast_run(Window& window) {
         int symbol = literals.decode(bits);
         if (symbol < END_OF_BLOCK) {
             *out++ = static_cast<std::uint8_t>(symbol);
-            // A second symbol from the same refill (42 bits are left): a
+            // A second symbol from the same refill (41 bits are left): a
             // literal still fits the window's slack, a match only from
             // where the loop may start one.
             symbol_start = bits;
@@ -243,18 +247,18 @@ void DeflateDec::fast_run(Window& window) {
             bits = symbol_start;
             break;
         }
-        const DeflateCode& length_code = length_table_.code(symbol);
+        const DeflateCode& length_code = length_codes[symbol - LengthCodeTable::FIRST_CODE];
         const std::size_t length = static_cast<std::size_t>(length_code.base) + bits.take_held(length_code.extra_bits);
         if (bits.held() < LONGEST_DISTANCE_FIELD && !bits.refill()) {
             bits = symbol_start;
             break;
         }
         const int distance_symbol = distances.decode(bits);
-        if (distance_symbol >= distance_table_.code_count()) {
+        if (distance_symbol >= distance_code_count) {
             bits = symbol_start;
             break;
         }
-        const DeflateCode& distance_code = distance_table_.code(distance_symbol);
+        const DeflateCode& distance_code = distance_codes[distance_symbol];
         const std::size_t distance =
             static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
         if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
