@@ -219,11 +219,13 @@ private:
     std::uint32_t peek(int n) const { return peek_of(bits_, held_, n); }
 
     static std::uint32_t take_of(std::uint64_t& bits, int& held, int n) {
+        // n <= 32: the mask is formed in 64 bits, without a test for 32.
+        const std::uint64_t mask = (std::uint64_t{1} << n) - 1;
         std::uint32_t value;
         if constexpr (Order == BitOrder::MSB_FIRST) {
-            value = static_cast<std::uint32_t>(bits >> (held - n)) & low_mask(n);
+            value = static_cast<std::uint32_t>((bits >> (held - n)) & mask);
         } else {
-            value = static_cast<std::uint32_t>(bits) & low_mask(n);
+            value = static_cast<std::uint32_t>(bits & mask);
             bits >>= n;
         }
         held -= n;

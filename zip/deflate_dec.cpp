@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <span>
 
 namespace {
@@ -205,24 +206,26 @@ void DeflateDec::fast_run(Window& window) {
     constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
     const ZipHuffDec::Held literals = literal_decoder_->held();
     // A block without distance codes leaves its matches to the careful
-    // path, which refuses them.
+    // path, which refuses them: no distance symbol counts as valid then.
     const bool has_distances = distance_decoder_ != nullptr;
     const ZipHuffDec::Held distances = (has_distances ? distance_decoder_ : literal_decoder_)->held();
+    const int distance_code_count = has_distances ? distance_table_.code_count() : 0;
     // The code tables in locals too, indexed by the symbols as decoded.
     const DeflateCode* const length_codes = &length_table_.code(LengthCodeTable::FIRST_CODE);
     const DeflateCode* const distance_codes = &distance_table_.code(0);
-    const int distance_code_count = distance_table_.code_count();
     auto bits = input_.cursor();
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
-    // What was produced at a place of the loop, from locals.
-    const std::uint8_t* mark = out;
-    std::int64_t produced_at_mark = window.produced_at(out);
+    // Where the entry's first byte lies (or would lie) in the window, as a
+    // number: a match may reach back that far and no farther.
+    const auto address = [](const std::uint8_t* at) {
+        return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(at));
+    };
+    std::int64_t first = address(out) - window.produced_at(out);
     for (;;) {
         if (out > limit) {
             if (!window.renew(out, limit)) break;
-            mark = out;
-            produced_at_mark = window.produced_at(out);
+            first = address(out) - window.produced_at(out);
         }
         if (!bits.refill()) break;
         auto symbol_start = bits;
@@ -243,7 +246,9 @@ void DeflateDec::fast_run(Window& window) {
                 continue;
             }
         }
-        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || !has_distances) {
+        // The end of the block and the codes beyond the length codes.
+        if (static_cast<unsigned>(symbol - LengthCodeTable::FIRST_CODE) >
+            static_cast<unsigned>(LengthCodeTable::LAST_CODE - LengthCodeTable::FIRST_CODE)) {
             bits = symbol_start;
             break;
         }
@@ -261,7 +266,7 @@ void DeflateDec::fast_run(Window& window) {
         const DeflateCode& distance_code = distance_codes[distance_symbol];
         const std::size_t distance =
             static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
-        if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
+        if (address(out) - static_cast<std::int64_t>(distance) < first) {
             bits = symbol_start;
             break;
         }
