@@ -41,7 +41,7 @@ public:
     HuffDec(const BLenTable& table, SingleCode single) {
         const BitPatternTable<Order> patterns(table);
         width_ = table.max_length;
-        if (patterns.patterns.size() != table.lengths.size() || width_ == 0) {
+        if (patterns.patterns.size() != table.lengths.size() || width_ == 0 || table.lengths.size() > 0x10000) {
             throw "HuffDec: program error.";
         }
         // Canonical keys rise with (length, symbol), so the entries placed
@@ -67,7 +67,7 @@ public:
             // For Held: both rows of a one-bit main table give the symbol
             // and consume nothing, so its loop needs no test of its own.
             fast_bits_ = 1;
-            fast_.assign(2, Fast{0, 0, zero_bit_symbol_});
+            fast_.assign(2, leaf(0, zero_bit_symbol_));
             return;
         }
         build_fast_table();
@@ -85,9 +85,9 @@ public:
     // length, or (main table only) where the row's subtable starts and how
     // many further bits index it.
     struct Fast {
-        std::int16_t length;
-        std::int16_t sub_bits;  // 0: value is the symbol
-        std::int32_t value;
+        std::uint8_t length;
+        std::uint8_t sub_bits;  // 0: value is the symbol
+        std::uint16_t value;
     };
 
     // decode for a decode loop whose cursor (BitInStream::Cursor) holds at
@@ -193,7 +193,7 @@ private:
         }
         const int row_shift = width_ - fast_bits_;
         const std::size_t rows = std::size_t{1} << fast_bits_;
-        fast_.assign(rows, Fast{0, 0, 0});
+        fast_.assign(rows, Fast{});
         std::size_t owner = 0;
         for (std::uint32_t prefix = 0; prefix < rows; ++prefix) {
             const std::int64_t first = std::int64_t{prefix} << row_shift;
@@ -201,21 +201,21 @@ private:
             while (range_end(owner) <= first) ++owner;
             const std::size_t row = index_of(prefix, fast_bits_);
             if (range_end(owner) >= end) {
-                fast_[row] = Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+                fast_[row] = leaf(entries_[owner].length, entries_[owner].symbol);
                 continue;
             }
             int longest = 0;
             for (std::size_t i = owner; range_end(i) < end; ++i) longest = std::max(longest, entries_[i].length);
             const int sub_bits = longest - fast_bits_;
             const int slot_shift = row_shift - sub_bits;
-            fast_[row] = Fast{0, static_cast<std::int16_t>(sub_bits), static_cast<std::int32_t>(fast_.size())};
+            fast_[row] = link(sub_bits, fast_.size());
             const std::size_t base = fast_.size();
             fast_.resize(base + (std::size_t{1} << sub_bits));
             for (std::uint32_t slot = 0; slot < (std::uint32_t{1} << sub_bits); ++slot) {
                 const std::int64_t slot_first = first + (std::int64_t{slot} << slot_shift);
                 while (range_end(owner) <= slot_first) ++owner;
                 fast_[base + index_of(slot, sub_bits)] =
-                    Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+                    leaf(entries_[owner].length, entries_[owner].symbol);
             }
         }
     }
@@ -240,7 +240,7 @@ private:
             size += std::size_t{1} << (entries_[j - 1].length - fast_bits_);
             i = j;
         }
-        fast_.assign(size, Fast{0, 0, 0});
+        fast_.assign(size, Fast{});
         for (std::size_t i = 0; i < first_long; ++i) {
             const Entry& entry = entries_[i];
             fill(0, static_cast<std::uint32_t>(entry.key) >> row_shift, fast_bits_, entry.length, entry);
@@ -252,7 +252,7 @@ private:
             const int sub_bits = longest - fast_bits_;
             const auto prefix = static_cast<std::uint32_t>(entries_[i].key) >> row_shift;
             fast_[index_of(prefix, fast_bits_)] =
-                Fast{0, static_cast<std::int16_t>(sub_bits), static_cast<std::int32_t>(base)};
+                link(sub_bits, base);
             for (std::size_t k = i; k < j; ++k) {
                 const std::uint32_t slot =
                     (static_cast<std::uint32_t>(entries_[k].key) >> (width_ - longest)) & low_mask(sub_bits);
@@ -275,7 +275,7 @@ private:
     // rows at base that begin, in key order, with the first `length` of the
     // bits of first (its code's part in this table, left-aligned).
     void fill(std::size_t base, std::uint32_t first, int bits, int length, const Entry& entry) {
-        const Fast value{static_cast<std::int16_t>(entry.length), 0, entry.symbol};
+        const Fast value = leaf(entry.length, entry.symbol);
         const std::size_t count = std::size_t{1} << (bits - length);
         if constexpr (Order == BitOrder::MSB_FIRST) {
             std::fill_n(fast_.begin() + static_cast<std::ptrdiff_t>(base + first), count, value);
@@ -286,6 +286,18 @@ private:
                 fast_[row] = value;
             }
         }
+    }
+
+    // Rows: a symbol with its code length, or where a subtable starts.
+    // Four bytes each, so that a main table stays in few cache lines.
+    // Symbols are below 2^16, and so is the table: at most 2^10 rows and a
+    // subtable of at most 2^6 slots for each code longer than 10 bits.
+    static Fast leaf(int length, int symbol) {
+        return Fast{static_cast<std::uint8_t>(length), 0, static_cast<std::uint16_t>(symbol)};
+    }
+    static Fast link(int sub_bits, std::size_t base) {
+        if (base > 0xFFFF) throw "HuffDec: program error.";
+        return Fast{0, static_cast<std::uint8_t>(sub_bits), static_cast<std::uint16_t>(base)};
     }
 
     // Where n bits taken in key order (first bit read on top) are looked up
