@@ -214,8 +214,7 @@ private:
             for (std::uint32_t slot = 0; slot < (std::uint32_t{1} << sub_bits); ++slot) {
                 const std::int64_t slot_first = first + (std::int64_t{slot} << slot_shift);
                 while (range_end(owner) <= slot_first) ++owner;
-                fast_[base + index_of(slot, sub_bits)] =
-                    leaf(entries_[owner].length, entries_[owner].symbol);
+                fast_[base + index_of(slot, sub_bits)] = leaf(entries_[owner].length, entries_[owner].symbol);
             }
         }
     }
@@ -251,8 +250,7 @@ private:
             const int longest = entries_[j - 1].length;
             const int sub_bits = longest - fast_bits_;
             const auto prefix = static_cast<std::uint32_t>(entries_[i].key) >> row_shift;
-            fast_[index_of(prefix, fast_bits_)] =
-                link(sub_bits, base);
+            fast_[index_of(prefix, fast_bits_)] = link(sub_bits, base);
             for (std::size_t k = i; k < j; ++k) {
                 const std::uint32_t slot =
                     (static_cast<std::uint32_t>(entries_[k].key) >> (width_ - longest)) & low_mask(sub_bits);
