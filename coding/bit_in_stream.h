@@ -105,24 +105,66 @@ public:
     // The bit state as a decode loop keeps it in local variables (so in
     // registers, where the bytes the loop writes cannot alias it): the bits
     // held and the unread bytes of the current block. Nothing is checked.
+    //
+    // Most significant first, the cursor keeps the held bits at the top of
+    // its word (the next one at bit 63), so that looking bits up is one
+    // shift by a fixed amount and consuming them one shift the other way.
+    // In both orders the bits past the held ones are zero or the file's
+    // next bits already, which a later load puts there again.
     class Cursor {
     public:
-        // Tops the held bits up to at least 57 with one word when more
+        // Tops the held bits up to at least 56 with one word when more
         // than 56 are held already or eight bytes of the block are left;
         // false (nothing changed) near the end of a block or of the file,
-        // where the caller goes back to the stream's checked calls.
+        // where the caller goes back to the stream's checked calls. The
+        // whole word goes in next to the held bits and the bytes that fit
+        // completely are counted: no branch on how many (56 held take none).
         bool refill() {
             if (held_ > 56) return true;
             if (end_ - next_ < 8) return false;
-            next_ += word_into(next_, bits_, held_);
+            if constexpr (Order == BitOrder::LSB_FIRST) {
+                bits_ |= load_word(next_) << held_;
+            } else {
+                bits_ |= load_word(next_) >> held_;
+            }
+            next_ += (63 - held_) >> 3;
+            held_ |= 56;
             return true;
         }
         int held() const { return held_; }
         // The next n bits (1 <= n <= held()), as future_bits gives them.
-        std::uint32_t peek_held(int n) const { return peek_of(bits_, held_, n); }
-        // Consumes the next n bits (0 <= n <= held()) and returns their
-        // value as n_bit_get would.
-        std::uint32_t take_held(int n) { return n == 0 ? 0 : take_of(bits_, held_, n); }
+        std::uint32_t peek_held(int n) const { return peek_after(0, n); }
+        // The n bits (1 <= n <= 32) after the next skip bits, skip + n <=
+        // held(); the index of a table lookup.
+        std::uint32_t peek_after(int skip, int n) const {
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                return static_cast<std::uint32_t>((bits_ << skip) >> (64 - n));
+            } else {
+                return static_cast<std::uint32_t>((bits_ >> skip) & ((std::uint64_t{1} << n) - 1));
+            }
+        }
+        // Consumes the next n bits (0 <= n <= 32, n <= held()) and returns
+        // their value as n_bit_get would.
+        std::uint32_t take_held(int n) {
+            if constexpr (Order == BitOrder::MSB_FIRST) {
+                // Two shifts, so that 0 bits give 0 without a test.
+                const auto value = static_cast<std::uint32_t>((bits_ >> 1) >> (63 - n));
+                bits_ <<= n;
+                held_ -= n;
+                return value;
+            } else {
+                return take_of(bits_, held_, n);
+            }
+        }
+        // Consumes the next n bits (0 <= n <= held()) without their value.
+        void skip_held(int n) {
+            if constexpr (Order == BitOrder::LSB_FIRST) {
+                bits_ >>= n;
+            } else {
+                bits_ <<= n;
+            }
+            held_ -= n;
+        }
 
     private:
         friend class BitInStream;
@@ -136,13 +178,18 @@ public:
 
     // A cursor at the stream's place; the stream must not be used until
     // resume() takes the cursor's place back.
-    Cursor cursor() const { return Cursor(bits_, held_, block_.data() + next_, block_.data() + filled_); }
+    Cursor cursor() const {
+        std::uint64_t bits = bits_;
+        if constexpr (Order == BitOrder::MSB_FIRST) bits = held_ == 0 ? 0 : bits_ << (64 - held_);
+        return Cursor(bits, held_, block_.data() + next_, block_.data() + filled_);
+    }
     void resume(const Cursor& cursor) {
         const auto next = static_cast<std::size_t>(cursor.next_ - block_.data());
         loaded_ += static_cast<std::int64_t>(next - next_);
         next_ = next;
         bits_ = cursor.bits_;
         held_ = cursor.held_;
+        if constexpr (Order == BitOrder::MSB_FIRST) bits_ = held_ == 0 ? 0 : bits_ >> (64 - held_);
     }
 
     // Reads up to size whole bytes of the file into destination, from the
@@ -152,6 +199,9 @@ public:
         if (const int partial = held_ % 8; partial != 0) take(partial);
         std::size_t got = 0;
         while (got < size && held_ >= 8) destination[got++] = static_cast<std::uint8_t>(take(8));
+        // Nothing is held now; bits of the bytes copied below that a
+        // refill looked ahead at must not stay behind.
+        if (got < size) bits_ = 0;
         while (got < size) {
             if (next_ == filled_ && !read_block()) break;
             const std::size_t run = std::min(size - got, filled_ - next_);
@@ -188,16 +238,20 @@ public:
 private:
     // Most significant first: the held bits are the low held_ bits of bits_,
     // the next one at bit held_ - 1. Least significant first: the next one is
-    // bit 0, and all bits from held_ up are zero.
+    // bit 0, and the bits from held_ up are zero or, after a Cursor's
+    // refill, the next bits of the file already (ORing them in again when
+    // their byte is loaded changes nothing).
     std::uint32_t take(int n) { return take_of(bits_, held_, n); }
     std::uint32_t peek(int n) const { return peek_of(bits_, held_, n); }
 
     static std::uint32_t take_of(std::uint64_t& bits, int& held, int n) {
+        // n <= 32: the mask is formed in 64 bits, without a test for 32.
+        const std::uint64_t mask = (std::uint64_t{1} << n) - 1;
         std::uint32_t value;
         if constexpr (Order == BitOrder::MSB_FIRST) {
-            value = static_cast<std::uint32_t>(bits >> (held - n)) & low_mask(n);
+            value = static_cast<std::uint32_t>((bits >> (held - n)) & mask);
         } else {
-            value = static_cast<std::uint32_t>(bits) & low_mask(n);
+            value = static_cast<std::uint32_t>(bits & mask);
             bits >>= n;
         }
         held -= n;

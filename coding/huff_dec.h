@@ -41,7 +41,7 @@ public:
     HuffDec(const BLenTable& table, SingleCode single) {
         const BitPatternTable<Order> patterns(table);
         width_ = table.max_length;
-        if (patterns.patterns.size() != table.lengths.size() || width_ == 0) {
+        if (patterns.patterns.size() != table.lengths.size() || width_ == 0 || table.lengths.size() > 0x10000) {
             throw "HuffDec: program error.";
         }
         // Canonical keys rise with (length, symbol), so the entries placed
@@ -64,6 +64,10 @@ public:
 
         if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
             zero_bit_symbol_ = entries_.front().symbol;
+            // For Held: both rows of a one-bit main table give the symbol
+            // and consume nothing, so its loop needs no test of its own.
+            fast_bits_ = 1;
+            fast_.assign(2, leaf(0, zero_bit_symbol_));
             return;
         }
         build_fast_table();
@@ -81,9 +85,9 @@ public:
     // length, or (main table only) where the row's subtable starts and how
     // many further bits index it.
     struct Fast {
-        std::int16_t length;
-        std::int16_t sub_bits;  // 0: value is the symbol
-        std::int32_t value;
+        std::uint8_t length;
+        std::uint8_t sub_bits;  // 0: value is the symbol
+        std::uint16_t value;
     };
 
     // decode for a decode loop whose cursor (BitInStream::Cursor) holds at
@@ -94,22 +98,21 @@ public:
     public:
         template <class Cursor>
         int decode(Cursor& input) const {
-            if (zero_bit_symbol_ >= 0) return zero_bit_symbol_;
-            const Fast fast = lookup(table_, width_, fast_bits_, input.peek_held(width_));
-            input.take_held(fast.length);
+            Fast fast = table_[input.peek_after(0, fast_bits_)];
+            if (fast.sub_bits != 0) {
+                fast = table_[static_cast<std::size_t>(fast.value) + input.peek_after(fast_bits_, fast.sub_bits)];
+            }
+            input.skip_held(fast.length);
             return fast.value;
         }
 
     private:
         friend class HuffDec;
-        Held(const Fast* table, int width, int fast_bits, int zero_bit_symbol)
-            : table_(table), width_(width), fast_bits_(fast_bits), zero_bit_symbol_(zero_bit_symbol) {}
+        Held(const Fast* table, int fast_bits) : table_(table), fast_bits_(fast_bits) {}
         const Fast* table_;
-        int width_;
         int fast_bits_;
-        int zero_bit_symbol_;
     };
-    Held held() const { return Held(fast_.data(), width_, fast_bits_, zero_bit_symbol_); }
+    Held held() const { return Held(fast_.data(), fast_bits_); }
     template <class Cursor>
     int decode_held(Cursor& input) const {
         return held().decode(input);
@@ -182,9 +185,15 @@ private:
     // FAST_BITS every slot of the row's subtable lies in one range.
     void build_fast_table() {
         fast_bits_ = std::min(width_, FAST_BITS);
+        std::int64_t space = 0;
+        for (const Entry& entry : entries_) space += std::int64_t{1} << (width_ - entry.length);
+        if (space == std::int64_t{1} << width_) {
+            build_complete();
+            return;
+        }
         const int row_shift = width_ - fast_bits_;
         const std::size_t rows = std::size_t{1} << fast_bits_;
-        fast_.assign(rows, Fast{0, 0, 0});
+        fast_.assign(rows, Fast{});
         std::size_t owner = 0;
         for (std::uint32_t prefix = 0; prefix < rows; ++prefix) {
             const std::int64_t first = std::int64_t{prefix} << row_shift;
@@ -192,23 +201,101 @@ private:
             while (range_end(owner) <= first) ++owner;
             const std::size_t row = index_of(prefix, fast_bits_);
             if (range_end(owner) >= end) {
-                fast_[row] = Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+                fast_[row] = leaf(entries_[owner].length, entries_[owner].symbol);
                 continue;
             }
             int longest = 0;
             for (std::size_t i = owner; range_end(i) < end; ++i) longest = std::max(longest, entries_[i].length);
             const int sub_bits = longest - fast_bits_;
             const int slot_shift = row_shift - sub_bits;
-            fast_[row] = Fast{0, static_cast<std::int16_t>(sub_bits), static_cast<std::int32_t>(fast_.size())};
+            fast_[row] = link(sub_bits, fast_.size());
             const std::size_t base = fast_.size();
             fast_.resize(base + (std::size_t{1} << sub_bits));
             for (std::uint32_t slot = 0; slot < (std::uint32_t{1} << sub_bits); ++slot) {
                 const std::int64_t slot_first = first + (std::int64_t{slot} << slot_shift);
                 while (range_end(owner) <= slot_first) ++owner;
-                fast_[base + index_of(slot, sub_bits)] =
-                    Fast{static_cast<std::int16_t>(entries_[owner].length), 0, entries_[owner].symbol};
+                fast_[base + index_of(slot, sub_bits)] = leaf(entries_[owner].length, entries_[owner].symbol);
             }
         }
+    }
+
+    // The same table for a complete code, which has no gaps: every code
+    // owns exactly the keys it prefixes. So a code of at most FAST_BITS
+    // bits fills a run of rows in key order, which read first bit first is
+    // every 2^length-th row; a longer code does the same in the subtable of
+    // its row, which is as wide as the row's longest code needs. That code
+    // is the row's last, and its sibling, the code before it, is as long,
+    // so the width is the one the general build finds. Rows and slots are
+    // written once each rather than searched for one by one.
+    void build_complete() {
+        const int row_shift = width_ - fast_bits_;
+        const std::size_t rows = std::size_t{1} << fast_bits_;
+        std::size_t first_long = 0;
+        while (first_long < entries_.size() && entries_[first_long].length <= fast_bits_) ++first_long;
+        // The subtables' sizes first, so the table is allocated once.
+        std::size_t size = rows;
+        for (std::size_t i = first_long; i < entries_.size();) {
+            const std::size_t j = row_group_end(i, row_shift);
+            size += std::size_t{1} << (entries_[j - 1].length - fast_bits_);
+            i = j;
+        }
+        fast_.assign(size, Fast{});
+        for (std::size_t i = 0; i < first_long; ++i) {
+            const Entry& entry = entries_[i];
+            fill(0, static_cast<std::uint32_t>(entry.key) >> row_shift, fast_bits_, entry.length, entry);
+        }
+        std::size_t base = rows;
+        for (std::size_t i = first_long; i < entries_.size();) {
+            const std::size_t j = row_group_end(i, row_shift);
+            const int longest = entries_[j - 1].length;
+            const int sub_bits = longest - fast_bits_;
+            const auto prefix = static_cast<std::uint32_t>(entries_[i].key) >> row_shift;
+            fast_[index_of(prefix, fast_bits_)] = link(sub_bits, base);
+            for (std::size_t k = i; k < j; ++k) {
+                const std::uint32_t slot =
+                    (static_cast<std::uint32_t>(entries_[k].key) >> (width_ - longest)) & low_mask(sub_bits);
+                fill(base, slot, sub_bits, entries_[k].length - fast_bits_, entries_[k]);
+            }
+            base += std::size_t{1} << sub_bits;
+            i = j;
+        }
+    }
+
+    // One past the last entry from i on whose key has the same row prefix.
+    std::size_t row_group_end(std::size_t i, int row_shift) const {
+        const std::int32_t prefix = entries_[i].key >> row_shift;
+        std::size_t j = i + 1;
+        while (j < entries_.size() && (entries_[j].key >> row_shift) == prefix) ++j;
+        return j;
+    }
+
+    // Puts entry into the 2^(bits - length) places of a table of 2^bits
+    // rows at base that begin, in key order, with the first `length` of the
+    // bits of first (its code's part in this table, left-aligned).
+    void fill(std::size_t base, std::uint32_t first, int bits, int length, const Entry& entry) {
+        const Fast value = leaf(entry.length, entry.symbol);
+        const std::size_t count = std::size_t{1} << (bits - length);
+        if constexpr (Order == BitOrder::MSB_FIRST) {
+            std::fill_n(fast_.begin() + static_cast<std::ptrdiff_t>(base + first), count, value);
+        } else {
+            const std::size_t step = std::size_t{1} << length;
+            const std::size_t end = base + (std::size_t{1} << bits);
+            for (std::size_t row = base + reverse_bits(first >> (bits - length), length); row < end; row += step) {
+                fast_[row] = value;
+            }
+        }
+    }
+
+    // Rows: a symbol with its code length, or where a subtable starts.
+    // Four bytes each, so that a main table stays in few cache lines.
+    // Symbols are below 2^16, and so is the table: at most 2^10 rows and a
+    // subtable of at most 2^6 slots for each code longer than 10 bits.
+    static Fast leaf(int length, int symbol) {
+        return Fast{static_cast<std::uint8_t>(length), 0, static_cast<std::uint16_t>(symbol)};
+    }
+    static Fast link(int sub_bits, std::size_t base) {
+        if (base > 0xFFFF) throw "HuffDec: program error.";
+        return Fast{0, static_cast<std::uint8_t>(sub_bits), static_cast<std::uint16_t>(base)};
     }
 
     // Where n bits taken in key order (first bit read on top) are looked up

@@ -100,24 +100,36 @@ public:
     std::int64_t produced_at(const std::uint8_t* at) const { return (at - buffer_.get()) - origin_; }
 
     // Writes length bytes at to from distance back (1 to the history size,
-    // or to what was produced when there is no history).
+    // or to what was produced when there is no history). Up to 15 bytes
+    // past the match may be overwritten (the slack): they lie beyond the
+    // write position and are written again before they count.
     static void copy_match(std::uint8_t* to, std::size_t distance, std::size_t length) {
         const std::uint8_t* from = to - distance;
-        if (distance >= 8) {
-            // Each word's source ends at least eight bytes behind its
-            // target, so it has been written already; the last word may run
-            // up to seven bytes past the match into the slack.
-            const std::uint8_t* end = to + length;
-            do {
-                std::memcpy(to, from, 8);
-                to += 8;
-                from += 8;
-            } while (to < end);
-        } else if (distance == 1) {
+        std::uint8_t* const end = to + length;
+        if (distance == 1) {
             std::memset(to, *from, length);
-        } else {
-            for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
+            return;
         }
+        if (distance < 8) {
+            // Repeating the first distance bytes (one short copy that does
+            // not overlap, then one of twice the size) leaves a gap of a
+            // multiple of the distance and at least eight between source and
+            // target: the bytes the words below copy are the pattern again.
+            while (to - from < 8) {
+                const auto gap = static_cast<std::size_t>(to - from);
+                for (std::size_t k = 0; k < gap; ++k) to[k] = from[k];
+                to += gap;
+                if (to >= end) return;
+            }
+        }
+        // Each word's source ends at least eight bytes behind its target,
+        // so it has been written already, also by the word just before.
+        do {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + 8, from + 8, 8);
+            to += 16;
+            from += 16;
+        } while (to < end);
     }
 
     // Careful path: one byte; true when the entry is complete (the byte is

@@ -153,7 +153,7 @@ int LH5Dec::distance_get() {
 }
 
 // A literal code of up to 16 bits, then a position code of up to 16 and
-// up to 15 extra bits (-lh7-): the 57 bits of a refill hold them all, and
+// up to 15 extra bits (-lh7-): the 56 bits of a refill hold them all, and
 // every symbol of the tables is a sound literal or match.
 void LH5Dec::fast_run(Window& window) {
     if (ended_ || !window.fast()) return;
@@ -173,7 +173,7 @@ void LH5Dec::fast_run(Window& window) {
         if (c < FIRST_MATCH_SYMBOL) {
             *out++ = static_cast<std::uint8_t>(c);
             if (remaining < 1) break;
-            // A second symbol from the same refill (41 bits are left): a
+            // A second symbol from the same refill (40 bits are left): a
             // literal still fits the window's slack, a match only from
             // where the loop may start one and with its position held.
             --remaining;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <span>
 
 namespace {
@@ -46,7 +47,7 @@ bool literal_code_complete(std::span<const int> lengths) {
 }  // namespace
 
 DeflateDec::DeflateDec(ZipBitInStream& input, DeflateVariant variant)
-    : length_table_(variant), distance_table_(variant), input_(input) {
+    : length_table_(LengthCodeTable::of(variant)), distance_table_(DistanceCodeTable::of(variant)), input_(input) {
     block_header_get();
 }
 
@@ -205,27 +206,33 @@ void DeflateDec::fast_run(Window& window) {
     constexpr int LONGEST_DISTANCE_FIELD = 15 + 14;
     const ZipHuffDec::Held literals = literal_decoder_->held();
     // A block without distance codes leaves its matches to the careful
-    // path, which refuses them.
+    // path, which refuses them: no distance symbol counts as valid then.
     const bool has_distances = distance_decoder_ != nullptr;
     const ZipHuffDec::Held distances = (has_distances ? distance_decoder_ : literal_decoder_)->held();
+    const int distance_code_count = has_distances ? distance_table_.code_count() : 0;
+    // The code tables in locals too, indexed by the symbols as decoded.
+    const DeflateCode* const length_codes = &length_table_.code(LengthCodeTable::FIRST_CODE);
+    const DeflateCode* const distance_codes = &distance_table_.code(0);
     auto bits = input_.cursor();
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
-    // What was produced at a place of the loop, from locals.
-    const std::uint8_t* mark = out;
-    std::int64_t produced_at_mark = window.produced_at(out);
+    // Where the entry's first byte lies (or would lie) in the window, as a
+    // number: a match may reach back that far and no farther.
+    const auto address = [](const std::uint8_t* at) {
+        return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(at));
+    };
+    std::int64_t first = address(out) - window.produced_at(out);
     for (;;) {
         if (out > limit) {
             if (!window.renew(out, limit)) break;
-            mark = out;
-            produced_at_mark = window.produced_at(out);
+            first = address(out) - window.produced_at(out);
         }
         if (!bits.refill()) break;
         auto symbol_start = bits;
         int symbol = literals.decode(bits);
         if (symbol < END_OF_BLOCK) {
             *out++ = static_cast<std::uint8_t>(symbol);
-            // A second symbol from the same refill (42 bits are left): a
+            // A second symbol from the same refill (41 bits are left): a
             // literal still fits the window's slack, a match only from
             // where the loop may start one.
             symbol_start = bits;
@@ -239,25 +246,27 @@ void DeflateDec::fast_run(Window& window) {
                 continue;
             }
         }
-        if (symbol == END_OF_BLOCK || symbol > LengthCodeTable::LAST_CODE || !has_distances) {
+        // The end of the block and the codes beyond the length codes.
+        if (static_cast<unsigned>(symbol - LengthCodeTable::FIRST_CODE) >
+            static_cast<unsigned>(LengthCodeTable::LAST_CODE - LengthCodeTable::FIRST_CODE)) {
             bits = symbol_start;
             break;
         }
-        const DeflateCode& length_code = length_table_.code(symbol);
+        const DeflateCode& length_code = length_codes[symbol - LengthCodeTable::FIRST_CODE];
         const std::size_t length = static_cast<std::size_t>(length_code.base) + bits.take_held(length_code.extra_bits);
         if (bits.held() < LONGEST_DISTANCE_FIELD && !bits.refill()) {
             bits = symbol_start;
             break;
         }
         const int distance_symbol = distances.decode(bits);
-        if (distance_symbol >= distance_table_.code_count()) {
+        if (distance_symbol >= distance_code_count) {
             bits = symbol_start;
             break;
         }
-        const DeflateCode& distance_code = distance_table_.code(distance_symbol);
+        const DeflateCode& distance_code = distance_codes[distance_symbol];
         const std::size_t distance =
             static_cast<std::size_t>(distance_code.base) + bits.take_held(distance_code.extra_bits) + 1;
-        if (static_cast<std::int64_t>(distance) > produced_at_mark + (out - mark)) {
+        if (address(out) - static_cast<std::int64_t>(distance) < first) {
             bits = symbol_start;
             break;
         }

@@ -88,8 +88,8 @@ private:
     bool block_end();
     int bits_get(int n);
 
-    LengthCodeTable length_table_;
-    DistanceCodeTable distance_table_;
+    const LengthCodeTable& length_table_;
+    const DistanceCodeTable& distance_table_;
     ZipBitInStream& input_;
     // Rebuilt for every Huffman block; empty for stored blocks. A dynamic
     // block that uses no distance codes at all (RFC 1951 allows a single

@@ -34,6 +34,12 @@ DeflateCodeRow LengthCodeTable::row(int length) const {
     return lookup_[static_cast<std::size_t>(length - MIN_LENGTH)];
 }
 
+const LengthCodeTable& LengthCodeTable::of(DeflateVariant variant) {
+    static const LengthCodeTable deflate(DeflateVariant::DEFLATE);
+    static const LengthCodeTable deflate64(DeflateVariant::DEFLATE64);
+    return variant == DeflateVariant::DEFLATE64 ? deflate64 : deflate;
+}
+
 // ---- distances -----------------------------------------------------------
 
 // Codes 0 to 3 stand for the distances 1 to 4; from code 4 on, each pair of
@@ -66,6 +72,12 @@ DeflateCodeRow DistanceCodeTable::row(int distance) const {
     DeflateCodeRow row = far_[static_cast<std::size_t>((distance - 1) / 128 - 2)];
     row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;
     return row;
+}
+
+const DistanceCodeTable& DistanceCodeTable::of(DeflateVariant variant) {
+    static const DistanceCodeTable deflate(DeflateVariant::DEFLATE);
+    static const DistanceCodeTable deflate64(DeflateVariant::DEFLATE64);
+    return variant == DeflateVariant::DEFLATE64 ? deflate64 : deflate;
 }
 
 // ---- the fixed code --------------------------------------------------------

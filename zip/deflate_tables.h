@@ -53,6 +53,10 @@ public:
     // Builds the codes and the lookup; throws "program error" if the lookup
     // does not come out with one row per length 3 to 258.
     explicit LengthCodeTable(DeflateVariant variant = DeflateVariant::DEFLATE);
+    // The table of a variant, built once per program: decoders start one
+    // per member, and small members would otherwise spend much of their
+    // time building it.
+    static const LengthCodeTable& of(DeflateVariant variant);
 
     // The code for literal/length symbol 257 to 285.
     const DeflateCode& code(int symbol) const { return codes_[static_cast<std::size_t>(symbol - FIRST_CODE)]; }
@@ -78,6 +82,8 @@ public:
     // Builds the codes and both lookups; throws "program error" if the
     // first lookup does not come out with one row per distance 1 to 256.
     explicit DistanceCodeTable(DeflateVariant variant = DeflateVariant::DEFLATE);
+    // The table of a variant, built once per program.
+    static const DistanceCodeTable& of(DeflateVariant variant);
 
     // The code for distance symbol 0 to code_count() - 1; base is the
     // distance minus 1.

@@ -174,6 +174,18 @@ TYPED_TEST(HuffDecTest, SingleSymbolCodeCostsOneBitOrNone) {
         EXPECT_EQ(in.byte_get(), 0x5A);
         EXPECT_EQ(dec.decode(in), 2);
     }
+    {
+        // The same in a decode loop's unchecked reads.
+        InputFile long_file(Bytes(16, 0xB6));
+        BitInStream<order> in(long_file.get());
+        const HuffDec<order> dec(table, SingleCode::ZERO_BITS);
+        in.future_bits(1);  // reads the first block
+        auto cursor = in.cursor();
+        ASSERT_TRUE(cursor.refill());
+        const int held = cursor.held();
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(dec.decode_held(cursor), 2);
+        EXPECT_EQ(cursor.held(), held);
+    }
     std::rewind(file.get());
     {
         // ZERO_BITS only changes tables with a single used symbol.
