@@ -61,7 +61,7 @@ bool StagedFile::open(OutputPlace&& place, Staging staging, bool name_free) {
     }
     // A buffer of our own: the C library would size its own by the file
     // system's block (4 KiB) and look that up with a system call per file.
-    if (buffer_ == nullptr) buffer_ = std::make_unique<char[]>(BUFFER_SIZE);
+    if (buffer_ == nullptr) buffer_ = std::make_unique_for_overwrite<char[]>(BUFFER_SIZE);
     std::setvbuf(file_, buffer_.get(), _IOFBF, BUFFER_SIZE);
     return true;
 }
