@@ -18,12 +18,13 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "bit_in_stream.h"
 #include "bit_order.h"
-#include "bit_pattern_table.h"
 #include "blen_table.h"
 
 namespace coding {
@@ -39,27 +40,42 @@ public:
     // SingleCode). Throws the BitPatternTable texts for bad lengths and
     // "HuffDec: program error." for a table without any code.
     HuffDec(const BLenTable& table, SingleCode single) {
-        const BitPatternTable<Order> patterns(table);
-        width_ = table.max_length;
-        if (patterns.patterns.size() != table.lengths.size() || width_ == 0 || table.lengths.size() > 0x10000) {
-            throw "HuffDec: program error.";
+        // The canonical code, as BitPatternTable makes it and with its
+        // checks and texts, straight into entries: the codes are placed by
+        // length, in symbol order within each length, which is key order.
+        const std::vector<std::int8_t>& lengths = table.lengths;
+        if (lengths.empty()) throw "BitPatternTable: program error.";
+        const int top = table.max_length;
+        if (top < 0 || top > MAX_CODE_LENGTH) throw "BitPatternTable: out of range.";
+        std::array<std::int32_t, MAX_CODE_LENGTH + 1> count{};
+        for (const int length : lengths) {
+            if (length < 0 || length > top) throw "BitPatternTable: out of range.";
+            ++count[static_cast<std::size_t>(length)];
         }
-        // Canonical keys rise with (length, symbol), so the entries placed
-        // by length, in symbol order within each length, are in key order.
-        std::vector<std::size_t> place(static_cast<std::size_t>(width_) + 2, 0);
-        for (const int length : table.lengths) {
-            if (length > 0) ++place[static_cast<std::size_t>(length) + 1];
+        // next_key[i]: the key of the next code of length i, left-aligned
+        // in top bits; more than 2^top keys in all is over-subscribed.
+        std::array<std::int64_t, MAX_CODE_LENGTH + 1> next_key{};
+        std::array<std::size_t, MAX_CODE_LENGTH + 1> place{};
+        std::int64_t key = 0;
+        std::size_t used = 0;
+        for (int i = 1; i <= top; ++i) {
+            next_key[static_cast<std::size_t>(i)] = key;
+            key += (std::int64_t{1} << (top - i)) * count[static_cast<std::size_t>(i)];
+            place[static_cast<std::size_t>(i)] = used;
+            used += static_cast<std::size_t>(count[static_cast<std::size_t>(i)]);
         }
-        for (std::size_t k = 1; k < place.size(); ++k) place[k] += place[k - 1];
-        entries_.resize(place.back());
+        if (key > (std::int64_t{1} << top)) throw "BitPatternTable: bit-pattern cannot be made.";
+        width_ = top;
+        if (width_ == 0 || lengths.size() > 0x10000) throw "HuffDec: program error.";
+        entries_.resize(used);
         if (entries_.empty()) throw "HuffDec: program error.";
-        for (std::size_t symbol = 0; symbol < table.lengths.size(); ++symbol) {
-            const int length = table.lengths[symbol];
+        for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol) {
+            const int length = lengths[symbol];
             if (length == 0) continue;
-            auto code = static_cast<std::uint32_t>(patterns.patterns[symbol]);
-            if constexpr (Order == BitOrder::LSB_FIRST) code = reverse_bits(code, length);
-            entries_[place[static_cast<std::size_t>(length)]++] = {static_cast<std::int32_t>(code << (width_ - length)),
-                                                                   length, static_cast<std::int32_t>(symbol)};
+            std::int64_t& next = next_key[static_cast<std::size_t>(length)];
+            entries_[place[static_cast<std::size_t>(length)]++] = {static_cast<std::int32_t>(next), length,
+                                                                   static_cast<std::int32_t>(symbol)};
+            next += std::int64_t{1} << (top - length);
         }
 
         if (single == SingleCode::ZERO_BITS && entries_.size() == 1) {
