@@ -11,8 +11,16 @@
 // written over it; what lies past the end of the archive when it is closed
 // is cut off, so a member taken back last leaves nothing behind either.
 //
+// The bytes of the member being written wait in a buffer of BUFFER_SIZE:
+// a small member's header is rewritten there, and the member goes out
+// with one write when it is complete (patch flushes), instead of a write,
+// a seek back, a rewrite and a seek forward. A member taken back while it
+// is all in the buffer never reaches the file. A longer member streams
+// through, and its header is rewritten in the file.
+//
 // The first write, seek or cut that fails makes every later call a no-op:
-// the archive cannot be whole any more. failed() and close() report it.
+// the archive cannot be whole any more. failed() and close() report it;
+// a member's bytes have been handed to the file when its patch returns.
 #pragma once
 
 #include <cstddef>
@@ -53,12 +61,18 @@ public:
 
 private:
     void seek(std::uint64_t offset);
+    // Hands the buffer to the file (and the file's own buffer to the
+    // system), so that a failure shows now.
+    void flush();
+    // Writes to the file at its own position, past the buffer.
+    void write_through(const void* bytes, std::size_t size);
 
     std::FILE* file_;
     bool owned_;
     bool failed_ = false;
     std::uint64_t position_ = 0;
-    std::uint64_t written_end_ = 0;  // the farthest any write reached
+    std::uint64_t written_end_ = 0;  // the farthest any write to the file reached
+    std::vector<std::uint8_t> buffer_;  // the bytes from position_ - size() on
 };
 
 // The compressed data of one member, drained from the coder's byte sink
