@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
-#include <queue>
 #include <utility>
 #include <vector>
 
@@ -79,18 +77,40 @@ BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limi
     // becoming the left child. Ties go to the lower index, so leaves come
     // before later inner nodes and lower symbols before higher ones; the
     // pairs are unique, which makes the order of removal fully determined.
+    // Two queues give that order without a heap: the leaves sorted by
+    // (frequency, index), and the inner nodes as they are made, which are
+    // already in that order (each is no lighter than the one before).
     using Key = std::pair<std::int64_t, std::int32_t>;  // (frequency, node index)
-    std::priority_queue<Key, std::vector<Key>, std::greater<Key>> queue;
-    for (std::size_t i = 0; i < leaves; ++i) {
-        queue.push({nodes[i].frequency, static_cast<std::int32_t>(i)});
-    }
-    while (queue.size() >= 2) {
-        const Key left = queue.top();
-        queue.pop();
-        const Key right = queue.top();
-        queue.pop();
+    std::vector<std::int32_t> leaf_order(leaves);
+    for (std::size_t i = 0; i < leaves; ++i) leaf_order[i] = static_cast<std::int32_t>(i);
+    std::stable_sort(leaf_order.begin(), leaf_order.end(),
+                     [&nodes](std::int32_t a, std::int32_t b) { return nodes[static_cast<std::size_t>(a)].frequency <
+                                                                       nodes[static_cast<std::size_t>(b)].frequency; });
+    nodes.reserve(2 * leaves - 1);
+    std::size_t next_leaf = 0;
+    std::size_t next_inner = leaves;
+    const auto lightest = [&]() -> Key {
+        const bool leaf_left = next_leaf < leaves;
+        const bool inner_left = next_inner < nodes.size();
+        Key leaf{0, -1};
+        if (leaf_left) {
+            const std::int32_t index = leaf_order[next_leaf];
+            leaf = {nodes[static_cast<std::size_t>(index)].frequency, index};
+        }
+        if (inner_left) {
+            const Key inner{nodes[next_inner].frequency, static_cast<std::int32_t>(next_inner)};
+            if (!leaf_left || inner < leaf) {
+                ++next_inner;
+                return inner;
+            }
+        }
+        ++next_leaf;
+        return leaf;
+    };
+    while ((leaves - next_leaf) + (nodes.size() - next_inner) >= 2) {
+        const Key left = lightest();
+        const Key right = lightest();
         nodes.push_back({left.first + right.first, -1, left.second, right.second, 0});
-        queue.push({left.first + right.first, static_cast<std::int32_t>(nodes.size() - 1)});
     }
 
     // Children have lower indices than their parents, so walking down from

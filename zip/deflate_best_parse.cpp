@@ -71,13 +71,13 @@ public:
         : buffer_(BUFFER + LOAD_TAIL, 0), head4_(std::size_t{1} << HASH4_BITS, -1),
           head3_(std::size_t{1} << HASH3_BITS, -1), chain_(BUFFER, -1), match_start_(SEGMENT + 1), cost_(SEGMENT + 1),
           step_(SEGMENT + 1), length_symbol_(LONGEST + 1), length_extra_(LONGEST + 1) {
-        const LengthCodeTable lengths;
+        const LengthCodeTable& lengths = LengthCodeTable::of(DeflateVariant::DEFLATE);
         for (int length = SHORTEST; length <= LONGEST; ++length) {
             const DeflateCodeRow row = lengths.row(length);
             length_symbol_[static_cast<std::size_t>(length)] = static_cast<std::uint16_t>(row.code);
             length_extra_[static_cast<std::size_t>(length)] = static_cast<std::uint8_t>(row.extra_bits);
         }
-        const DistanceCodeTable distances;
+        const DistanceCodeTable& distances = DistanceCodeTable::of(DeflateVariant::DEFLATE);
         for (int code = 0; code < DISTANCE_SYMBOLS; ++code) {
             distance_extra_[static_cast<std::size_t>(code)] = distances.code(code).extra_bits;
         }

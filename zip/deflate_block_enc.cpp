@@ -183,8 +183,8 @@ void DeflateBlockEnc::write_block(int final_flag) {
     // without matches).
     // The length and distance codes (RFC 1951, 3.2.5) with their lookups
     // from a length or distance to code and extra bits.
-    const LengthCodeTable length_table;
-    const DistanceCodeTable distance_table;
+    const LengthCodeTable& length_table = LengthCodeTable::of(DeflateVariant::DEFLATE);
+    const DistanceCodeTable& distance_table = DistanceCodeTable::of(DeflateVariant::DEFLATE);
 
     std::array<std::int32_t, 286> literal_counts{};
     std::array<std::int32_t, 30> distance_counts{};

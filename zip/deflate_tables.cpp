@@ -27,12 +27,6 @@ LengthCodeTable::LengthCodeTable(DeflateVariant variant)
     }
 }
 
-DeflateCodeRow LengthCodeTable::row(int length) const {
-    if (length < MIN_LENGTH || length > max_length_) throw "out of range.";
-    // Deflate64 sends what code 284 cannot reach with the long-match code.
-    if (length > MAX_LENGTH) return {LAST_CODE, 16, length - MIN_LENGTH};
-    return lookup_[static_cast<std::size_t>(length - MIN_LENGTH)];
-}
 
 const LengthCodeTable& LengthCodeTable::of(DeflateVariant variant) {
     static const LengthCodeTable deflate(DeflateVariant::DEFLATE);
@@ -66,13 +60,6 @@ DistanceCodeTable::DistanceCodeTable(DeflateVariant variant)
     if (near_.size() != 256) throw "program error";
 }
 
-DeflateCodeRow DistanceCodeTable::row(int distance) const {
-    if (distance < 1 || distance > max_distance_) throw "out of range.";
-    if (distance <= 256) return near_[static_cast<std::size_t>(distance - 1)];
-    DeflateCodeRow row = far_[static_cast<std::size_t>((distance - 1) / 128 - 2)];
-    row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;
-    return row;
-}
 
 const DistanceCodeTable& DistanceCodeTable::of(DeflateVariant variant) {
     static const DistanceCodeTable deflate(DeflateVariant::DEFLATE);

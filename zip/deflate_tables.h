@@ -61,8 +61,14 @@ public:
     // The code for literal/length symbol 257 to 285.
     const DeflateCode& code(int symbol) const { return codes_[static_cast<std::size_t>(symbol - FIRST_CODE)]; }
     // Code, extra bits and extra value of a length from 3 to max_length();
-    // any other length throws "out of range.".
-    DeflateCodeRow row(int length) const;
+    // any other length throws "out of range.". Inline: the block writers
+    // ask for every match.
+    DeflateCodeRow row(int length) const {
+        if (length < MIN_LENGTH || length > max_length_) throw "out of range.";
+        // Deflate64 sends what code 284 cannot reach with the long-match code.
+        if (length > MAX_LENGTH) return {LAST_CODE, 16, length - MIN_LENGTH};
+        return lookup_[static_cast<std::size_t>(length - MIN_LENGTH)];
+    }
     int max_length() const { return max_length_; }
 
 private:
@@ -90,7 +96,13 @@ public:
     const DeflateCode& code(int symbol) const { return codes_[static_cast<std::size_t>(symbol)]; }
     // Code, extra bits and extra value of a distance from 1 to
     // max_distance(); any other distance throws "out of range.".
-    DeflateCodeRow row(int distance) const;
+    DeflateCodeRow row(int distance) const {
+        if (distance < 1 || distance > max_distance_) throw "out of range.";
+        if (distance <= 256) return near_[static_cast<std::size_t>(distance - 1)];
+        DeflateCodeRow row = far_[static_cast<std::size_t>((distance - 1) / 128 - 2)];
+        row.extra_value = distance - 1 - codes_[static_cast<std::size_t>(row.code)].base;
+        return row;
+    }
     int code_count() const { return code_count_; }
     int max_distance() const { return max_distance_; }
 
