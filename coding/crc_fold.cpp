@@ -28,6 +28,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CODING_CRC_FOLD 1
+#include <cpuid.h>
 #include <immintrin.h>
 #else
 #define CODING_CRC_FOLD 0
@@ -170,10 +171,15 @@ CODING_CRC_FOLD_TARGET CODING_CRC_FOLD_ALIGN std::uint32_t fold_blocks(const Fol
     return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(qp, u), 1));
 }
 
+// One CPUID leaf, asked on the first fold. The compiler's own feature
+// check would ask many leaves in a constructor when the library is
+// loaded, and CPUID is slow under a hypervisor: every start would pay.
 bool has_clmul() {
     static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+        constexpr unsigned PCLMULQDQ = 1u << 1, SSE4_1 = 1u << 19;
+        return (ecx & PCLMULQDQ) != 0 && (ecx & SSE4_1) != 0;
     }();
     return yes;
 }
