@@ -30,6 +30,12 @@
 #define CODING_CRC_FOLD 1
 #include <cpuid.h>
 #include <immintrin.h>
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#define CODING_CPU_FEATURES_FROM_LIBC 1
+#include <sys/platform/x86.h>
+#else
+#define CODING_CPU_FEATURES_FROM_LIBC 0
+#endif
 #else
 #define CODING_CRC_FOLD 0
 #endif
@@ -171,15 +177,21 @@ CODING_CRC_FOLD_TARGET CODING_CRC_FOLD_ALIGN std::uint32_t fold_blocks(const Fol
     return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(qp, u), 1));
 }
 
-// One CPUID leaf, asked on the first fold. The compiler's own feature
-// check would ask many leaves in a constructor when the library is
-// loaded, and CPUID is slow under a hypervisor: every start would pay.
+// CPUID is slow under a hypervisor, and the compiler's own feature check
+// asks many leaves in a constructor whenever the library is loaded, so
+// every start would pay. glibc has asked already and answers from memory
+// (also for features the system turned off); elsewhere one leaf is asked,
+// on the first fold.
 bool has_clmul() {
     static const bool yes = [] {
+#if CODING_CPU_FEATURES_FROM_LIBC
+        return CPU_FEATURE_ACTIVE(PCLMULQDQ) && CPU_FEATURE_ACTIVE(SSE4_1);
+#else
         unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
         if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
         constexpr unsigned PCLMULQDQ = 1u << 1, SSE4_1 = 1u << 19;
         return (ecx & PCLMULQDQ) != 0 && (ecx & SSE4_1) != 0;
+#endif
     }();
     return yes;
 }
