@@ -30,7 +30,9 @@
 #define CODING_CRC_FOLD 1
 #include <cpuid.h>
 #include <immintrin.h>
-#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+// glibc's header declares its answers with C's _Bool, which only GCC
+// accepts in C++.
+#if defined(__GLIBC__) && defined(__GNUC__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
 #define CODING_CPU_FEATURES_FROM_LIBC 1
 #include <sys/platform/x86.h>
 #else
