@@ -168,8 +168,7 @@ CODING_CRC_FOLD_TARGET CODING_CRC_FOLD_ALIGN std::uint32_t fold_blocks(const Fol
     const __m128i s = _mm_xor_si128(_mm_clmulepi64_si128(x, reduce, 0x00), _mm_srli_si128(x, 8));
     // S = H * x^64 + T (H its first 32 bits); U = H * x^64 + T with x^64
     // taken mod P (a 63-bit product read as 64 bits), 64 bits.
-    const __m128i u =
-        _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(s, low32), reduce, 0x10), _mm_srli_si128(s, 4));
+    const __m128i u = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(s, low32), reduce, 0x10), _mm_srli_si128(s, 4));
     // U = Uh * x^32 + Ul. The quotient q = floor(Uh * mu / x^32) is the
     // first 32 bits of the 64-bit product; U mod P = Ul + (q * P mod x^32),
     // the second 32 bits of each.

@@ -25,6 +25,7 @@
 
 #include "bit_in_stream.h"
 #include "bit_order.h"
+#include "bit_pattern_table.h"
 #include "blen_table.h"
 
 namespace coding {
@@ -40,31 +41,20 @@ public:
     // SingleCode). Throws the BitPatternTable texts for bad lengths and
     // "HuffDec: program error." for a table without any code.
     HuffDec(const BLenTable& table, SingleCode single) {
-        // The canonical code, as BitPatternTable makes it and with its
-        // checks and texts, straight into entries: the codes are placed by
-        // length, in symbol order within each length, which is key order.
+        // The canonical code straight into entries, with BitPatternTable's
+        // checks and texts: the codes are placed by length, in symbol order
+        // within each length, which is key order. A key is the code
+        // left-aligned in top bits.
         const std::vector<std::int8_t>& lengths = table.lengths;
-        if (lengths.empty()) throw "BitPatternTable: program error.";
         const int top = table.max_length;
-        if (top < 0 || top > MAX_CODE_LENGTH) throw "BitPatternTable: out of range.";
-        std::array<std::int32_t, MAX_CODE_LENGTH + 1> count{};
-        for (const int length : lengths) {
-            if (length < 0 || length > top) throw "BitPatternTable: out of range.";
-            ++count[static_cast<std::size_t>(length)];
-        }
-        // next_key[i]: the key of the next code of length i, left-aligned
-        // in top bits; more than 2^top keys in all is over-subscribed.
-        std::array<std::int64_t, MAX_CODE_LENGTH + 1> next_key{};
+        CanonicalStarts starts = canonical_starts(table);
+        std::array<std::int64_t, MAX_CODE_LENGTH + 1>& next_key = starts.start;
         std::array<std::size_t, MAX_CODE_LENGTH + 1> place{};
-        std::int64_t key = 0;
         std::size_t used = 0;
         for (int i = 1; i <= top; ++i) {
-            next_key[static_cast<std::size_t>(i)] = key;
-            key += (std::int64_t{1} << (top - i)) * count[static_cast<std::size_t>(i)];
             place[static_cast<std::size_t>(i)] = used;
-            used += static_cast<std::size_t>(count[static_cast<std::size_t>(i)]);
+            used += static_cast<std::size_t>(starts.count[static_cast<std::size_t>(i)]);
         }
-        if (key > (std::int64_t{1} << top)) throw "BitPatternTable: bit-pattern cannot be made.";
         width_ = top;
         if (width_ == 0 || lengths.size() > 0x10000) throw "HuffDec: program error.";
         entries_.resize(used);

@@ -83,9 +83,9 @@ BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limi
     using Key = std::pair<std::int64_t, std::int32_t>;  // (frequency, node index)
     std::vector<std::int32_t> leaf_order(leaves);
     for (std::size_t i = 0; i < leaves; ++i) leaf_order[i] = static_cast<std::int32_t>(i);
-    std::stable_sort(leaf_order.begin(), leaf_order.end(),
-                     [&nodes](std::int32_t a, std::int32_t b) { return nodes[static_cast<std::size_t>(a)].frequency <
-                                                                       nodes[static_cast<std::size_t>(b)].frequency; });
+    std::stable_sort(leaf_order.begin(), leaf_order.end(), [&nodes](std::int32_t a, std::int32_t b) {
+        return nodes[static_cast<std::size_t>(a)].frequency < nodes[static_cast<std::size_t>(b)].frequency;
+    });
     nodes.reserve(2 * leaves - 1);
     std::size_t next_leaf = 0;
     std::size_t next_inner = leaves;

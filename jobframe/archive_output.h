@@ -71,7 +71,7 @@ private:
     bool owned_;
     bool failed_ = false;
     std::uint64_t position_ = 0;
-    std::uint64_t written_end_ = 0;  // the farthest any write to the file reached
+    std::uint64_t written_end_ = 0;     // the farthest any write to the file reached
     std::vector<std::uint8_t> buffer_;  // the bytes from position_ - size() on
 };
 

@@ -27,7 +27,6 @@ LengthCodeTable::LengthCodeTable(DeflateVariant variant)
     }
 }
 
-
 const LengthCodeTable& LengthCodeTable::of(DeflateVariant variant) {
     static const LengthCodeTable deflate(DeflateVariant::DEFLATE);
     static const LengthCodeTable deflate64(DeflateVariant::DEFLATE64);
@@ -59,7 +58,6 @@ DistanceCodeTable::DistanceCodeTable(DeflateVariant variant)
     }
     if (near_.size() != 256) throw "program error";
 }
-
 
 const DistanceCodeTable& DistanceCodeTable::of(DeflateVariant variant) {
     static const DistanceCodeTable deflate(DeflateVariant::DEFLATE);
