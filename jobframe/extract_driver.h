@@ -84,7 +84,7 @@ void set_member_time(StagedFile& output, std::int64_t exact_time, const DateReco
 template <class L>
 void extract_archive(StagedFile& output, const WideString& archive_path) {
     JobState& job = job_state();
-    InputFile archive;
+    InputFile archive{InputFile::Buffer::RUNTIME};
     if (!archive.open(archive_path)) throw "decode: file is not found.";
     constexpr ExtractRules rules = L::RULES;
     typename L::Source source(archive.file());

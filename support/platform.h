@@ -70,7 +70,9 @@ bool remove_file(const WideString& path);
 bool set_file_time(const WideString& path, std::int64_t modification_time);
 
 // Opens a file with a C stdio mode ("rb", "wb", ...). Null on failure.
-std::FILE* open_file(const WideString& path, const char* mode);
+// With size, also stores the size of the file opened, asked of the open
+// file (the same answer as a look at its name, without a second lookup).
+std::FILE* open_file(const WideString& path, const char* mode, std::int64_t* size = nullptr);
 
 // Moves an open stream to offset bytes from the start of its file, with
 // 64-bit offsets on every build (archives grow past 4 GiB). False on

@@ -811,7 +811,7 @@ bool set_file_time(const WideString& path, std::int64_t modification_time) {
     return utimensat(AT_FDCWD, bytes.c_str(), times, 0) == 0;
 }
 
-std::FILE* open_file(const WideString& path, const char* mode) {
+std::FILE* open_file(const WideString& path, const char* mode, std::int64_t* size) {
     const std::string bytes = path_bytes(path);
     if (bytes.empty() || mode == nullptr) return nullptr;
     std::FILE* file = std::fopen(bytes.c_str(), mode);
@@ -822,6 +822,7 @@ std::FILE* open_file(const WideString& path, const char* mode) {
         std::fclose(file);
         return nullptr;
     }
+    if (file != nullptr && size != nullptr) *size = static_cast<std::int64_t>(st.st_size);
     return file;
 }
 

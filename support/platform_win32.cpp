@@ -186,7 +186,7 @@ bool set_file_time(const WideString& path, std::int64_t modification_time) {
     return _wutime64(wide(path), &times) == 0;
 }
 
-std::FILE* open_file(const WideString& path, const char* mode) {
+std::FILE* open_file(const WideString& path, const char* mode, std::int64_t* size) {
     if (!usable_path(path) || mode == nullptr) return nullptr;
     wchar_t wide_mode[16];
     std::size_t i = 0;
@@ -196,7 +196,16 @@ std::FILE* open_file(const WideString& path, const char* mode) {
     wide_mode[i] = L'\0';
     // Shared for reading and writing, so that the user can look at a
     // report while it is open.
-    return _wfsopen(wide(path), wide_mode, _SH_DENYNO);
+    std::FILE* file = _wfsopen(wide(path), wide_mode, _SH_DENYNO);
+    if (file != nullptr && size != nullptr) {
+        struct _stat64 st;
+        if (_fstat64(_fileno(file), &st) != 0) {
+            std::fclose(file);
+            return nullptr;
+        }
+        *size = static_cast<std::int64_t>(st.st_size);
+    }
+    return file;
 }
 
 bool seek_file(std::FILE* file, std::uint64_t offset) {

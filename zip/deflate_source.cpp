@@ -27,17 +27,18 @@ std::int32_t DeflateSource::fill(std::uint8_t* destination, std::int32_t room) {
             break;
         }
         const auto want = static_cast<std::size_t>(std::min<std::int64_t>(room - got, limit_ - read_));
+        // fread keeps reading until it has want bytes (from a pipe too), so
+        // a short count means the end of the file or an error; asking
+        // again would only cost another read that delivers nothing.
         const std::size_t n = std::fread(destination + got, 1, want, source_);
-        if (n == 0) {
-            // A short read is not the end (a pipe may deliver less); only a
-            // read that delivers nothing is.
+        crc_.update(destination + got, n);
+        got += static_cast<std::int32_t>(n);
+        read_ += static_cast<std::int64_t>(n);
+        if (n < want) {
             if (!at_end()) failed_ = true;
             ended_ = true;
             break;
         }
-        crc_.update(destination + got, n);
-        got += static_cast<std::int32_t>(n);
-        read_ += static_cast<std::int64_t>(n);
     }
     return got;
 }

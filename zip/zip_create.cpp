@@ -53,11 +53,6 @@ public:
     // Deflate data follows in pieces as the encoder makes it, and the
     // header is then completed in place.
     void store_file(InputFile& input, ZipEntry& entry) {
-        platform::FileStatus status;
-        if (platform::file_status(entry.path, status) != platform::StatResult::ok) {
-            entry_error(entry, OPEN_FAILED);
-            return;
-        }
         if (!input.open(entry.path)) {
             entry_error(entry, OPEN_FAILED);
             return;
@@ -67,7 +62,7 @@ public:
         // when it is stored, so the examined size decides whether the local
         // header has a ZIP64 block, and with that its length.
         entry.method = ZIP_METHOD_DEFLATE;
-        entry.uncompressed_size = std::max<std::int64_t>(status.size, 0);
+        entry.uncompressed_size = std::max<std::int64_t>(input.size(), 0);
         entry.compressed_size = 0;
         version_set(entry, local_offset);
         const std::size_t header_length = local_header_write(entry);
