@@ -29,6 +29,7 @@ struct CodingSet {
     using HuffEnc = coding::HuffEnc<Order>;
     using CrcTable = Crc;
     using FileDecOutStream = coding::FileDecOutStream<Crc>;
+    using WriteBehind = coding::WriteBehind;
 };
 
 using LzhCoding = CodingSet<BitOrder::MSB_FIRST, CrcTable16>;

@@ -13,6 +13,11 @@
 // stream lock that fputc takes for every call (the file belongs to one
 // thread); a run of bytes goes with one fwrite and the CRC engine's run update.
 //
+// A large entry may hand its runs to a WriteBehind, which writes them on a
+// second thread while the decoder goes on; settle() waits for them (the
+// driver calls it before it completes the file), and so does the stream
+// when it goes.
+//
 // A format that wraps some files' data in a container of its own (MacLHA's
 // MacBinary header) can have the stream hold back the first bytes of the
 // data: they are folded into the CRC and counted like every byte, but kept
@@ -24,10 +29,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+
+#include "write_behind.h"
 
 namespace coding {
 
@@ -38,9 +46,18 @@ public:
     // expected_size: the uncompressed size from the entry's header. Sizes
     // are 64-bit so that entries of 2 GiB to 4 GiB, which both formats can
     // describe, are not cut short.
-    FileDecOutStream(std::FILE* output, std::int64_t expected_size) : expected_size(expected_size), output_(output) {
+    // behind: where runs may be written behind, for an entry larger than
+    // WRITE_BEHIND_FROM; referenced, not owned.
+    FileDecOutStream(std::FILE* output, std::int64_t expected_size, WriteBehind* behind = nullptr)
+        : expected_size(expected_size), output_(output),
+          behind_(expected_size > WRITE_BEHIND_FROM ? behind : nullptr) {
         if (output_ == nullptr) throw "FileDecOutStream: file open error.";
     }
+    ~FileDecOutStream() { settle(); }
+
+    // Entries up to this size are written in place: at most one run of the
+    // output window, so there would be nothing to overlap.
+    static constexpr std::int64_t WRITE_BEHIND_FROM = std::int64_t{1} << 18;
 
     FileDecOutStream(const FileDecOutStream&) = delete;
     FileDecOutStream& operator=(const FileDecOutStream&) = delete;
@@ -51,6 +68,7 @@ public:
     bool put(std::uint8_t byte) {
         crc.update(byte);
         if (count >= write_from_ && count < write_to_) {
+            settle();
             if (put_unlocked(byte) == EOF) write_failed_ = true;
         } else if (count < held_size_) {
             hold(byte);
@@ -70,8 +88,7 @@ public:
         const std::int64_t from = std::max(count, write_from_);
         const std::int64_t to = std::min(end, write_to_);
         if (from < to) {
-            const auto n = static_cast<std::size_t>(to - from);
-            if (std::fwrite(data + i + (from - count), 1, n, output_) != n) write_failed_ = true;
+            write_out(data + i + (from - count), static_cast<std::size_t>(to - from));
         }
         count = end;
         return count >= expected_size;
@@ -99,7 +116,17 @@ public:
     // Whether a write to the output failed (a full disk, say). The CRC
     // covers the bytes as they were handed over, so only this tells that
     // the file does not hold them.
-    bool write_failed() const { return write_failed_; }
+    // With runs written behind, a failure shows once its run is written:
+    // after settle() for certain.
+    bool write_failed() const { return write_failed_ || behind_failed_.load(std::memory_order_relaxed); }
+
+    // Waits for the runs written behind, so that the file is this thread's
+    // again (for its time, its close) and write_failed() has the last word.
+    void settle() {
+        if (!behind_pending_) return;
+        behind_->drain();
+        behind_pending_ = false;
+    }
 
     std::int64_t expected_size;
     std::int64_t count = 0;  // bytes put so far, held back or left out ones included
@@ -112,10 +139,18 @@ private:
         if (count + 1 < held_size_) return;
         const std::int64_t keep = check_(check_context_, held_.data(), static_cast<std::size_t>(held_size_));
         if (keep == KEEP_ALL) {
-            const auto size = static_cast<std::size_t>(held_size_);
-            if (std::fwrite(held_.data(), 1, size, output_) != size) write_failed_ = true;
+            write_out(held_.data(), static_cast<std::size_t>(held_size_));
         } else {
             write_to_ = held_size_ + keep;
+        }
+    }
+
+    void write_out(const std::uint8_t* data, std::size_t size) {
+        if (behind_ != nullptr) {
+            behind_->write(output_, data, size, &behind_failed_);
+            behind_pending_ = true;
+        } else if (std::fwrite(data, 1, size, output_) != size) {
+            write_failed_ = true;
         }
     }
 
@@ -128,7 +163,10 @@ private:
     }
 
     std::FILE* output_;
+    WriteBehind* behind_;
     bool write_failed_ = false;
+    std::atomic<bool> behind_failed_ = false;  // set by the writing thread
+    bool behind_pending_ = false;  // runs may be in flight
     // The bytes from write_from_ up to write_to_ go to the file; before
     // write_from_, those of the held prefix wait in held_.
     std::int64_t write_from_ = 0;

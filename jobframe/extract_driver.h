@@ -91,6 +91,9 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
     if constexpr (requires { source.opening_line(); }) job.error_text += source.opening_line();
     typename L::Source::Member member;
     DirectoryTrail trail;
+    // Writes large members' runs while the next ones are decoded; declared
+    // before the members' streams, so that it outlives them.
+    typename L::Coding::WriteBehind write_behind;
 
     for (;;) {
         try {
@@ -169,13 +172,14 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
         }
 
         const bool target_in_header = member.link && !member.link_target_in_data;
-        typename L::Coding::FileDecOutStream out(output.file(), target_in_header ? 0 : member.size);
+        typename L::Coding::FileDecOutStream out(output.file(), target_in_header ? 0 : member.size, &write_behind);
         if (target_in_header) {
             write_link_text(output, member.link_target);
             source.skip();
         } else {
             source.decode(decoder, out);
         }
+        out.settle();
         if (out.write_failed()) output.mark_failed();
         set_member_time(output, member.exact_time, member.local_time);
         if (!output.commit()) {

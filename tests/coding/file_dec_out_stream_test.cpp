@@ -3,11 +3,13 @@
 // writes that byte), a run of bytes goes out like its bytes one by one,
 // sizes beyond 2 GiB are not cut short, a missing output
 // is refused with its text, a failed write is told, and a held prefix is
-// written or left out as its check says.
+// written or left out as its check says; all of it also when a large
+// entry's runs are written behind on the second thread.
 #include "file_dec_out_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 using coding::CrcTable16;
 using coding::CrcTable32;
 using coding::FileDecOutStream;
+using coding::WriteBehind;
 
 namespace {
 
@@ -149,6 +152,47 @@ TEST(FileDecOutStream, AHeldPrefixIsWrittenOrLeftOutWithWhatItSays) {
             std::remove(path.c_str());
         }
     }
+}
+
+// Entries large enough to be written behind, one after the other through
+// one WriteBehind: runs of every size, single bytes between them and a held
+// prefix reach each file in order, and a failed write is told once settled.
+TEST(FileDecOutStream, RunsWrittenBehindReachTheFileInOrder) {
+    constexpr std::int64_t SIZE = FileDecOutStream<CrcTable32>::WRITE_BEHIND_FROM * 3;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(SIZE));
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 31 + i / 251);
+    data[0] = 'K';  // the held prefix keeps everything
+    WriteBehind behind;
+    for (const std::size_t run : {std::size_t{1000}, std::size_t{65536}, std::size_t{300001}}) {
+        SCOPED_TRACE(run);
+        const std::string path = output_path("behind");
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        {
+            FileDecOutStream<CrcTable32> out(file, SIZE, &behind);
+            out.hold_prefix(4, digit_check, nullptr);
+            std::size_t at = 0;
+            while (at < data.size()) {
+                const std::size_t n = std::min(run, data.size() - at);
+                out.put(data.data() + at, n);
+                at += n;
+                if (at < data.size()) out.put(data[at++]);
+            }
+            out.settle();
+            EXPECT_FALSE(out.write_failed());
+            CrcTable32 all;
+            all.update(data.data(), data.size());
+            EXPECT_EQ(out.crc.value, all.value);
+        }
+        std::fclose(file);
+        EXPECT_EQ(read_whole_file(path), data);
+        std::remove(path.c_str());
+    }
+    InputFile read_only({1, 2, 3});
+    FileDecOutStream<CrcTable32> out(read_only.get(), SIZE, &behind);
+    out.put(data.data(), data.size());
+    out.settle();
+    EXPECT_TRUE(out.write_failed());
 }
 
 }  // namespace
