@@ -69,6 +69,12 @@ void run_length_code(std::span<const std::int8_t> lengths, std::vector<LengthSym
     }
 }
 
+// A run of bits to send, bit 0 first, at most 28 of them.
+struct Field {
+    std::uint32_t bits = 0;
+    int count = 0;
+};
+
 // Gathers fields in a 64-bit word and hands them to the bit stream 32 bits
 // at a time; the stream sees the same bits as with one call per field.
 // Fields are at most 28 bits (a 15-bit code and 13 extra bits).
@@ -84,6 +90,7 @@ public:
             held_ -= 32;
         }
     }
+    void put(Field field) { put(field.bits, field.count); }
     template <class Code>
     void code(const Code& code, int symbol) {
         const auto index = static_cast<std::size_t>(symbol);
@@ -135,29 +142,20 @@ int length_of(const Code& code, int symbol) {
     return static_cast<std::size_t>(symbol) < lengths.size() ? lengths[static_cast<std::size_t>(symbol)] : 0;
 }
 
+// The code of symbol as a field; a symbol without a code gives an empty one.
+template <class Code>
+Field code_field(const Code& code, int symbol) {
+    const int length = length_of(code, symbol);
+    if (length == 0) return {};
+    return {static_cast<std::uint32_t>(code.patterns.patterns[static_cast<std::size_t>(symbol)]), length};
+}
+
 }  // namespace
 
 DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entries)
     : output_(output), limit_(buffer_entries - 2) {
     if (buffer_entries < 3) throw "DeflateBlockEnc: out of range.";
     entries_.reserve(static_cast<std::size_t>(buffer_entries));
-}
-
-void DeflateBlockEnc::literal_put(int byte) {
-    if (finished_) throw "DeflateBlockEnc: program error.";
-    if (byte < 0 || byte > 255) throw "literal_put: out of range.";
-    entries_.push_back(static_cast<std::uint16_t>(byte));
-    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
-}
-
-void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
-    if (finished_) throw "DeflateBlockEnc: program error.";
-    if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
-        throw "match_len_put: out of range.";
-    }
-    entries_.push_back(static_cast<std::uint16_t>(symbol));
-    entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
-    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
 }
 
 void DeflateBlockEnc::end_block() {
@@ -286,24 +284,49 @@ void DeflateBlockEnc::write_block(int final_flag) {
 }
 
 // The data. Fields go out least significant bit first, so a match's extra
-// bits simply follow its code.
+// bits simply follow its code: each length goes out as one field of code
+// and extra bits, and so does each distance.
 template <class Writer, class Code, class DistanceCode>
 void DeflateBlockEnc::write_data(Writer& out, const LengthCodeTable& length_table,
                                  const DistanceCodeTable& distance_table, const Code& literal_code,
                                  const DistanceCode& distance_code) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const int entry = entries_[i];
+    std::array<Field, END_OF_BLOCK + 1> literal_fields;
+    for (int symbol = 0; symbol <= END_OF_BLOCK; ++symbol) {
+        literal_fields[static_cast<std::size_t>(symbol)] = code_field(literal_code, symbol);
+    }
+    // By length - 3; lengths whose code the block does not use stay empty
+    // and are never looked up.
+    std::array<Field, 256> length_fields{};
+    for (int length = 3; length <= 258; ++length) {
+        const DeflateCodeRow row = length_table.row(length);
+        if (length_of(literal_code, row.code) == 0) continue;
+        Field field = code_field(literal_code, row.code);
+        field.bits |= static_cast<std::uint32_t>(row.extra_value) << field.count;
+        field.count += row.extra_bits;
+        length_fields[static_cast<std::size_t>(length - 3)] = field;
+    }
+    std::array<Field, 30> distance_fields{};
+    for (int symbol = 0; symbol < 30; ++symbol) {
+        if (length_of(distance_code, symbol) != 0) {
+            distance_fields[static_cast<std::size_t>(symbol)] = code_field(distance_code, symbol);
+        }
+    }
+
+    const std::uint16_t* const entries = entries_.data();
+    const std::size_t size = entries_.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const int entry = entries[i];
         if (entry < 256) {
-            out.code(literal_code, entry);
+            out.put(literal_fields[static_cast<std::size_t>(entry)]);
             continue;
         }
-        const DeflateCodeRow length = length_table.row(entry - 257);
-        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
-        out.code(literal_code, length.code);
-        out.put(static_cast<std::uint32_t>(length.extra_value), length.extra_bits);
-        out.code(distance_code, distance.code);
-        out.put(static_cast<std::uint32_t>(distance.extra_value), distance.extra_bits);
+        out.put(length_fields[static_cast<std::size_t>(entry - 260)]);
+        const DeflateCodeRow distance = distance_table.row(entries[++i] + 1);
+        Field field = distance_fields[static_cast<std::size_t>(distance.code)];
+        field.bits |= static_cast<std::uint32_t>(distance.extra_value) << field.count;
+        field.count += distance.extra_bits;
+        out.put(field);
     }
-    out.code(literal_code, END_OF_BLOCK);
+    out.put(literal_fields[END_OF_BLOCK]);
     out.flush();
 }

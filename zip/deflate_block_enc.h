@@ -40,12 +40,25 @@ public:
     DeflateBlockEnc& operator=(const DeflateBlockEnc&) = delete;
 
     // One literal byte (0 to 255, otherwise "literal_put: out of range.").
-    void literal_put(int byte);
+    void literal_put(int byte) {
+        if (finished_) throw "DeflateBlockEnc: program error.";
+        if (byte < 0 || byte > 255) throw "literal_put: out of range.";
+        entries_.push_back(static_cast<std::uint16_t>(byte));
+        if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+    }
     // One match: symbol = 257 + length (260 to 516), and distance minus 1
     // (0 to 32767); otherwise "match_len_put: out of range.". Deflate cannot
     // express lengths above 258: a block holding one throws "out of range."
     // when it is written.
-    void match_len_put(int symbol, int distance_minus_1);
+    void match_len_put(int symbol, int distance_minus_1) {
+        if (finished_) throw "DeflateBlockEnc: program error.";
+        if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
+            throw "match_len_put: out of range.";
+        }
+        entries_.push_back(static_cast<std::uint16_t>(symbol));
+        entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
+        if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+    }
     // Writes the final block from the entries left, also when there are
     // none, so that every stream ends with a final block. Afterwards every
     // call throws "DeflateBlockEnc: program error.": data after the final
