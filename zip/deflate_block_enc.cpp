@@ -158,6 +158,45 @@ DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entri
     entries_.reserve(static_cast<std::size_t>(buffer_entries));
 }
 
+// Every SPLIT_CHECK_ENTRIES entries the counts since the last check are
+// compared with those of the block so far. Their difference is the sum
+// over kinds of |fresh share - seen share|, scaled by both totals to stay
+// in integers; it runs from 0 (the same mix) to 2 (nothing in common). The
+// block ends when that exceeds about 0.4, less the longer the block has
+// grown (long blocks gain less from one code), and not before it covers
+// MIN_SPLIT_BYTES, since a new code's description costs some 60 bytes.
+void DeflateBlockEnc::check_for_block_end() {
+    constexpr std::int32_t MIN_SPLIT_BYTES = 10000;
+    if (seen_total_ > 0 && block_bytes_ >= MIN_SPLIT_BYTES) {
+        std::int64_t difference = 0;
+        for (std::size_t kind = 0; kind < KINDS; ++kind) {
+            const std::int64_t fresh = std::int64_t{fresh_[kind]} * seen_total_;
+            const std::int64_t seen = std::int64_t{seen_[kind]} * fresh_total_;
+            difference += fresh > seen ? fresh - seen : seen - fresh;
+        }
+        const std::int64_t scale = std::int64_t{fresh_total_} * seen_total_;
+        difference += std::int64_t{block_bytes_ / 4096} * seen_total_;
+        if (difference * 512 >= scale * 200) {
+            write_block(0);
+            return;
+        }
+    }
+    for (std::size_t kind = 0; kind < KINDS; ++kind) {
+        seen_[kind] += fresh_[kind];
+        fresh_[kind] = 0;
+    }
+    seen_total_ += fresh_total_;
+    fresh_total_ = 0;
+}
+
+void DeflateBlockEnc::clear_statistics() {
+    seen_.fill(0);
+    fresh_.fill(0);
+    seen_total_ = 0;
+    fresh_total_ = 0;
+    block_bytes_ = 0;
+}
+
 void DeflateBlockEnc::end_block() {
     if (finished_) throw "DeflateBlockEnc: program error.";
     if (!entries_.empty()) write_block(0);
@@ -258,6 +297,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
             out.put(1, 2);
             write_data(out, length_table, distance_table, fixed_literal, fixed_distance);
             entries_.clear();
+            clear_statistics();
             ++blocks_;
             return;
         }
@@ -280,6 +320,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
 
     write_data(out, length_table, distance_table, literal_code, distance_code);
     entries_.clear();
+    clear_statistics();
     ++blocks_;
 }
 

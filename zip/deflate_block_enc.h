@@ -16,6 +16,7 @@
 // bit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,7 @@ public:
         if (finished_) throw "DeflateBlockEnc: program error.";
         if (byte < 0 || byte > 255) throw "literal_put: out of range.";
         entries_.push_back(static_cast<std::uint16_t>(byte));
+        if (split_) observe(((byte >> 5) & 6) | (byte & 1), 1);
         if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
     }
     // One match: symbol = 257 + length (260 to 516), and distance minus 1
@@ -57,6 +59,7 @@ public:
         }
         entries_.push_back(static_cast<std::uint16_t>(symbol));
         entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
+        if (split_) observe(symbol - 257 < 9 ? LITERAL_KINDS : LITERAL_KINDS + 1, symbol - 257);
         if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
     }
     // Writes the final block from the entries left, also when there are
@@ -75,10 +78,29 @@ public:
     // default stream is all dynamic blocks.
     void allow_fixed_blocks() { fixed_allowed_ = true; }
 
+    // From now on a block also ends where the mix of literals and matches
+    // changes (text after binary data, a table after prose): each part then
+    // gets codes fitted to it. Off unless asked for, like fixed blocks.
+    void end_blocks_where_data_changes() { split_ = true; }
+
     // Blocks written so far (the final one included once finish has run).
     std::int32_t blocks_written() const { return blocks_; }
 
 private:
+    // Kinds of entries whose counts describe a stretch of data: literals by
+    // bits 6, 5 and 0 (letters, digits and punctuation, control bytes and
+    // high bytes fall apart), and short and long matches.
+    static constexpr int LITERAL_KINDS = 8;
+    static constexpr int KINDS = LITERAL_KINDS + 2;
+
+    void observe(int kind, int bytes) {
+        ++fresh_[static_cast<std::size_t>(kind)];
+        block_bytes_ += bytes;
+        if (++fresh_total_ == SPLIT_CHECK_ENTRIES) check_for_block_end();
+    }
+    static constexpr std::int32_t SPLIT_CHECK_ENTRIES = 512;
+    void check_for_block_end();
+    void clear_statistics();
     void write_block(int final_flag);
     template <class Writer, class Code, class DistanceCode>
     void write_data(Writer& out, const class LengthCodeTable& length_table,
@@ -91,4 +113,12 @@ private:
     std::int32_t blocks_ = 0;
     bool finished_ = false;
     bool fixed_allowed_ = false;
+    bool split_ = false;
+    // The counts by kind of the block so far, and of the entries since the
+    // last check; the input bytes the block covers.
+    std::array<std::int32_t, KINDS> seen_{};
+    std::array<std::int32_t, KINDS> fresh_{};
+    std::int32_t seen_total_ = 0;
+    std::int32_t fresh_total_ = 0;
+    std::int32_t block_bytes_ = 0;
 };
