@@ -189,7 +189,10 @@ void DeflateBlockEnc::check_for_block_end() {
     fresh_total_ = 0;
 }
 
-void DeflateBlockEnc::clear_statistics() {
+void DeflateBlockEnc::clear_block() {
+    entries_.clear();
+    literal_counts_.fill(0);
+    distance_counts_.fill(0);
     seen_.fill(0);
     fresh_.fill(0);
     seen_total_ = 0;
@@ -215,32 +218,22 @@ void DeflateBlockEnc::finish() {
 //   | literal/length lengths, then distance lengths, run-length coded
 //   | the data | end-of-block code
 void DeflateBlockEnc::write_block(int final_flag) {
-    // Symbol counts. The end-of-block code is counted once; each list ends
-    // at its highest counted symbol (the distance list is empty in a block
-    // without matches).
     // The length and distance codes (RFC 1951, 3.2.5) with their lookups
     // from a length or distance to code and extra bits.
     const LengthCodeTable& length_table = LengthCodeTable::of(DeflateVariant::DEFLATE);
     const DistanceCodeTable& distance_table = DistanceCodeTable::of(DeflateVariant::DEFLATE);
 
-    std::array<std::int32_t, 286> literal_counts{};
-    std::array<std::int32_t, 30> distance_counts{};
+    // Symbol counts, with the end-of-block code counted once; each list
+    // ends at its highest counted symbol (the distance list is empty in a
+    // block without matches).
+    if (too_long_) throw "out of range.";
+    std::array<std::int32_t, 286>& literal_counts = literal_counts_;
+    const std::array<std::int32_t, 30>& distance_counts = distance_counts_;
     literal_counts[END_OF_BLOCK] = 1;
-    int literal_top = END_OF_BLOCK;
-    int distance_top = -1;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const int entry = entries_[i];
-        if (entry < 256) {
-            ++literal_counts[static_cast<std::size_t>(entry)];
-            continue;
-        }
-        const DeflateCodeRow length = length_table.row(entry - 257);
-        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
-        ++literal_counts[static_cast<std::size_t>(length.code)];
-        ++distance_counts[static_cast<std::size_t>(distance.code)];
-        literal_top = std::max<int>(literal_top, length.code);
-        distance_top = std::max<int>(distance_top, distance.code);
-    }
+    int literal_top = static_cast<int>(literal_counts.size()) - 1;
+    while (literal_counts[static_cast<std::size_t>(literal_top)] == 0) --literal_top;
+    int distance_top = static_cast<int>(distance_counts.size()) - 1;
+    while (distance_top >= 0 && distance_counts[static_cast<std::size_t>(distance_top)] == 0) --distance_top;
 
     const HuffEnc literal_code(std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
                                LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
@@ -296,8 +289,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
             out.put(static_cast<std::uint32_t>(final_flag), 1);
             out.put(1, 2);
             write_data(out, length_table, distance_table, fixed_literal, fixed_distance);
-            entries_.clear();
-            clear_statistics();
+            clear_block();
             ++blocks_;
             return;
         }
@@ -319,8 +311,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
     }
 
     write_data(out, length_table, distance_table, literal_code, distance_code);
-    entries_.clear();
-    clear_statistics();
+    clear_block();
     ++blocks_;
 }
 

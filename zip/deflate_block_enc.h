@@ -17,6 +17,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -45,6 +46,7 @@ public:
         if (finished_) throw "DeflateBlockEnc: program error.";
         if (byte < 0 || byte > 255) throw "literal_put: out of range.";
         entries_.push_back(static_cast<std::uint16_t>(byte));
+        ++literal_counts_[static_cast<std::size_t>(byte)];
         if (split_) observe(((byte >> 5) & 6) | (byte & 1), 1);
         if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
     }
@@ -59,6 +61,12 @@ public:
         }
         entries_.push_back(static_cast<std::uint16_t>(symbol));
         entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
+        if (symbol == 516) {
+            too_long_ = true;
+        } else {
+            ++literal_counts_[static_cast<std::size_t>(length_code(symbol - 257))];
+            ++distance_counts_[static_cast<std::size_t>(distance_code(distance_minus_1))];
+        }
         if (split_) observe(symbol - 257 < 9 ? LITERAL_KINDS : LITERAL_KINDS + 1, symbol - 257);
         if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
     }
@@ -87,6 +95,24 @@ public:
     std::int32_t blocks_written() const { return blocks_; }
 
 private:
+    // The literal/length code of a match length (3 to 258) and the code of
+    // a distance less 1 (0 to 32767). Past the first codes, which hold one
+    // value each, every four length codes and every two distance codes
+    // cover a range twice as wide as the four or two before; 258 has a
+    // code of its own.
+    static constexpr int length_code(int length) {
+        const int x = length - 3;
+        if (x < 8) return 257 + x;
+        if (x == 255) return 285;
+        const int top = std::bit_width(static_cast<unsigned>(x)) - 1;
+        return 257 + 4 * (top - 1) + ((x >> (top - 2)) & 3);
+    }
+    static constexpr int distance_code(int distance_minus_1) {
+        if (distance_minus_1 < 4) return distance_minus_1;
+        const int top = std::bit_width(static_cast<unsigned>(distance_minus_1)) - 1;
+        return 2 * top + ((distance_minus_1 >> (top - 1)) & 1);
+    }
+
     // Kinds of entries whose counts describe a stretch of data: literals by
     // bits 6, 5 and 0 (letters, digits and punctuation, control bytes and
     // high bytes fall apart), and short and long matches.
@@ -100,7 +126,8 @@ private:
     }
     static constexpr std::int32_t SPLIT_CHECK_ENTRIES = 512;
     void check_for_block_end();
-    void clear_statistics();
+    // Empties the buffer, its symbol counts and its statistics.
+    void clear_block();
     void write_block(int final_flag);
     template <class Writer, class Code, class DistanceCode>
     void write_data(Writer& out, const class LengthCodeTable& length_table,
@@ -110,6 +137,11 @@ private:
     BitOutStream& output_;
     std::int32_t limit_;
     std::vector<std::uint16_t> entries_;
+    // Symbol counts of the buffered entries, kept as they come in; a match
+    // of length 259 sets too_long_ instead.
+    std::array<std::int32_t, 286> literal_counts_{};
+    std::array<std::int32_t, 30> distance_counts_{};
+    bool too_long_ = false;
     std::int32_t blocks_ = 0;
     bool finished_ = false;
     bool fixed_allowed_ = false;
