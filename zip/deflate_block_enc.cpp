@@ -337,11 +337,17 @@ void DeflateBlockEnc::write_data(Writer& out, const LengthCodeTable& length_tabl
         field.count += row.extra_bits;
         length_fields[static_cast<std::size_t>(length - 3)] = field;
     }
-    std::array<Field, 30> distance_fields{};
-    for (int symbol = 0; symbol < 30; ++symbol) {
-        if (length_of(distance_code, symbol) != 0) {
-            distance_fields[static_cast<std::size_t>(symbol)] = code_field(distance_code, symbol);
-        }
+    // By distance code: its code, and where its extra bits begin.
+    struct DistanceField {
+        Field code;
+        int extra_bits = 0;
+        std::int32_t base = 0;  // the smallest distance less 1 of the code
+    };
+    std::array<DistanceField, DistanceCodeTable::CODE_COUNT> distance_fields{};
+    for (int symbol = 0; symbol < DistanceCodeTable::CODE_COUNT; ++symbol) {
+        const DeflateCode& code = distance_table.code(symbol);
+        distance_fields[static_cast<std::size_t>(symbol)] = {code_field(distance_code, symbol), code.extra_bits,
+                                                             code.base};
     }
 
     const std::uint16_t* const entries = entries_.data();
@@ -353,11 +359,10 @@ void DeflateBlockEnc::write_data(Writer& out, const LengthCodeTable& length_tabl
             continue;
         }
         out.put(length_fields[static_cast<std::size_t>(entry - 260)]);
-        const DeflateCodeRow distance = distance_table.row(entries[++i] + 1);
-        Field field = distance_fields[static_cast<std::size_t>(distance.code)];
-        field.bits |= static_cast<std::uint32_t>(distance.extra_value) << field.count;
-        field.count += distance.extra_bits;
-        out.put(field);
+        const int distance_minus_1 = entries[++i];
+        const DistanceField& d = distance_fields[static_cast<std::size_t>(distance_code_of(distance_minus_1))];
+        out.put(d.code.bits | static_cast<std::uint32_t>(distance_minus_1 - d.base) << d.code.count,
+                d.code.count + d.extra_bits);
     }
     out.put(literal_fields[END_OF_BLOCK]);
     out.flush();

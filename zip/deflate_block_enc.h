@@ -65,7 +65,7 @@ public:
             too_long_ = true;
         } else {
             ++literal_counts_[static_cast<std::size_t>(length_code(symbol - 257))];
-            ++distance_counts_[static_cast<std::size_t>(distance_code(distance_minus_1))];
+            ++distance_counts_[static_cast<std::size_t>(distance_code_of(distance_minus_1))];
         }
         if (split_) observe(symbol - 257 < 9 ? LITERAL_KINDS : LITERAL_KINDS + 1, symbol - 257);
         if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
@@ -107,7 +107,7 @@ private:
         const int top = std::bit_width(static_cast<unsigned>(x)) - 1;
         return 257 + 4 * (top - 1) + ((x >> (top - 2)) & 3);
     }
-    static constexpr int distance_code(int distance_minus_1) {
+    static constexpr int distance_code_of(int distance_minus_1) {
         if (distance_minus_1 < 4) return distance_minus_1;
         const int top = std::bit_width(static_cast<unsigned>(distance_minus_1)) - 1;
         return 2 * top + ((distance_minus_1 >> (top - 1)) & 1);
