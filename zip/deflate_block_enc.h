@@ -114,8 +114,9 @@ private:
     }
 
     // Kinds of entries whose counts describe a stretch of data: literals by
-    // bits 6, 5 and 0 (letters, digits and punctuation, control bytes and
-    // high bytes fall apart), and short and long matches.
+    // their top two bits (control bytes, digits and punctuation, letters and
+    // high bytes fall apart) and their lowest, and matches shorter than 9
+    // bytes and longer ones.
     static constexpr int LITERAL_KINDS = 8;
     static constexpr int KINDS = LITERAL_KINDS + 2;
 
