@@ -119,4 +119,25 @@ TEST(DeflateLevelSizes, TheWholeWindowIsUsed) {
     }
 }
 
+// A few bytes cost less with the fixed code than with a dynamic code and
+// its description; the lazy level takes it there, and the default level
+// keeps writing dynamic blocks.
+TEST(DeflateLevelSizes, SmallInputsGetFixedBlocksAtTheLazyLevel) {
+    const std::string text = "a short text, a short text, a shorter text";
+    const Bytes input(text.begin(), text.end());
+    const struct {
+        DeflateLevel level;
+        int block_type;
+    } cases[] = {{DeflateLevel::DEFAULT, 2}, {DeflateLevel::LAZY, 1}};
+    for (const auto& c : cases) {
+        const Encoded encoded = encode_at(c.level, input);
+        ASSERT_FALSE(encoded.bytes.empty());
+        // The first block's header: BFINAL in bit 0, BTYPE in bits 1 and 2.
+        EXPECT_EQ(encoded.bytes[0] & 1, 1);
+        EXPECT_EQ((encoded.bytes[0] >> 1) & 3, c.block_type);
+        ZlibOracle::instance().queue(std::string("small_input_type_") + std::to_string(c.block_type), encoded.bytes,
+                                     input);
+    }
+}
+
 }  // namespace
