@@ -15,8 +15,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -59,6 +61,19 @@ public:
     // sends bit 0 first.
     void n_bit_put(std::uint32_t value, int n) {
         if (n < 0 || n > 32) throw "n_bit_put: out of range.";
+        if constexpr (Order == BitOrder::LSB_FIRST && std::endian::native == std::endian::little) {
+            // Least significant first on a little-endian machine: the field
+            // lands in one 64-bit OR at the current byte (it spans at most
+            // five bytes), and the bytes past count_ stay zero.
+            std::uint8_t* const at = buffer_.data() + count_ / 8;
+            std::uint64_t word;
+            std::memcpy(&word, at, sizeof word);
+            word |= std::uint64_t{value & low_mask(n)} << (count_ % 8);
+            std::memcpy(at, &word, sizeof word);
+            count_ += n;
+            if (count_ >= BUFFER_BITS) spill();
+            return;
+        }
         // Several bits at a time, as many as the current byte has room for;
         // the result is that of n single bit_put calls.
         while (n > 0) {
@@ -85,13 +100,25 @@ public:
     void flush() {
         if (count_ < 1) return;
         sink_.insert(sink_.end(), buffer_.begin(), buffer_.begin() + (count_ + 7) / 8);
-        buffer_.fill(0);
+        std::fill_n(buffer_.begin(), (count_ + 7) / 8, std::uint8_t{0});
         count_ = 0;
         if (drain_ && sink_.size() >= DRAIN_SIZE) drain_(sink_);
     }
 
 private:
     static constexpr int BUFFER_BITS = 256;
+    // Room past BUFFER_BITS for the wide stores of n_bit_put.
+    static constexpr std::size_t SLACK_BYTES = 8;
+
+    // Moves the first BUFFER_BITS bits to the sink and the bits beyond them
+    // to the start of the buffer.
+    void spill() {
+        sink_.insert(sink_.end(), buffer_.begin(), buffer_.begin() + BUFFER_BITS / 8);
+        std::copy_n(buffer_.begin() + BUFFER_BITS / 8, SLACK_BYTES, buffer_.begin());
+        std::fill(buffer_.begin() + SLACK_BYTES, buffer_.end(), std::uint8_t{0});
+        count_ -= BUFFER_BITS;
+        if (drain_ && sink_.size() >= DRAIN_SIZE) drain_(sink_);
+    }
 
     // The bit of a byte that is sent at place 0 to 7 of that byte.
     static constexpr std::uint8_t place_mask(int place) {
@@ -99,7 +126,7 @@ private:
                                             : static_cast<std::uint8_t>(0x01 << place);
     }
 
-    std::array<std::uint8_t, BUFFER_BITS / 8> buffer_{};  // zero beyond count_
+    std::array<std::uint8_t, BUFFER_BITS / 8 + SLACK_BYTES> buffer_{};  // zero beyond count_
     int count_ = 0;                                       // bits buffered, below 256 between calls
     std::vector<std::uint8_t>& sink_;
     ByteDrain drain_;

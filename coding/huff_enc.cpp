@@ -50,13 +50,15 @@ BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limi
     if (limit < 1 || limit > MAX_CODE_LENGTH) throw "HuffEnc: out of range.";
 
     // Leaves in increasing symbol order take the indices 0, 1, 2, ...
+    std::size_t leaves = 0;
+    for (const std::int32_t frequency : frequencies) leaves += frequency > 0 ? 1 : 0;
     std::vector<TreeNode> nodes;
+    nodes.reserve(leaves > 0 ? 2 * leaves - 1 : 0);
     for (std::size_t symbol = 0; symbol < frequencies.size(); ++symbol) {
         if (frequencies[symbol] > 0) {
             nodes.push_back({frequencies[symbol], static_cast<std::int32_t>(symbol), -1, -1, 0});
         }
     }
-    const std::size_t leaves = nodes.size();
 
     BLenTable result;
     result.max_length = static_cast<std::int8_t>(limit);
@@ -81,12 +83,11 @@ BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limi
     // (frequency, index), and the inner nodes as they are made, which are
     // already in that order (each is no lighter than the one before).
     using Key = std::pair<std::int64_t, std::int32_t>;  // (frequency, node index)
-    std::vector<std::int32_t> leaf_order(leaves);
-    for (std::size_t i = 0; i < leaves; ++i) leaf_order[i] = static_cast<std::int32_t>(i);
-    std::stable_sort(leaf_order.begin(), leaf_order.end(), [&nodes](std::int32_t a, std::int32_t b) {
-        return nodes[static_cast<std::size_t>(a)].frequency < nodes[static_cast<std::size_t>(b)].frequency;
-    });
-    nodes.reserve(2 * leaves - 1);
+    // The leaves sorted as one key each: frequency (below 2^31) above the
+    // index (below 2^32).
+    std::vector<std::uint64_t> leaf_order(leaves);
+    for (std::size_t i = 0; i < leaves; ++i) leaf_order[i] = static_cast<std::uint64_t>(nodes[i].frequency) << 32 | i;
+    std::sort(leaf_order.begin(), leaf_order.end());
     std::size_t next_leaf = 0;
     std::size_t next_inner = leaves;
     const auto lightest = [&]() -> Key {
@@ -94,7 +95,7 @@ BLenTable build_code_lengths(std::span<const std::int32_t> frequencies, int limi
         const bool inner_left = next_inner < nodes.size();
         Key leaf{0, -1};
         if (leaf_left) {
-            const std::int32_t index = leaf_order[next_leaf];
+            const auto index = static_cast<std::int32_t>(leaf_order[next_leaf] & 0xFFFFFFFFu);
             leaf = {nodes[static_cast<std::size_t>(index)].frequency, index};
         }
         if (inner_left) {

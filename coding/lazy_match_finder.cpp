@@ -19,6 +19,16 @@ constexpr int FEWEST_HASH4_BITS = 10;
 // four-byte hashes of the last positions may read.
 constexpr std::size_t LOAD_TAIL = 8;
 
+// A hint that *address is read soon; the bucket tables are far larger than
+// the first-level cache, and a bucket is a miss more often than not.
+inline void prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
 }  // namespace
 
 LazyMatchFinder::LazyMatchFinder(const LazyMatchParams& params)
@@ -74,21 +84,27 @@ std::int32_t LazyMatchFinder::slide(std::int32_t p) {
 
 void LazyMatchFinder::insert(std::int32_t p) {
     const std::uint8_t* const here = buffer_.get() + p;
-    const std::uint32_t h4 = hash4(here, hash4_bits_);
+    const std::uint32_t key = key4(here);
+    const std::uint32_t h4 = hash_key(key, hash4_bits_);
+    prefetch(&head4_[hash4(here + 1, hash4_bits_)]);
     chain_[static_cast<std::size_t>(p & chain_mask_)] = head4_[h4];
     head4_[h4] = p;
-    head3_[hash3(here, hash4_bits_ - 1)] = p;
+    head3_[hash_key(key & 0xFFFFFF, hash4_bits_ - 1)] = p;
 }
 
 LazyMatchFinder::Match LazyMatchFinder::insert_and_search(std::int32_t p, int at_least) {
     const int limit = std::min(params_.longest, end_ - p);
     const std::uint8_t* const buffer = buffer_.get();
     const std::uint8_t* const here = buffer + p;
-    const std::uint32_t h4 = hash4(here, hash4_bits_);
+    const std::uint32_t key = key4(here);
+    const std::uint32_t h4 = hash_key(key, hash4_bits_);
+    // The next position's bucket is needed next, whether it is searched or
+    // only entered: its cache line is fetched while this chain is walked.
+    prefetch(&head4_[hash4(here + 1, hash4_bits_)]);
     std::int32_t candidate = head4_[h4];
     chain_[static_cast<std::size_t>(p & chain_mask_)] = candidate;
     head4_[h4] = p;
-    std::int32_t& slot3 = head3_[hash3(here, hash4_bits_ - 1)];
+    std::int32_t& slot3 = head3_[hash_key(key & 0xFFFFFF, hash4_bits_ - 1)];
     const std::int32_t candidate3 = slot3;
     slot3 = p;
 

@@ -24,16 +24,20 @@ inline std::uint64_t load64(const std::uint8_t* bytes) {
 
 // Multiplicative hashes into bits bits: the product's top bits depend on
 // every key byte. The keys take the bytes in a fixed order whatever the
-// machine's, so the chains (and the output) are the same everywhere.
-inline std::uint32_t hash4(const std::uint8_t* bytes, int bits) {
-    const std::uint32_t key =
-        bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
-    return (key * 0x9E3779B1u) >> (32 - bits);
+// machine's, so the chains (and the output) are the same everywhere; the
+// three-byte key is the four-byte one without its top byte, so a finder
+// that hashes both reads the bytes once.
+inline std::uint32_t key4(const std::uint8_t* bytes) {
+    return bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
 }
+
+inline std::uint32_t hash_key(std::uint32_t key, int bits) { return (key * 0x9E3779B1u) >> (32 - bits); }
+
+inline std::uint32_t hash4(const std::uint8_t* bytes, int bits) { return hash_key(key4(bytes), bits); }
 
 inline std::uint32_t hash3(const std::uint8_t* bytes, int bits) {
     const std::uint32_t key = bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
-    return (key * 0x9E3779B1u) >> (32 - bits);
+    return hash_key(key, bits);
 }
 
 // The length of the common prefix of here and there, at most limit; reads

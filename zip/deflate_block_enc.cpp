@@ -69,6 +69,12 @@ void run_length_code(std::span<const std::int8_t> lengths, std::vector<LengthSym
     }
 }
 
+// A run of bits to send, bit 0 first, at most 28 of them.
+struct Field {
+    std::uint32_t bits = 0;
+    int count = 0;
+};
+
 // Gathers fields in a 64-bit word and hands them to the bit stream 32 bits
 // at a time; the stream sees the same bits as with one call per field.
 // Fields are at most 28 bits (a 15-bit code and 13 extra bits).
@@ -84,6 +90,7 @@ public:
             held_ -= 32;
         }
     }
+    void put(Field field) { put(field.bits, field.count); }
     template <class Code>
     void code(const Code& code, int symbol) {
         const auto index = static_cast<std::size_t>(symbol);
@@ -135,6 +142,14 @@ int length_of(const Code& code, int symbol) {
     return static_cast<std::size_t>(symbol) < lengths.size() ? lengths[static_cast<std::size_t>(symbol)] : 0;
 }
 
+// The code of symbol as a field; a symbol without a code gives an empty one.
+template <class Code>
+Field code_field(const Code& code, int symbol) {
+    const int length = length_of(code, symbol);
+    if (length == 0) return {};
+    return {static_cast<std::uint32_t>(code.patterns.patterns[static_cast<std::size_t>(symbol)]), length};
+}
+
 }  // namespace
 
 DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entries)
@@ -143,21 +158,46 @@ DeflateBlockEnc::DeflateBlockEnc(BitOutStream& output, std::int32_t buffer_entri
     entries_.reserve(static_cast<std::size_t>(buffer_entries));
 }
 
-void DeflateBlockEnc::literal_put(int byte) {
-    if (finished_) throw "DeflateBlockEnc: program error.";
-    if (byte < 0 || byte > 255) throw "literal_put: out of range.";
-    entries_.push_back(static_cast<std::uint16_t>(byte));
-    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+// Every SPLIT_CHECK_ENTRIES entries the counts since the last check are
+// compared with those of the block so far. Their difference is the sum
+// over kinds of |fresh share - seen share|, scaled by both totals to stay
+// in integers; it runs from 0 (the same mix) to 2 (nothing in common). The
+// block ends when that exceeds about 0.4, less the longer the block has
+// grown (long blocks gain less from one code), and not before it covers
+// MIN_SPLIT_BYTES, since a new code's description costs some 60 bytes.
+void DeflateBlockEnc::check_for_block_end() {
+    constexpr std::int32_t MIN_SPLIT_BYTES = 10000;
+    if (seen_total_ > 0 && block_bytes_ >= MIN_SPLIT_BYTES) {
+        std::int64_t difference = 0;
+        for (std::size_t kind = 0; kind < KINDS; ++kind) {
+            const std::int64_t fresh = std::int64_t{fresh_[kind]} * seen_total_;
+            const std::int64_t seen = std::int64_t{seen_[kind]} * fresh_total_;
+            difference += fresh > seen ? fresh - seen : seen - fresh;
+        }
+        const std::int64_t scale = std::int64_t{fresh_total_} * seen_total_;
+        difference += std::int64_t{block_bytes_ / 4096} * seen_total_;
+        if (difference * 512 >= scale * 200) {
+            write_block(0);
+            return;
+        }
+    }
+    for (std::size_t kind = 0; kind < KINDS; ++kind) {
+        seen_[kind] += fresh_[kind];
+        fresh_[kind] = 0;
+    }
+    seen_total_ += fresh_total_;
+    fresh_total_ = 0;
 }
 
-void DeflateBlockEnc::match_len_put(int symbol, int distance_minus_1) {
-    if (finished_) throw "DeflateBlockEnc: program error.";
-    if (symbol < 260 || symbol > 516 || distance_minus_1 < 0 || distance_minus_1 > 32767) {
-        throw "match_len_put: out of range.";
-    }
-    entries_.push_back(static_cast<std::uint16_t>(symbol));
-    entries_.push_back(static_cast<std::uint16_t>(distance_minus_1));
-    if (static_cast<std::int32_t>(entries_.size()) > limit_) write_block(0);
+void DeflateBlockEnc::clear_block() {
+    entries_.clear();
+    literal_counts_.fill(0);
+    distance_counts_.fill(0);
+    seen_.fill(0);
+    fresh_.fill(0);
+    seen_total_ = 0;
+    fresh_total_ = 0;
+    block_bytes_ = 0;
 }
 
 void DeflateBlockEnc::end_block() {
@@ -178,32 +218,22 @@ void DeflateBlockEnc::finish() {
 //   | literal/length lengths, then distance lengths, run-length coded
 //   | the data | end-of-block code
 void DeflateBlockEnc::write_block(int final_flag) {
-    // Symbol counts. The end-of-block code is counted once; each list ends
-    // at its highest counted symbol (the distance list is empty in a block
-    // without matches).
     // The length and distance codes (RFC 1951, 3.2.5) with their lookups
     // from a length or distance to code and extra bits.
     const LengthCodeTable& length_table = LengthCodeTable::of(DeflateVariant::DEFLATE);
     const DistanceCodeTable& distance_table = DistanceCodeTable::of(DeflateVariant::DEFLATE);
 
-    std::array<std::int32_t, 286> literal_counts{};
-    std::array<std::int32_t, 30> distance_counts{};
+    // Symbol counts, with the end-of-block code counted once; each list
+    // ends at its highest counted symbol (the distance list is empty in a
+    // block without matches).
+    if (too_long_) throw "out of range.";
+    std::array<std::int32_t, 286>& literal_counts = literal_counts_;
+    const std::array<std::int32_t, 30>& distance_counts = distance_counts_;
     literal_counts[END_OF_BLOCK] = 1;
-    int literal_top = END_OF_BLOCK;
-    int distance_top = -1;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const int entry = entries_[i];
-        if (entry < 256) {
-            ++literal_counts[static_cast<std::size_t>(entry)];
-            continue;
-        }
-        const DeflateCodeRow length = length_table.row(entry - 257);
-        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
-        ++literal_counts[static_cast<std::size_t>(length.code)];
-        ++distance_counts[static_cast<std::size_t>(distance.code)];
-        literal_top = std::max<int>(literal_top, length.code);
-        distance_top = std::max<int>(distance_top, distance.code);
-    }
+    int literal_top = static_cast<int>(literal_counts.size()) - 1;
+    while (literal_counts[static_cast<std::size_t>(literal_top)] == 0) --literal_top;
+    int distance_top = static_cast<int>(distance_counts.size()) - 1;
+    while (distance_top >= 0 && distance_counts[static_cast<std::size_t>(distance_top)] == 0) --distance_top;
 
     const HuffEnc literal_code(std::span(literal_counts.data(), static_cast<std::size_t>(literal_top) + 1),
                                LITERAL_LENGTH_LIMIT, coding::SingleCode::ONE_BIT);
@@ -259,7 +289,7 @@ void DeflateBlockEnc::write_block(int final_flag) {
             out.put(static_cast<std::uint32_t>(final_flag), 1);
             out.put(1, 2);
             write_data(out, length_table, distance_table, fixed_literal, fixed_distance);
-            entries_.clear();
+            clear_block();
             ++blocks_;
             return;
         }
@@ -281,29 +311,59 @@ void DeflateBlockEnc::write_block(int final_flag) {
     }
 
     write_data(out, length_table, distance_table, literal_code, distance_code);
-    entries_.clear();
+    clear_block();
     ++blocks_;
 }
 
 // The data. Fields go out least significant bit first, so a match's extra
-// bits simply follow its code.
+// bits simply follow its code: each length goes out as one field of code
+// and extra bits, and so does each distance.
 template <class Writer, class Code, class DistanceCode>
 void DeflateBlockEnc::write_data(Writer& out, const LengthCodeTable& length_table,
                                  const DistanceCodeTable& distance_table, const Code& literal_code,
                                  const DistanceCode& distance_code) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const int entry = entries_[i];
+    std::array<Field, END_OF_BLOCK + 1> literal_fields;
+    for (int symbol = 0; symbol <= END_OF_BLOCK; ++symbol) {
+        literal_fields[static_cast<std::size_t>(symbol)] = code_field(literal_code, symbol);
+    }
+    // By length - 3; lengths whose code the block does not use stay empty
+    // and are never looked up.
+    std::array<Field, 256> length_fields{};
+    for (int length = 3; length <= 258; ++length) {
+        const DeflateCodeRow row = length_table.row(length);
+        if (length_of(literal_code, row.code) == 0) continue;
+        Field field = code_field(literal_code, row.code);
+        field.bits |= static_cast<std::uint32_t>(row.extra_value) << field.count;
+        field.count += row.extra_bits;
+        length_fields[static_cast<std::size_t>(length - 3)] = field;
+    }
+    // By distance code: its code, and where its extra bits begin.
+    struct DistanceField {
+        Field code;
+        int extra_bits = 0;
+        std::int32_t base = 0;  // the smallest distance less 1 of the code
+    };
+    std::array<DistanceField, DistanceCodeTable::CODE_COUNT> distance_fields{};
+    for (int symbol = 0; symbol < DistanceCodeTable::CODE_COUNT; ++symbol) {
+        const DeflateCode& code = distance_table.code(symbol);
+        distance_fields[static_cast<std::size_t>(symbol)] = {code_field(distance_code, symbol), code.extra_bits,
+                                                             code.base};
+    }
+
+    const std::uint16_t* const entries = entries_.data();
+    const std::size_t size = entries_.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const int entry = entries[i];
         if (entry < 256) {
-            out.code(literal_code, entry);
+            out.put(literal_fields[static_cast<std::size_t>(entry)]);
             continue;
         }
-        const DeflateCodeRow length = length_table.row(entry - 257);
-        const DeflateCodeRow distance = distance_table.row(entries_[++i] + 1);
-        out.code(literal_code, length.code);
-        out.put(static_cast<std::uint32_t>(length.extra_value), length.extra_bits);
-        out.code(distance_code, distance.code);
-        out.put(static_cast<std::uint32_t>(distance.extra_value), distance.extra_bits);
+        out.put(length_fields[static_cast<std::size_t>(entry - 260)]);
+        const int distance_minus_1 = entries[++i];
+        const DistanceField& d = distance_fields[static_cast<std::size_t>(distance_code_of(distance_minus_1))];
+        out.put(d.code.bits | static_cast<std::uint32_t>(distance_minus_1 - d.base) << d.code.count,
+                d.code.count + d.extra_bits);
     }
-    out.code(literal_code, END_OF_BLOCK);
+    out.put(literal_fields[END_OF_BLOCK]);
     out.flush();
 }

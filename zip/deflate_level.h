@@ -1,7 +1,9 @@
 // How hard the Deflate encoder works for a smaller stream.
 //   DEFAULT  greedy matching over full hash chains (what every archive got
 //            before levels existed; its bytes never change)
-//   LAZY     lazy matching over bounded chains: smaller and about as fast
+//   LAZY     lazy matching over short chains, with blocks that end where
+//            the data changes and fixed-code blocks where shorter: smaller
+//            and faster
 //   BEST     near-optimal parsing with a cost model over each block's own
 //            Huffman codes: the smallest, several times slower
 #pragma once

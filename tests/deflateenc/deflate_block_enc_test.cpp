@@ -15,12 +15,15 @@ namespace {
 
 using BitOutStream = coding::ZipCoding::BitOutStream;
 
-// Feeds tokens to a block writer and returns the finished stream.
+// Feeds tokens to a block writer and returns the finished stream; split
+// asks for blocks that end where the data changes.
 Bytes write_tokens(const std::vector<ParsedToken>& tokens,
-                   std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES, std::int32_t* blocks = nullptr) {
+                   std::int32_t buffer_entries = DeflateBlockEnc::BUFFER_ENTRIES, std::int32_t* blocks = nullptr,
+                   bool split = false) {
     Bytes out;
     BitOutStream bits(out);
     DeflateBlockEnc writer(bits, buffer_entries);
+    if (split) writer.end_blocks_where_data_changes();
     for (const ParsedToken& t : tokens) {
         if (t.length == 0) {
             writer.literal_put(t.literal);
@@ -167,6 +170,48 @@ TEST(DeflateBlockEnc, BlocksAreCutAfterMoreThanSizeMinusTwoEntries) {
             EXPECT_EQ(parsed.blocks[i].final_flag, i + 1 == parsed.blocks.size() ? 1 : 0) << c.name;
         }
         ZlibOracle::instance().queue(c.name, stream, expand(tokens));
+    }
+}
+
+TEST(DeflateBlockEnc, BlocksEndWhereTheDataChanges) {
+    // Stretches of 20000 tokens of one kind each: lower-case letters, high
+    // bytes, short near matches. When asked, a block ends within one check
+    // interval (512 entries) after each change of kind, and elsewhere only
+    // at the entry limit.
+    enum Kind { LETTERS, HIGH_BYTES, MATCHES };
+    const auto append = [](std::vector<ParsedToken>& tokens, Kind kind, std::uint64_t seed) {
+        for (std::uint8_t b : corpus::random_bytes(20000, seed)) {
+            tokens.push_back(kind == LETTERS      ? literal_token('a' + b % 26)
+                             : kind == HIGH_BYTES ? literal_token(0x80 | b)
+                                                  : match_token(3 + b % 4, 1 + b));
+        }
+    };
+    struct Case {
+        const char* name;
+        std::vector<Kind> kinds;
+        std::vector<std::size_t> block_ends;  // in tokens, the last one the end of input
+    };
+    const std::vector<Case> cases = {
+        {"letters only", {LETTERS, LETTERS, LETTERS}, {32767, 60000}},
+        {"letters, high bytes, letters", {LETTERS, HIGH_BYTES, LETTERS}, {20000, 40000, 60000}},
+        {"high bytes, matches", {HIGH_BYTES, MATCHES}, {20000, 36383, 40000}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ParsedToken> tokens;
+        for (std::size_t i = 0; i < c.kinds.size(); ++i) append(tokens, c.kinds[i], 10 + i);
+        const Bytes stream = write_tokens(tokens, DeflateBlockEnc::BUFFER_ENTRIES, nullptr, true);
+        const ParsedStream parsed = parse_deflate(stream);
+        EXPECT_TRUE(parsed.tokens() == tokens) << c.name;
+        std::vector<std::size_t> ends;
+        for (const ParsedBlock& block : parsed.blocks) {
+            ends.push_back((ends.empty() ? 0 : ends.back()) + block.tokens.size());
+        }
+        ASSERT_EQ(ends.size(), c.block_ends.size()) << c.name;
+        for (std::size_t i = 0; i < ends.size(); ++i) {
+            EXPECT_GE(ends[i], c.block_ends[i]) << c.name << ", block " << i;
+            EXPECT_LE(ends[i], c.block_ends[i] + 512) << c.name << ", block " << i;
+        }
+        ZlibOracle::instance().queue(std::string("split ") + c.name, stream, expand(tokens));
     }
 }
 

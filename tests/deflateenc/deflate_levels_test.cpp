@@ -2,7 +2,8 @@
 // zlib inflates to their input, with the CRC-32 and count of the bytes
 // read, over inputs that reach the corners of their parsers: nothing, one
 // byte, runs longer than a match, repeats from the far end of the window,
-// and inputs that span several blocks of the near-optimal parse. On text
+// inputs that span several blocks of the near-optimal parse, and text
+// around random bytes, where the lazy level ends its blocks early. On text
 // each level must also do what it is for: the lazy level no worse than the
 // default, the best level no worse than the lazy one.
 #include <gtest/gtest.h>
@@ -43,6 +44,12 @@ Bytes repeated(const Bytes& block, std::size_t size) {
     return out;
 }
 
+Bytes concatenated(const std::vector<Bytes>& parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
 struct Input {
     const char* name;
     Bytes bytes;
@@ -61,6 +68,8 @@ const std::vector<Input>& inputs() {
         {"text", text_bytes(300000, 6), true},
         {"text_segment_edge", text_bytes(32766 * 2 + 1, 7), true},
         {"pairs", pair_sequence(120000), false},
+        {"text_random_text", concatenated({text_bytes(40000, 10), random_bytes(40000, 11), text_bytes(40000, 12)}),
+         false},
     };
     return all;
 }
@@ -107,6 +116,27 @@ TEST(DeflateLevelSizes, TheWholeWindowIsUsed) {
         const std::size_t far = encode_at(level, repeated(random_bytes(32769, 5), 100000)).bytes.size();
         EXPECT_LT(near, 40000u);
         EXPECT_GT(far, 90000u);
+    }
+}
+
+// A few bytes cost less with the fixed code than with a dynamic code and
+// its description; the lazy level takes it there, and the default level
+// keeps writing dynamic blocks.
+TEST(DeflateLevelSizes, SmallInputsGetFixedBlocksAtTheLazyLevel) {
+    const std::string text = "a short text, a short text, a shorter text";
+    const Bytes input(text.begin(), text.end());
+    const struct {
+        DeflateLevel level;
+        int block_type;
+    } cases[] = {{DeflateLevel::DEFAULT, 2}, {DeflateLevel::LAZY, 1}};
+    for (const auto& c : cases) {
+        const Encoded encoded = encode_at(c.level, input);
+        ASSERT_FALSE(encoded.bytes.empty());
+        // The first block's header: BFINAL in bit 0, BTYPE in bits 1 and 2.
+        EXPECT_EQ(encoded.bytes[0] & 1, 1);
+        EXPECT_EQ((encoded.bytes[0] >> 1) & 3, c.block_type);
+        ZlibOracle::instance().queue(std::string("small_input_type_") + std::to_string(c.block_type), encoded.bytes,
+                                     input);
     }
 }
 
