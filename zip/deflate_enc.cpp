@@ -1,6 +1,7 @@
 #include "deflate_enc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "deflate_enc_constants.h"
@@ -16,13 +17,14 @@ namespace {
 // reads seven more bytes. Their contents never count (see coding::match_length).
 constexpr std::size_t LOAD_TAIL = 8;
 
-// Buckets of each hash chain. Collisions cost time, never matches.
+// Buckets of each hash chain. Collisions cost time, never matches: every
+// search walks its whole chain within the window, and the positions that
+// share the bytes hashed stand on it in the same order whatever the number
+// of buckets. So a file that fits the buffer gets fewer, in proportion to
+// its size, and emptying them costs no more than the file.
 constexpr int HASH_BITS = 16;
+constexpr int FEWEST_HASH_BITS = 10;
 constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
-
-// The next 3 and 4 bytes hashed into the chains' buckets.
-std::uint32_t hash3(const std::uint8_t* bytes) { return coding::hash3(bytes, HASH_BITS); }
-std::uint32_t hash4(const std::uint8_t* bytes) { return coding::hash4(bytes, HASH_BITS); }
 
 }  // namespace
 
@@ -44,12 +46,20 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
         over_limit_ = input.over_limit();
         return;
     }
-    std::fill(buffer_.begin(), buffer_.end(), 0);
-    for (auto* table : {&chain4_, &head4_, &chain3_, &head3_}) std::fill(table->begin(), table->end(), -1);
+    // The chains need no emptying: a walk starts at a head and follows
+    // only positions entered since the heads were emptied.
     position_ = 0;
-
     DeflateSource input(source, byte_limit, crc);
     end_ = input.fill(buffer_.data(), BUFFER_SIZE);
+    hash_bits_ = end_ < BUFFER_SIZE
+                     ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))), FEWEST_HASH_BITS,
+                                  HASH_BITS)
+                     : HASH_BITS;
+    std::fill_n(head4_.begin(), std::size_t{1} << hash_bits_, -1);
+    std::fill_n(head3_.begin(), std::size_t{1} << hash_bits_, -1);
+    // The last hashes and wide loads read a few bytes past the data; they
+    // never count, and are zeros rather than the previous file's.
+    std::fill_n(buffer_.begin() + end_, LOAD_TAIL, std::uint8_t{0});
 
     while (position_ < end_) {
         const Match match = find_match(position_);
@@ -76,12 +86,14 @@ DeflateEnc::Match DeflateEnc::find_match(int p) {
     const std::uint8_t* here = buffer + p;
     // Near the end of the data the hashes take in bytes beyond it; that only
     // affects chains that no later search with room for a match walks.
-    std::int32_t candidate4 = head4_[hash4(here)];
+    const std::uint32_t h4 = coding::hash4(here, hash_bits_);
+    std::int32_t candidate4 = head4_[h4];
     chain4_[static_cast<std::size_t>(p)] = candidate4;
-    head4_[hash4(here)] = p;
-    std::int32_t candidate3 = head3_[hash3(here)];
+    head4_[h4] = p;
+    const std::uint32_t h3 = coding::hash3(here, hash_bits_);
+    std::int32_t candidate3 = head3_[h3];
     chain3_[static_cast<std::size_t>(p)] = candidate3;
-    head3_[hash3(here)] = p;
+    head3_[h3] = p;
 
     const int limit = std::min(LONGEST_MATCH, end_ - p);
     if (limit < SHORTEST_MATCH) return {0, 0};
@@ -130,7 +142,8 @@ void DeflateEnc::slide(DeflateSource& input) {
         }
     }
     for (auto* head : {&head4_, &head3_}) {
-        for (std::int32_t& entry : *head) entry = moved(entry);
+        std::for_each(head->begin(), head->begin() + (std::size_t{1} << hash_bits_),
+                      [&moved](std::int32_t& entry) { entry = moved(entry); });
     }
     position_ -= SLIDE_DISTANCE;
     end_ = std::max(end_ - SLIDE_DISTANCE, 0);

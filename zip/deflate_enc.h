@@ -108,6 +108,7 @@ private:
     std::vector<std::int32_t> head4_;   // by 4-byte hash: latest position, or -1
     std::vector<std::int32_t> chain3_;  // the same for 3-byte hashes
     std::vector<std::int32_t> head3_;
+    int hash_bits_ = 0;          // buckets in use in head4_ and head3_, chosen per file
     std::int32_t end_ = 0;       // valid bytes in buffer_
     std::int32_t position_ = 0;  // next byte to encode
     std::int64_t bytes_read_ = 0;
