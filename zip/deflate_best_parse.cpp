@@ -20,9 +20,11 @@
 //      over the positions (every literal and every length of every kept
 //      match is an edge); its counts give the costs of the next round.
 //   3. The segment's parse is cut into chunks of about CHUNK bytes, and
-//      neighbouring pieces are merged while one block costs fewer bits than
-//      two (each priced with its own codes and the description of them), so
-//      that a block ends where the data changes.
+//      the neighbours whose merging saves the most bits are merged while
+//      any merge saves, so that a block ends where the data changes: first
+//      by an entropy estimate (cheap enough for thousands of chunks), then
+//      with the exact cost of the pieces left (each priced with its own
+//      codes and the description of them).
 //   4. Each block is parsed again with its own costs, and its last parse
 //      goes to the block writer, which builds the block's codes from
 //      exactly those counts.
@@ -35,6 +37,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -59,7 +62,9 @@ constexpr int DEPTH = 64;
 constexpr int SKIP_LENGTH = 128;
 constexpr int FIRST_ROUNDS = 1;
 constexpr int BLOCK_ROUNDS = 1;
-constexpr int CHUNK = 4096;
+constexpr int CHUNK = 1024;
+constexpr int HEADER_BASE = 80;
+constexpr int HEADER_PER_SYMBOL = 4;
 constexpr int HASH4_BITS = 16;
 constexpr int HASH3_BITS = 15;
 constexpr int LOAD_TAIL = 8;
@@ -104,15 +109,15 @@ coding::BLenTable code_lengths(std::span<const std::int32_t> counts) {
 
 int length_at(const coding::BLenTable& table, int symbol) {
     return static_cast<std::size_t>(symbol) < table.lengths.size() ? table.lengths[static_cast<std::size_t>(symbol)]
-                                                                    : 0;
+                                                                   : 0;
 }
 
 class BestParser {
 public:
     BestParser()
         : buffer_(BUFFER + LOAD_TAIL, 0), head4_(std::size_t{1} << HASH4_BITS, 0),
-          head3_(std::size_t{1} << HASH3_BITS, 0), child_(2 * WINDOW, 0), match_start_(SEGMENT + 1),
-          cost_(SEGMENT + 1), step_(SEGMENT + 1), length_symbol_(LONGEST + 1), length_extra_(LONGEST + 1) {
+          head3_(std::size_t{1} << HASH3_BITS, 0), child_(2 * WINDOW, 0), match_start_(SEGMENT + 1), cost_(SEGMENT + 1),
+          step_(SEGMENT + 1), length_symbol_(LONGEST + 1), length_extra_(LONGEST + 1) {
         const LengthCodeTable& lengths = LengthCodeTable::of(DeflateVariant::DEFLATE);
         for (int length = SHORTEST; length <= LONGEST; ++length) {
             const DeflateCodeRow row = lengths.row(length);
@@ -121,7 +126,8 @@ public:
         }
         for (int code = 0; code < LITERAL_SYMBOLS; ++code) symbol_extra_[static_cast<std::size_t>(code)] = 0;
         for (int length = SHORTEST; length <= LONGEST; ++length) {
-            symbol_extra_[length_symbol_[static_cast<std::size_t>(length)]] = length_extra_[static_cast<std::size_t>(length)];
+            symbol_extra_[length_symbol_[static_cast<std::size_t>(length)]] =
+                length_extra_[static_cast<std::size_t>(length)];
         }
         const DistanceCodeTable& distances = DistanceCodeTable::of(DeflateVariant::DEFLATE);
         for (int code = 0; code < DISTANCE_SYMBOLS; ++code) {
@@ -155,6 +161,7 @@ private:
                      Counts& counts) const;
     void set_costs(const Counts& counts);
     std::int64_t block_bits(const Counts& counts) const;
+    static std::int64_t estimate_bits(const Counts& counts);
     void split_blocks(int n, std::vector<int>& bounds, std::vector<int>& positions);
     void emit(DeflateBlockEnc& writer, int position);
     void rebase();
@@ -162,9 +169,9 @@ private:
     std::vector<std::uint8_t> buffer_;
     // Entries of 0 are no position: every position is farther from it
     // than the window.
-    std::uint32_t base_ = WINDOW + 1;      // the absolute position of buffer_[0]
+    std::uint32_t base_ = WINDOW + 1;       // the absolute position of buffer_[0]
     std::uint32_t next_file_ = WINDOW + 1;  // where the next file starts
-    int start_ = 0;                    // where the segment being parsed begins in buffer_
+    int start_ = 0;                         // where the segment being parsed begins in buffer_
     // Absolute positions; one farther back than MAX_DISTANCE is no entry.
     std::vector<std::uint32_t> head4_;  // by four-byte hash: the tree's root
     std::vector<std::uint32_t> head3_;  // by three-byte hash: latest position
@@ -221,7 +228,8 @@ int BestParser::tree_step(int p, int limit, int best, bool record) {
         length += coding::match_length(here + length, there + length, nice - length);
         if (length > best) {
             best = length;
-            if (record) matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)});
+            if (record)
+                matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)});
         }
         std::uint32_t* const links = &child_[2 * (node & RING)];
         if (length >= nice) {
@@ -269,7 +277,8 @@ void BestParser::find_matches(int start, int end, int data_end) {
             const std::uint8_t* const there = buffer + (candidate3 - base_);
             if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
                 best = coding::match_length(here, there, limit);
-                matches_.push_back({static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
+                matches_.push_back(
+                    {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
             }
         }
         best = tree_step(p, limit, best, true);
@@ -383,6 +392,44 @@ void BestParser::set_costs(const Counts& counts) {
     }
 }
 
+// About the bits of a block holding these symbols: their entropy, and a
+// description of the code that grows with the symbols used. Cheap enough
+// to price every pair of neighbouring chunks.
+std::int64_t BestParser::estimate_bits(const Counts& counts) {
+    static const std::vector<float> n_log_n = [] {
+        std::vector<float> table(std::size_t{1} << 16);
+        for (std::size_t n = 1; n < table.size(); ++n)
+            table[n] = static_cast<float>(static_cast<double>(n) * std::log2(static_cast<double>(n)));
+        return table;
+    }();
+    const auto term = [](std::int32_t n) {
+        return static_cast<std::size_t>(n) < n_log_n.size()
+                   ? double{n_log_n[static_cast<std::size_t>(n)]}
+                   : static_cast<double>(n) * std::log2(static_cast<double>(n));
+    };
+    double bits = 0;
+    int used = 0;
+    std::int64_t total = 0;
+    double sum = 0;
+    for (const std::int32_t n : counts.literal) {
+        if (n == 0) continue;
+        total += n;
+        sum += term(n);
+        ++used;
+    }
+    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    total = 0;
+    sum = 0;
+    for (const std::int32_t n : counts.distance) {
+        if (n == 0) continue;
+        total += n;
+        sum += term(n);
+        ++used;
+    }
+    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    return static_cast<std::int64_t>(bits) + HEADER_BASE + HEADER_PER_SYMBOL * used;
+}
+
 // The bits of a block holding these symbols (plus its end code), as a
 // dynamic block with its codes' description or as a fixed-code block,
 // whichever the writer would choose.
@@ -417,7 +464,8 @@ std::int64_t BestParser::block_bits(const Counts& counts) const {
     // and 7 extra bits).
     std::array<std::int8_t, LITERAL_SYMBOLS + DISTANCE_SYMBOLS> lengths{};
     int count = 0;
-    for (int s = 0; s <= literal_top; ++s) lengths[static_cast<std::size_t>(count++)] = static_cast<std::int8_t>(length_at(literal, s));
+    for (int s = 0; s <= literal_top; ++s)
+        lengths[static_cast<std::size_t>(count++)] = static_cast<std::int8_t>(length_at(literal, s));
     for (int s = 0; s <= distance_top; ++s) {
         lengths[static_cast<std::size_t>(count++)] =
             static_cast<std::int8_t>(distance_top == 0 && c.distance[0] == 0 ? 1 : length_at(distance, s));
@@ -478,29 +526,36 @@ void BestParser::split_blocks(int n, std::vector<int>& bounds, std::vector<int>&
         bounds.push_back(static_cast<int>(parse_.size()));
         positions.push_back(n);
     }
-    std::vector<std::int64_t> bits;
-    for (const Counts& piece : pieces) bits.push_back(block_bits(piece));
-    // Merges the neighbours that save the most, while any pair saves.
-    const auto merged_saving = [&](std::size_t i) {
-        Counts both = pieces[i];
-        both.add(pieces[i + 1]);
-        return bits[i] + bits[i + 1] - block_bits(both);
+    // Merges the neighbours that save the most, while any pair saves:
+    // first by estimates, then by the exact cost of the blocks left.
+    const auto merge = [&](auto price) {
+        std::vector<std::int64_t> bits;
+        for (const Counts& piece : pieces) bits.push_back(price(piece));
+        const auto merged_saving = [&](std::size_t i) {
+            Counts both = pieces[i];
+            both.add(pieces[i + 1]);
+            return bits[i] + bits[i + 1] - price(both);
+        };
+        std::vector<std::int64_t> saving;
+        for (std::size_t i = 0; i + 1 < pieces.size(); ++i) saving.push_back(merged_saving(i));
+        while (!saving.empty()) {
+            const std::size_t i =
+                static_cast<std::size_t>(std::max_element(saving.begin(), saving.end()) - saving.begin());
+            if (saving[i] < 0) break;
+            bits[i] = bits[i] + bits[i + 1] - saving[i];
+            pieces[i].add(pieces[i + 1]);
+            const auto next = static_cast<std::ptrdiff_t>(i) + 1;
+            pieces.erase(pieces.begin() + next);
+            bits.erase(bits.begin() + next);
+            bounds.erase(bounds.begin() + next);
+            positions.erase(positions.begin() + next);
+            saving.erase(saving.begin() + next - 1);
+            if (i > 0) saving[i - 1] = merged_saving(i - 1);
+            if (i < saving.size()) saving[i] = merged_saving(i);
+        }
     };
-    std::vector<std::int64_t> saving;
-    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) saving.push_back(merged_saving(i));
-    while (!saving.empty()) {
-        const std::size_t i = static_cast<std::size_t>(std::max_element(saving.begin(), saving.end()) - saving.begin());
-        if (saving[i] < 0) break;
-        bits[i] = bits[i] + bits[i + 1] - saving[i];
-        pieces[i].add(pieces[i + 1]);
-        pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        bits.erase(bits.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        bounds.erase(bounds.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        positions.erase(positions.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        saving.erase(saving.begin() + static_cast<std::ptrdiff_t>(i));
-        if (i > 0) saving[i - 1] = merged_saving(i - 1);
-        if (i < saving.size()) saving[i] = merged_saving(i);
-    }
+    merge([](const Counts& c) { return estimate_bits(c); });
+    merge([this](const Counts& c) { return block_bits(c); });
 }
 
 void BestParser::emit(DeflateBlockEnc& writer, int position) {

@@ -11,7 +11,7 @@
 // The longest block the BEST parse writes, in input bytes. Its writer
 // buffers more entries than that (deflate_block_entries), so that every
 // block ends where the parse chose.
-constexpr std::int32_t BEST_BLOCK_BYTES = std::int32_t{1} << 17;
+constexpr std::int32_t BEST_BLOCK_BYTES = std::int32_t{1} << 19;
 
 void deflate_parse_lazy(DeflateSource& input, DeflateBlockEnc& writer);
 void deflate_parse_best(DeflateSource& input, DeflateBlockEnc& writer);
