@@ -15,19 +15,23 @@
 //      After a match of SKIP_LENGTH or more the positions it covers are
 //      entered but not searched: a long match is almost always taken.
 //   2. A first parse takes the longest match everywhere; its symbol counts
-//      give Huffman code lengths, the bit costs of the symbols. The
-//      cheapest parse under those costs is found by dynamic programming
-//      over the positions (every literal and every length of every kept
-//      match is an edge); its counts give the costs of the next round.
+//      give Huffman code lengths, the bit costs of the symbols. In a
+//      segment of FIRST_MIN bytes or more, a cheaper parse under those
+//      costs is found by dynamic programming over the positions with only
+//      literals and each kept match at its full length as edges: cheap, and
+//      close enough to the final parse for cutting the segment into blocks.
 //   3. The segment's parse is cut into chunks of about CHUNK bytes, and
 //      the neighbours whose merging saves the most bits are merged while
 //      any merge saves, so that a block ends where the data changes: first
 //      by an entropy estimate (cheap enough for thousands of chunks), then
 //      with the exact cost of the pieces left (each priced with its own
 //      codes and the description of them).
-//   4. Each block is parsed again with its own costs, and its last parse
-//      goes to the block writer, which builds the block's codes from
-//      exactly those counts.
+//   4. Each block is parsed again with the costs of its own piece of that
+//      parse, now with every length of every kept match as an edge (a
+//      second round on the counts of the first in a segment of
+//      LONG_SEGMENT bytes, where inputs are long enough for the round to
+//      pay), and its last parse goes to the block writer, which builds the
+//      block's codes from exactly those counts.
 //
 // The parser is kept per thread and reused across files: tree and hash
 // entries are absolute positions that keep growing from file to file (a
@@ -56,12 +60,15 @@ constexpr std::uint32_t MAX_DISTANCE = WINDOW - 1;
 constexpr int SEGMENT = BEST_BLOCK_BYTES;
 constexpr int SHORTEST = 3;
 constexpr int LONGEST = 258;
-// A descent stops at a match this long, or after DEPTH nodes.
+// A descent stops at a match this long, or after DEPTH nodes: deeper
+// descents find little more and cost a cache miss per node.
 constexpr int NICE = 258;
-constexpr int DEPTH = 64;
+constexpr int DEPTH = 24;
 constexpr int SKIP_LENGTH = 128;
 constexpr int FIRST_ROUNDS = 1;
 constexpr int BLOCK_ROUNDS = 1;
+constexpr int FIRST_MIN = 16384;
+constexpr int LONG_SEGMENT = SEGMENT;
 constexpr int CHUNK = 1024;
 constexpr int HEADER_BASE = 80;
 constexpr int HEADER_PER_SYMBOL = 4;
@@ -156,7 +163,7 @@ private:
     int tree_step(int p, int limit, int best, bool record);
     void find_matches(int start, int end, int data_end);
     void greedy_parse(int n);
-    void cheapest_parse(int from, int to);
+    void cheapest_parse(int from, int to, bool sparse = false);
     void count_steps(const std::vector<Step>& steps, std::size_t first, std::size_t last, int position,
                      Counts& counts) const;
     void set_costs(const Counts& counts);
@@ -304,8 +311,9 @@ void BestParser::greedy_parse(int n) {
 }
 
 // The cheapest parse of segment positions [from, to) under the current
-// costs replaces parse_; matches are cut at to.
-void BestParser::cheapest_parse(int from, int to) {
+// costs replaces parse_; matches are cut at to. sparse: each match only at
+// its full length.
+void BestParser::cheapest_parse(int from, int to, bool sparse) {
     constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
     std::fill(cost_.begin() + from + 1, cost_.begin() + to + 1, UNREACHED);
     cost_[static_cast<std::size_t>(from)] = 0;
@@ -331,6 +339,7 @@ void BestParser::cheapest_parse(int from, int to) {
             std::uint32_t* const cost = cost_.data() + i;
             std::uint32_t* const step = step_.data() + i;
             const std::uint32_t tag = std::uint32_t{m.distance} << 16;
+            if (sparse) length = std::max(length, top);
             for (int l = length; l <= top; ++l) {
                 const std::uint32_t total = base + length_cost_[static_cast<std::size_t>(l)];
                 const bool better = total < cost[l];
@@ -599,11 +608,11 @@ void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
         const int n = end - start_;
         find_matches(start_, end, data_end);
         greedy_parse(n);
-        for (int round = 0; round < FIRST_ROUNDS; ++round) {
+        for (int round = 0; round < (n >= FIRST_MIN ? FIRST_ROUNDS : 0); ++round) {
             Counts counts;
             count_steps(parse_, 0, parse_.size(), 0, counts);
             set_costs(counts);
-            cheapest_parse(0, n);
+            cheapest_parse(0, n, true);
         }
         split_blocks(n, bounds_, positions_);
         segment_parse_.swap(parse_);
@@ -615,14 +624,12 @@ void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
             Counts counts;
             count_steps(segment_parse_, static_cast<std::size_t>(bounds_[b]), static_cast<std::size_t>(bounds_[b + 1]),
                         from, counts);
-            for (int round = 0; round < BLOCK_ROUNDS; ++round) {
+            const int rounds = BLOCK_ROUNDS + (n >= LONG_SEGMENT ? 1 : 0);
+            for (int round = 0; round < rounds; ++round) {
                 set_costs(counts);
                 cheapest_parse(from, to);
                 counts = Counts{};
                 count_steps(parse_, 0, parse_.size(), from, counts);
-            }
-            if (BLOCK_ROUNDS == 0) {
-                parse_.assign(segment_parse_.begin() + bounds_[b], segment_parse_.begin() + bounds_[b + 1]);
             }
             emit(writer, from);
             if (b + 2 < bounds_.size()) writer.end_block();
