@@ -78,9 +78,11 @@ constexpr int LOAD_TAIL = 8;
 // History, the segment, and the bytes read ahead so that the tree always
 // sees LONGEST bytes after a position (except at the end of the input).
 constexpr int BUFFER = WINDOW + SEGMENT + LONGEST;
-// Positions are rebased before they reach this: far from overflow, and
-// often enough that every large input takes that path.
-constexpr std::uint32_t POSITION_LIMIT = std::uint32_t{1} << 24;
+// Positions are rebased (or, at a file's start, the tables cleared) before
+// they reach this: far from overflow, and so often that every input of a
+// megabyte, and every few dozen files, takes those paths; each costs about
+// as much as clearing the tables once.
+constexpr std::uint32_t POSITION_LIMIT = std::uint32_t{1} << 20;
 // The cost of a symbol the current code lacks, in bits.
 constexpr int UNUSED_COST = 13;
 constexpr int LITERAL_SYMBOLS = 286;
