@@ -27,11 +27,9 @@
 //      with the exact cost of the pieces left (each priced with its own
 //      codes and the description of them).
 //   4. Each block is parsed again with the costs of its own piece of that
-//      parse, now with every length of every kept match as an edge (a
-//      second round on the counts of the first in a segment of
-//      LONG_SEGMENT bytes, where inputs are long enough for the round to
-//      pay), and its last parse goes to the block writer, which builds the
-//      block's codes from exactly those counts.
+//      parse, now with every length of every kept match as an edge, and
+//      that parse goes to the block writer, which builds the block's codes
+//      from exactly its counts.
 //
 // The parser is kept per thread and reused across files: tree and hash
 // entries are absolute positions that keep growing from file to file (a
@@ -63,17 +61,16 @@ constexpr int LONGEST = 258;
 // A descent stops at a match this long, or after DEPTH nodes: deeper
 // descents find little more and cost a cache miss per node.
 constexpr int NICE = 258;
-constexpr int DEPTH = 24;
+constexpr int DEPTH = 32;
 constexpr int SKIP_LENGTH = 128;
 constexpr int FIRST_ROUNDS = 1;
 constexpr int BLOCK_ROUNDS = 1;
 constexpr int FIRST_MIN = 16384;
-constexpr int LONG_SEGMENT = SEGMENT;
 constexpr int CHUNK = 1024;
 constexpr int HEADER_BASE = 80;
 constexpr int HEADER_PER_SYMBOL = 4;
 constexpr int HASH4_BITS = 16;
-constexpr int HASH3_BITS = 15;
+constexpr int HASH3_BITS = 16;
 constexpr int LOAD_TAIL = 8;
 // History, the segment, and the bytes read ahead so that the tree always
 // sees LONGEST bytes after a position (except at the end of the input).
@@ -162,7 +159,8 @@ private:
         return 2 * high + static_cast<int>((d >> (high - 1)) & 1);
     }
 
-    int tree_step(int p, int limit, int best, bool record);
+    template <bool RECORD>
+    int tree_step(int p, int limit, int best);
     void find_matches(int start, int end, int data_end);
     void greedy_parse(int n);
     void cheapest_parse(int from, int to, bool sparse = false);
@@ -202,18 +200,20 @@ private:
     std::array<int, LITERAL_SYMBOLS> symbol_extra_{};
     std::array<int, DISTANCE_SYMBOLS> distance_extra_{};
     std::array<std::uint32_t, LITERAL_SYMBOLS> literal_cost_{};
+    // The cost of each distance code with its extra bits.
     std::array<std::uint32_t, DISTANCE_SYMBOLS> distance_cost_{};
     // The full cost of a match of each length (code and extra bits).
     std::array<std::uint32_t, LONGEST + 1> length_cost_{};
 };
 
 // Enters buffer position p into its tree and returns the longest match
-// found, at least best; with record, each match longer than best is
+// found, at least best; with RECORD, each match longer than best is
 // appended to matches_. limit: the bytes after p that may be compared.
 // The tree is ordered by the first min(NICE, limit) bytes; limit only
 // shrinks at the end of the input, which keeps every shorter ordering
 // valid.
-int BestParser::tree_step(int p, int limit, int best, bool record) {
+template <bool RECORD>
+int BestParser::tree_step(int p, int limit, int best) {
     constexpr std::uint32_t RING = WINDOW - 1;
     const std::uint8_t* const buffer = buffer_.data();
     const std::uint8_t* const here = buffer + p;
@@ -237,7 +237,7 @@ int BestParser::tree_step(int p, int limit, int best, bool record) {
         length += coding::match_length(here + length, there + length, nice - length);
         if (length > best) {
             best = length;
-            if (record)
+            if constexpr (RECORD)
                 matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)});
         }
         std::uint32_t* const links = &child_[2 * (node & RING)];
@@ -276,7 +276,7 @@ void BestParser::find_matches(int start, int end, int data_end) {
         const std::uint32_t candidate3 = slot3;
         slot3 = current;
         if (p < skip_until) {
-            tree_step(p, limit, LONGEST, false);
+            tree_step<false>(p, limit, LONGEST);
             continue;
         }
         int best = SHORTEST - 1;
@@ -290,7 +290,7 @@ void BestParser::find_matches(int start, int end, int data_end) {
                     {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
             }
         }
-        best = tree_step(p, limit, best, true);
+        best = tree_step<true>(p, limit, best);
         if (best >= SKIP_LENGTH) skip_until = p + best;
     }
     match_start_[static_cast<std::size_t>(end - start)] = static_cast<std::uint32_t>(matches_.size());
@@ -333,8 +333,7 @@ void BestParser::cheapest_parse(int from, int to, bool sparse) {
         for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last && length <= limit; ++k) {
             const Match m = matches_[k];
             const int code = distance_code(m.distance);
-            const std::uint32_t base = here + distance_cost_[static_cast<std::size_t>(code)] +
-                                       static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(code)]);
+            const std::uint32_t base = here + distance_cost_[static_cast<std::size_t>(code)];
             const int top = std::min<int>(m.length, limit);
             // Branch-free, so that the compiler relaxes several lengths at
             // once.
@@ -394,7 +393,8 @@ void BestParser::set_costs(const Counts& counts) {
         literal_cost_[static_cast<std::size_t>(symbol)] = cost_of(literal, symbol);
     }
     for (int symbol = 0; symbol < DISTANCE_SYMBOLS; ++symbol) {
-        distance_cost_[static_cast<std::size_t>(symbol)] = cost_of(distance, symbol);
+        distance_cost_[static_cast<std::size_t>(symbol)] =
+            cost_of(distance, symbol) + static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(symbol)]);
     }
     for (int length = SHORTEST; length <= LONGEST; ++length) {
         length_cost_[static_cast<std::size_t>(length)] =
@@ -626,8 +626,7 @@ void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
             Counts counts;
             count_steps(segment_parse_, static_cast<std::size_t>(bounds_[b]), static_cast<std::size_t>(bounds_[b + 1]),
                         from, counts);
-            const int rounds = BLOCK_ROUNDS + (n >= LONG_SEGMENT ? 1 : 0);
-            for (int round = 0; round < rounds; ++round) {
+            for (int round = 0; round < BLOCK_ROUNDS; ++round) {
                 set_costs(counts);
                 cheapest_parse(from, to);
                 counts = Counts{};
