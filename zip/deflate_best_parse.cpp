@@ -178,6 +178,7 @@ private:
     // than the window.
     std::uint32_t base_ = WINDOW + 1;       // the absolute position of buffer_[0]
     std::uint32_t next_file_ = WINDOW + 1;  // where the next file starts
+    bool clean_ = true;                     // no file was left midway
     int start_ = 0;                         // where the segment being parsed begins in buffer_
     // Absolute positions; one farther back than MAX_DISTANCE is no entry.
     std::vector<std::uint32_t> head4_;  // by four-byte hash: the tree's root
@@ -595,8 +596,11 @@ void BestParser::rebase() {
 
 void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
     writer.allow_fixed_blocks();
-    // A new file starts a window beyond everything entered before.
-    if (next_file_ >= POSITION_LIMIT) {
+    // A new file starts a window beyond everything entered before. A file
+    // that ended in an exception (its output failed, memory ran out) left
+    // entries past next_file_, which the next file would meet as its own:
+    // the tables are cleared then.
+    if (!clean_ || next_file_ >= POSITION_LIMIT) {
         std::fill(head4_.begin(), head4_.end(), 0);
         std::fill(head3_.begin(), head3_.end(), 0);
         std::fill(child_.begin(), child_.end(), 0);
@@ -604,6 +608,7 @@ void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
     }
     base_ = next_file_;
     start_ = 0;
+    clean_ = false;
     int data_end = input.fill(buffer_.data(), SEGMENT + LONGEST);
     while (data_end > start_) {
         const int end = std::min(start_ + SEGMENT, data_end);
@@ -653,6 +658,7 @@ void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
         if (data_end > start_) writer.end_block();
     }
     next_file_ = base_ + static_cast<std::uint32_t>(data_end) + WINDOW + 1;
+    clean_ = true;
 }
 
 }  // namespace
