@@ -331,6 +331,23 @@ void BestParser::cheapest_parse(int from, int to, bool sparse) {
         const int limit = to - i;
         int length = SHORTEST;
         const std::uint32_t last = match_start_[static_cast<std::size_t>(i) + 1];
+        if (sparse) {
+            for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last; ++k) {
+                const Match m = matches_[k];
+                const int top = std::min<int>(m.length, limit);
+                if (top < SHORTEST) break;
+                const std::uint32_t total = here + distance_cost_[static_cast<std::size_t>(distance_code(m.distance))] +
+                                            length_cost_[static_cast<std::size_t>(top)];
+                std::uint32_t& target = cost_[static_cast<std::size_t>(i + top)];
+                if (total < target) {
+                    target = total;
+                    step_[static_cast<std::size_t>(i + top)] =
+                        std::uint32_t{m.distance} << 16 | static_cast<std::uint32_t>(top);
+                }
+                if (top == limit) break;
+            }
+            continue;
+        }
         for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last && length <= limit; ++k) {
             const Match m = matches_[k];
             const int code = distance_code(m.distance);
