@@ -66,6 +66,9 @@ constexpr int SKIP_LENGTH = 128;
 constexpr int FIRST_ROUNDS = 1;
 constexpr int BLOCK_ROUNDS = 1;
 constexpr int FIRST_MIN = 16384;
+// The matches kept per position, the longest always: a bound on memory
+// that real data rarely reaches.
+constexpr int MAX_MATCHES = 12;
 constexpr int CHUNK = 1024;
 constexpr int HEADER_BASE = 80;
 constexpr int HEADER_PER_SYMBOL = 4;
@@ -160,7 +163,7 @@ private:
     }
 
     template <bool RECORD>
-    int tree_step(int p, int limit, int best);
+    int tree_step(int p, int limit, int best, std::size_t first = 0);
     void find_matches(int start, int end, int data_end);
     void greedy_parse(int n);
     void cheapest_parse(int from, int to, bool sparse = false);
@@ -209,12 +212,12 @@ private:
 
 // Enters buffer position p into its tree and returns the longest match
 // found, at least best; with RECORD, each match longer than best is
-// appended to matches_. limit: the bytes after p that may be compared.
-// The tree is ordered by the first min(NICE, limit) bytes; limit only
-// shrinks at the end of the input, which keeps every shorter ordering
-// valid.
+// appended to matches_, where p's list begins at first. limit: the bytes
+// after p that may be compared. The tree is ordered by the first
+// min(NICE, limit) bytes; limit only shrinks at the end of the input,
+// which keeps every shorter ordering valid.
 template <bool RECORD>
-int BestParser::tree_step(int p, int limit, int best) {
+int BestParser::tree_step(int p, int limit, int best, std::size_t first) {
     constexpr std::uint32_t RING = WINDOW - 1;
     const std::uint8_t* const buffer = buffer_.data();
     const std::uint8_t* const here = buffer + p;
@@ -238,8 +241,16 @@ int BestParser::tree_step(int p, int limit, int best) {
         length += coding::match_length(here + length, there + length, nice - length);
         if (length > best) {
             best = length;
-            if constexpr (RECORD)
-                matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)});
+            if constexpr (RECORD) {
+                // Past MAX_MATCHES a longer match replaces the last one, so
+                // that the lists stay within bounds whatever the data.
+                const Match match{static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)};
+                if (matches_.size() - first < static_cast<std::size_t>(MAX_MATCHES)) {
+                    matches_.push_back(match);
+                } else {
+                    matches_.back() = match;
+                }
+            }
         }
         std::uint32_t* const links = &child_[2 * (node & RING)];
         if (length >= nice) {
@@ -291,7 +302,7 @@ void BestParser::find_matches(int start, int end, int data_end) {
                     {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
             }
         }
-        best = tree_step<true>(p, limit, best);
+        best = tree_step<true>(p, limit, best, match_start_[static_cast<std::size_t>(p - start)]);
         if (best >= SKIP_LENGTH) skip_until = p + best;
     }
     match_start_[static_cast<std::size_t>(end - start)] = static_cast<std::uint32_t>(matches_.size());
