@@ -10,6 +10,7 @@
 #include <string>
 
 #include "byte_corpus.h"
+#include "deflate_level_parse.h"
 #include "deflate_test_support.h"
 
 namespace {
@@ -104,6 +105,21 @@ TEST_P(DeflateLevels, OutputDependsOnlyOnTheInput) {
     for (int file = 0; file < 40; ++file) {
         encode_at(GetParam(), random_bytes(5, static_cast<std::uint64_t>(file)));
         EXPECT_EQ(encode_at(GetParam(), input).bytes, first.bytes) << file;
+    }
+}
+
+// Inputs that end just before, at and after the best level's boundaries:
+// the shortest match, the longest, the window, and a parse segment with
+// and without a longest match of bytes read ahead.
+TEST(DeflateLevelSizes, BestStreamsOfEveryBoundaryLengthInflate) {
+    constexpr std::size_t SEGMENT = BEST_BLOCK_BYTES;
+    for (const std::size_t size :
+         {std::size_t{2}, std::size_t{3}, std::size_t{258}, std::size_t{259}, std::size_t{32767}, std::size_t{32768},
+          std::size_t{32769}, SEGMENT - 1, SEGMENT, SEGMENT + 1, SEGMENT + 258, SEGMENT + 259}) {
+        const Bytes input = repeated(text_bytes(40000, 16), size);
+        const Encoded encoded = encode_at(DeflateLevel::BEST, input);
+        EXPECT_EQ(encoded.crc32, crc32_of(input)) << size;
+        ZlibOracle::instance().queue("best_" + std::to_string(size), encoded.bytes, input);
     }
 }
 
