@@ -1,33 +1,48 @@
 // Near-optimal parsing for the BEST Deflate level.
 //
-// The input is cut into segments of at most SEGMENT bytes, and each segment
-// becomes one block. For a segment:
-//   1. Every position is entered into hash chains (four-byte hashes over
-//      the segment and the 32 KiB before it) and into a table of the latest
-//      position of each three-byte hash. The latest position that shares
-//      three bytes gives the first match, then the chain is walked for
-//      longer ones: each candidate that is longer than all nearer ones is
-//      kept, so the list holds, for every length up to the longest, the
-//      nearest distance that reaches it. After a match of
-//      SKIP_LENGTH or more the positions it covers are entered but not
-//      searched: a long match is almost always taken, and long runs would
-//      otherwise cost a search per byte.
+// The input is parsed in segments of at most SEGMENT bytes; a segment ends
+// in one or more blocks. For a segment:
+//   1. Every position is entered into a binary tree of the earlier
+//      positions within the window that share its four-byte hash, ordered
+//      by the bytes that follow them. One descent from the root finds the
+//      longest matches (each node on the way shares at least as many bytes
+//      with the position as the shorter of the two nearest nodes on either
+//      side), and each match longer than the ones before is kept. The
+//      position then becomes the root, the nodes met on the way split into
+//      its two subtrees. A table of the latest position of each three-byte
+//      hash gives the nearest match of three bytes. Matches may run past
+//      the segment's end into the bytes read ahead; the parse cuts them.
+//      After a match of SKIP_LENGTH or more the positions it covers are
+//      entered but not searched: a long match is almost always taken.
 //   2. A first parse takes the longest match everywhere; its symbol counts
-//      give a first Huffman code, whose lengths are the bit costs of the
-//      symbols.
-//   3. Repeatedly, the cheapest parse under those costs is found by dynamic
-//      programming over the positions (every literal and every length of
-//      every kept match is an edge), and its own counts give the costs of
-//      the next round. A symbol that the parse does not use costs as much
-//      as a long code.
-//   4. The last parse goes to the block writer, which builds the block's
-//      codes from exactly those counts, and the block ends there.
-// Matches end within their segment, so that every segment is parsed alone.
+//      give Huffman code lengths, the bit costs of the symbols. In a
+//      segment of FIRST_MIN bytes or more, a cheaper parse under those
+//      costs is found by dynamic programming over the positions with only
+//      literals and each kept match at its full length as edges: cheap, and
+//      close enough to the final parse for cutting the segment into blocks.
+//   3. The segment's parse is cut into chunks of about CHUNK bytes, and
+//      the neighbours whose merging saves the most bits are merged while
+//      any merge saves, so that a block ends where the data changes: first
+//      by an entropy estimate (cheap enough for thousands of chunks), then
+//      with the exact cost of the pieces left (each priced with its own
+//      codes and the description of them).
+//   4. Each block is parsed again with the costs of its own piece of that
+//      parse, now with every length of every kept match as an edge, and
+//      that parse goes to the block writer, which builds the block's codes
+//      from exactly its counts.
+//
+// The parser is kept per thread and reused across files: tree and hash
+// entries are absolute positions that keep growing from file to file (a
+// new file starts a window beyond the last one), so that no table is
+// cleared for a file, and entries older than the window are simply out of
+// reach.
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "deflate_level_parse.h"
@@ -36,23 +51,43 @@
 
 namespace {
 
+// The tree is a ring of WINDOW nodes, so its farthest match is one less;
+// the three-byte table reaches the whole window.
 constexpr int WINDOW = 32768;
-// At most as many bytes as the block writer buffers entries, so that it
-// never cuts a segment's block by itself.
-constexpr int SEGMENT = DeflateBlockEnc::BUFFER_ENTRIES - 2;
+constexpr std::uint32_t MAX_DISTANCE = WINDOW - 1;
+constexpr int SEGMENT = BEST_BLOCK_BYTES;
 constexpr int SHORTEST = 3;
 constexpr int LONGEST = 258;
-constexpr int MAX_CHAIN = 256;
+// A descent stops at a match this long, or after DEPTH nodes: deeper
+// descents find little more and cost a cache miss per node.
+constexpr int NICE = 258;
+constexpr int DEPTH = 32;
 constexpr int SKIP_LENGTH = 128;
-constexpr int ROUNDS = 4;
+constexpr int FIRST_ROUNDS = 1;
+constexpr int BLOCK_ROUNDS = 1;
+constexpr int FIRST_MIN = 16384;
+// The matches kept per position, the longest always: a bound on memory
+// that real data rarely reaches.
+constexpr int MAX_MATCHES = 12;
+constexpr int CHUNK = 1024;
+constexpr int HEADER_BASE = 80;
+constexpr int HEADER_PER_SYMBOL = 4;
 constexpr int HASH4_BITS = 16;
-constexpr int HASH3_BITS = 15;
+constexpr int HASH3_BITS = 16;
 constexpr int LOAD_TAIL = 8;
-constexpr int BUFFER = WINDOW + SEGMENT;
+// History, the segment, and the bytes read ahead so that the tree always
+// sees LONGEST bytes after a position (except at the end of the input).
+constexpr int BUFFER = WINDOW + SEGMENT + LONGEST;
+// Positions are rebased (or, at a file's start, the tables cleared) before
+// they reach this: far from overflow, and so often that every input of a
+// megabyte, and every few dozen files, takes those paths; each costs about
+// as much as clearing the tables once.
+constexpr std::uint32_t POSITION_LIMIT = std::uint32_t{1} << 20;
 // The cost of a symbol the current code lacks, in bits.
 constexpr int UNUSED_COST = 13;
 constexpr int LITERAL_SYMBOLS = 286;
 constexpr int DISTANCE_SYMBOLS = 30;
+constexpr int END_OF_BLOCK = 256;
 
 struct Match {
     std::uint16_t length;
@@ -65,11 +100,32 @@ struct Step {
     std::uint16_t distance;
 };
 
+struct Counts {
+    std::array<std::int32_t, LITERAL_SYMBOLS> literal{};
+    std::array<std::int32_t, DISTANCE_SYMBOLS> distance{};
+
+    void add(const Counts& other) {
+        for (int s = 0; s < LITERAL_SYMBOLS; ++s) literal[s] += other.literal[s];
+        for (int s = 0; s < DISTANCE_SYMBOLS; ++s) distance[s] += other.distance[s];
+    }
+};
+
+// Code lengths as the block writer builds them: at most 15 bits, a single
+// symbol gets one bit.
+coding::BLenTable code_lengths(std::span<const std::int32_t> counts) {
+    return coding::build_code_lengths(counts, 15, coding::SingleCode::ONE_BIT);
+}
+
+int length_at(const coding::BLenTable& table, int symbol) {
+    return static_cast<std::size_t>(symbol) < table.lengths.size() ? table.lengths[static_cast<std::size_t>(symbol)]
+                                                                   : 0;
+}
+
 class BestParser {
 public:
     BestParser()
-        : buffer_(BUFFER + LOAD_TAIL, 0), head4_(std::size_t{1} << HASH4_BITS, -1),
-          head3_(std::size_t{1} << HASH3_BITS, -1), chain_(BUFFER, -1), match_start_(SEGMENT + 1), cost_(SEGMENT + 1),
+        : buffer_(BUFFER + LOAD_TAIL, 0), head4_(std::size_t{1} << HASH4_BITS, 0),
+          head3_(std::size_t{1} << HASH3_BITS, 0), child_(2 * WINDOW, 0), match_start_(SEGMENT + 1), cost_(SEGMENT + 1),
           step_(SEGMENT + 1), length_symbol_(LONGEST + 1), length_extra_(LONGEST + 1) {
         const LengthCodeTable& lengths = LengthCodeTable::of(DeflateVariant::DEFLATE);
         for (int length = SHORTEST; length <= LONGEST; ++length) {
@@ -77,10 +133,21 @@ public:
             length_symbol_[static_cast<std::size_t>(length)] = static_cast<std::uint16_t>(row.code);
             length_extra_[static_cast<std::size_t>(length)] = static_cast<std::uint8_t>(row.extra_bits);
         }
+        for (int code = 0; code < LITERAL_SYMBOLS; ++code) symbol_extra_[static_cast<std::size_t>(code)] = 0;
+        for (int length = SHORTEST; length <= LONGEST; ++length) {
+            symbol_extra_[length_symbol_[static_cast<std::size_t>(length)]] =
+                length_extra_[static_cast<std::size_t>(length)];
+        }
         const DistanceCodeTable& distances = DistanceCodeTable::of(DeflateVariant::DEFLATE);
         for (int code = 0; code < DISTANCE_SYMBOLS; ++code) {
             distance_extra_[static_cast<std::size_t>(code)] = distances.code(code).extra_bits;
         }
+    }
+
+    static BestParser& reused() {
+        thread_local std::unique_ptr<BestParser> parser;
+        if (parser == nullptr) parser = std::make_unique<BestParser>();
+        return *parser;
     }
 
     void run(DeflateSource& input, DeflateBlockEnc& writer);
@@ -95,86 +162,147 @@ private:
         return 2 * high + static_cast<int>((d >> (high - 1)) & 1);
     }
 
-    void find_matches(int start, int end);
+    template <bool RECORD>
+    int tree_step(int p, int limit, int best, std::size_t first = 0);
+    void find_matches(int start, int end, int data_end);
     void greedy_parse(int n);
-    void cheapest_parse(int n);
-    void count_parse();
-    void set_costs();
-    void emit(DeflateBlockEnc& writer);
-    void slide(int delta);
+    void cheapest_parse(int from, int to, bool sparse = false);
+    void count_steps(const std::vector<Step>& steps, std::size_t first, std::size_t last, int position,
+                     Counts& counts) const;
+    void set_costs(const Counts& counts);
+    std::int64_t block_bits(const Counts& counts) const;
+    static std::int64_t estimate_bits(const Counts& counts);
+    void split_blocks(int n, std::vector<int>& bounds, std::vector<int>& positions);
+    void emit(DeflateBlockEnc& writer, int position);
+    void rebase();
 
     std::vector<std::uint8_t> buffer_;
-    int start_ = 0;                    // where the segment being parsed begins in buffer_
-    std::vector<std::int32_t> head4_;  // by four-byte hash: latest position, or -1
-    std::vector<std::int32_t> head3_;  // by three-byte hash: latest position, or -1
-    std::vector<std::int32_t> chain_;  // by position: the one before on its four-byte chain
+    // Entries of 0 are no position: every position is farther from it
+    // than the window.
+    std::uint32_t base_ = WINDOW + 1;       // the absolute position of buffer_[0]
+    std::uint32_t next_file_ = WINDOW + 1;  // where the next file starts
+    bool clean_ = true;                     // no file was left midway
+    int start_ = 0;                         // where the segment being parsed begins in buffer_
+    // Absolute positions; one farther back than MAX_DISTANCE is no entry.
+    std::vector<std::uint32_t> head4_;  // by four-byte hash: the tree's root
+    std::vector<std::uint32_t> head3_;  // by three-byte hash: latest position
+    std::vector<std::uint32_t> child_;  // by position in the ring: smaller, larger subtree
     // The matches of segment position i are matches_[match_start_[i] ..
     // match_start_[i + 1]), lengths increasing.
     std::vector<Match> matches_;
     std::vector<std::uint32_t> match_start_;
     std::vector<std::uint32_t> cost_;
-    std::vector<Step> step_;
+    // The last step of the cheapest way to each position: length, and
+    // distance << 16.
+    std::vector<std::uint32_t> step_;
     std::vector<Step> parse_;  // the chosen steps, in order
+    std::vector<Step> segment_parse_;
+    std::vector<int> bounds_;
+    std::vector<int> positions_;
     std::vector<std::uint16_t> length_symbol_;
     std::vector<std::uint8_t> length_extra_;
+    std::array<int, LITERAL_SYMBOLS> symbol_extra_{};
     std::array<int, DISTANCE_SYMBOLS> distance_extra_{};
-    std::array<std::int32_t, LITERAL_SYMBOLS> literal_counts_{};
-    std::array<std::int32_t, DISTANCE_SYMBOLS> distance_counts_{};
     std::array<std::uint32_t, LITERAL_SYMBOLS> literal_cost_{};
+    // The cost of each distance code with its extra bits.
     std::array<std::uint32_t, DISTANCE_SYMBOLS> distance_cost_{};
     // The full cost of a match of each length (code and extra bits).
     std::array<std::uint32_t, LONGEST + 1> length_cost_{};
 };
 
-void BestParser::find_matches(int start, int end) {
+// Enters buffer position p into its tree and returns the longest match
+// found, at least best; with RECORD, each match longer than best is
+// appended to matches_, where p's list begins at first. limit: the bytes
+// after p that may be compared. The tree is ordered by the first
+// min(NICE, limit) bytes; limit only shrinks at the end of the input,
+// which keeps every shorter ordering valid.
+template <bool RECORD>
+int BestParser::tree_step(int p, int limit, int best, std::size_t first) {
+    constexpr std::uint32_t RING = WINDOW - 1;
+    const std::uint8_t* const buffer = buffer_.data();
+    const std::uint8_t* const here = buffer + p;
+    const std::uint32_t current = base_ + static_cast<std::uint32_t>(p);
+    const int nice = std::min(NICE, limit);
+    std::uint32_t& root = head4_[coding::hash4(here, HASH4_BITS)];
+    std::uint32_t node = root;
+    root = current;
+    std::uint32_t* smaller = &child_[2 * (current & RING)];
+    std::uint32_t* larger = smaller + 1;
+    int smaller_length = 0;
+    int larger_length = 0;
+    for (int depth = DEPTH;; --depth) {
+        if (current - node > MAX_DISTANCE || depth == 0) {
+            *smaller = 0;
+            *larger = 0;
+            return best;
+        }
+        const std::uint8_t* const there = buffer + (node - base_);
+        int length = std::min(smaller_length, larger_length);
+        length += coding::match_length(here + length, there + length, nice - length);
+        if (length > best) {
+            best = length;
+            if constexpr (RECORD) {
+                // Past MAX_MATCHES a longer match replaces the last one, so
+                // that the lists stay within bounds whatever the data.
+                const Match match{static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)};
+                if (matches_.size() - first < static_cast<std::size_t>(MAX_MATCHES)) {
+                    matches_.push_back(match);
+                } else {
+                    matches_.back() = match;
+                }
+            }
+        }
+        std::uint32_t* const links = &child_[2 * (node & RING)];
+        if (length >= nice) {
+            // The node is replaced by the position, which shares all the
+            // bytes the tree orders by.
+            *smaller = links[0];
+            *larger = links[1];
+            return best;
+        }
+        if (there[length] < here[length]) {
+            *smaller = node;
+            smaller = &links[1];
+            node = *smaller;
+            smaller_length = length;
+        } else {
+            *larger = node;
+            larger = &links[0];
+            node = *larger;
+            larger_length = length;
+        }
+    }
+}
+
+void BestParser::find_matches(int start, int end, int data_end) {
     const std::uint8_t* const buffer = buffer_.data();
     matches_.clear();
     int skip_until = start;
     for (int p = start; p < end; ++p) {
         match_start_[static_cast<std::size_t>(p - start)] = static_cast<std::uint32_t>(matches_.size());
-        const int limit = std::min(LONGEST, end - p);
-        if (limit < SHORTEST) continue;
+        const int limit = std::min(LONGEST, data_end - p);
+        if (limit < 4) continue;
         const std::uint8_t* const here = buffer + p;
-        const std::uint32_t h4 = coding::hash4(here, HASH4_BITS);
-        std::int32_t candidate = head4_[h4];
-        chain_[static_cast<std::size_t>(p)] = candidate;
-        head4_[h4] = p;
-        std::int32_t& slot3 = head3_[coding::hash3(here, HASH3_BITS)];
-        const std::int32_t candidate3 = slot3;
-        slot3 = p;
-        if (p < skip_until) continue;
-
-        const int low = std::max(p - WINDOW, 0);
+        const std::uint32_t current = base_ + static_cast<std::uint32_t>(p);
+        std::uint32_t& slot3 = head3_[coding::hash3(here, HASH3_BITS)];
+        const std::uint32_t candidate3 = slot3;
+        slot3 = current;
+        if (p < skip_until) {
+            tree_step<false>(p, limit, LONGEST);
+            continue;
+        }
         int best = SHORTEST - 1;
         // The latest position that shares three bytes is the nearest match
-        // of every length it reaches; the four-byte chain holds no nearer one.
-        if (candidate3 >= low) {
-            const std::uint8_t* const there = buffer + candidate3;
+        // of every length it reaches.
+        if (current - candidate3 <= WINDOW) {
+            const std::uint8_t* const there = buffer + (candidate3 - base_);
             if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
                 best = coding::match_length(here, there, limit);
-                matches_.push_back({static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(p - candidate3)});
+                matches_.push_back(
+                    {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
             }
         }
-        if (best < limit && limit > SHORTEST) {
-            // Only a longer match counts: it must agree on the four bytes
-            // ending at index best, and on the first four.
-            const std::uint32_t head_bytes = coding::load32(here);
-            int tail = std::max(best - 3, 0);
-            std::uint32_t tail_bytes = coding::load32(here + tail);
-            for (int left = MAX_CHAIN; candidate >= low && left > 0;
-                 candidate = chain_[static_cast<std::size_t>(candidate)], --left) {
-                const std::uint8_t* const there = buffer + candidate;
-                if (coding::load32(there + tail) != tail_bytes || coding::load32(there) != head_bytes) continue;
-                const int length = 4 + coding::match_length(here + 4, there + 4, limit - 4);
-                if (length > best) {
-                    best = length;
-                    matches_.push_back({static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(p - candidate)});
-                    if (length == limit) break;
-                    tail = best - 3;
-                    tail_bytes = coding::load32(here + tail);
-                }
-            }
-        }
+        best = tree_step<true>(p, limit, best, match_start_[static_cast<std::size_t>(p - start)]);
         if (best >= SKIP_LENGTH) skip_until = p + best;
     }
     match_start_[static_cast<std::size_t>(end - start)] = static_cast<std::uint32_t>(matches_.size());
@@ -185,10 +313,10 @@ void BestParser::greedy_parse(int n) {
     for (int i = 0; i < n;) {
         const std::uint32_t first = match_start_[static_cast<std::size_t>(i)];
         const std::uint32_t last = match_start_[static_cast<std::size_t>(i) + 1];
-        if (first != last) {
-            const Match m = matches_[last - 1];
-            parse_.push_back({m.length, m.distance});
-            i += m.length;
+        const int length = first != last ? std::min<int>(matches_[last - 1].length, n - i) : 1;
+        if (length >= SHORTEST) {
+            parse_.push_back({static_cast<std::uint16_t>(length), matches_[last - 1].distance});
+            i += length;
         } else {
             parse_.push_back({1, 0});
             ++i;
@@ -196,78 +324,106 @@ void BestParser::greedy_parse(int n) {
     }
 }
 
-void BestParser::cheapest_parse(int n) {
+// The cheapest parse of segment positions [from, to) under the current
+// costs replaces parse_; matches are cut at to. sparse: each match only at
+// its full length.
+void BestParser::cheapest_parse(int from, int to, bool sparse) {
     constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
-    std::fill(cost_.begin(), cost_.begin() + n + 1, UNREACHED);
-    cost_[0] = 0;
+    std::fill(cost_.begin() + from + 1, cost_.begin() + to + 1, UNREACHED);
+    cost_[static_cast<std::size_t>(from)] = 0;
     const std::uint8_t* const segment = buffer_.data() + start_;
-    for (int i = 0; i < n; ++i) {
+    for (int i = from; i < to; ++i) {
         const std::uint32_t here = cost_[static_cast<std::size_t>(i)];
         const std::uint32_t literal = here + literal_cost_[segment[i]];
         if (literal < cost_[static_cast<std::size_t>(i) + 1]) {
             cost_[static_cast<std::size_t>(i) + 1] = literal;
-            step_[static_cast<std::size_t>(i) + 1] = {1, 0};
+            step_[static_cast<std::size_t>(i) + 1] = 1;
         }
+        const int limit = to - i;
         int length = SHORTEST;
         const std::uint32_t last = match_start_[static_cast<std::size_t>(i) + 1];
-        for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last; ++k) {
-            const Match m = matches_[k];
-            const int code = distance_code(m.distance);
-            const std::uint32_t base = here + distance_cost_[static_cast<std::size_t>(code)] +
-                                       static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(code)]);
-            for (; length <= m.length; ++length) {
-                const std::uint32_t total = base + length_cost_[static_cast<std::size_t>(length)];
-                std::uint32_t& target = cost_[static_cast<std::size_t>(i + length)];
+        if (sparse) {
+            for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last; ++k) {
+                const Match m = matches_[k];
+                const int top = std::min<int>(m.length, limit);
+                if (top < SHORTEST) break;
+                const std::uint32_t total = here + distance_cost_[static_cast<std::size_t>(distance_code(m.distance))] +
+                                            length_cost_[static_cast<std::size_t>(top)];
+                std::uint32_t& target = cost_[static_cast<std::size_t>(i + top)];
                 if (total < target) {
                     target = total;
-                    step_[static_cast<std::size_t>(i + length)] = {static_cast<std::uint16_t>(length), m.distance};
+                    step_[static_cast<std::size_t>(i + top)] =
+                        std::uint32_t{m.distance} << 16 | static_cast<std::uint32_t>(top);
                 }
+                if (top == limit) break;
             }
+            continue;
+        }
+        for (std::uint32_t k = match_start_[static_cast<std::size_t>(i)]; k < last && length <= limit; ++k) {
+            const Match m = matches_[k];
+            const int code = distance_code(m.distance);
+            const std::uint32_t base = here + distance_cost_[static_cast<std::size_t>(code)];
+            const int top = std::min<int>(m.length, limit);
+            // Branch-free, so that the compiler relaxes several lengths at
+            // once.
+            std::uint32_t* const cost = cost_.data() + i;
+            std::uint32_t* const step = step_.data() + i;
+            const std::uint32_t tag = std::uint32_t{m.distance} << 16;
+            if (sparse) length = std::max(length, top);
+            for (int l = length; l <= top; ++l) {
+                const std::uint32_t total = base + length_cost_[static_cast<std::size_t>(l)];
+                const bool better = total < cost[l];
+                cost[l] = better ? total : cost[l];
+                step[l] = better ? (tag | static_cast<std::uint32_t>(l)) : step[l];
+            }
+            length = std::max(length, top + 1);
         }
     }
     // Back from the end, then in order.
     parse_.clear();
-    for (int i = n; i > 0;) {
-        const Step s = step_[static_cast<std::size_t>(i)];
+    for (int i = to; i > from;) {
+        const std::uint32_t packed = step_[static_cast<std::size_t>(i)];
+        const Step s{static_cast<std::uint16_t>(packed & 0xFFFF), static_cast<std::uint16_t>(packed >> 16)};
         parse_.push_back(s);
         i -= s.length;
     }
     std::reverse(parse_.begin(), parse_.end());
 }
 
-void BestParser::count_parse() {
-    literal_counts_.fill(0);
-    distance_counts_.fill(0);
-    literal_counts_[256] = 1;  // the end-of-block code
+// Adds the symbols of steps[first, last), which begins at segment
+// position position, to counts.
+void BestParser::count_steps(const std::vector<Step>& steps, std::size_t first, std::size_t last, int position,
+                             Counts& counts) const {
     const std::uint8_t* const segment = buffer_.data() + start_;
-    int i = 0;
-    for (const Step s : parse_) {
+    for (std::size_t k = first; k < last; ++k) {
+        const Step s = steps[k];
         if (s.length == 1) {
-            ++literal_counts_[segment[i]];
+            ++counts.literal[segment[position]];
         } else {
-            ++literal_counts_[length_symbol_[s.length]];
-            ++distance_counts_[static_cast<std::size_t>(distance_code(s.distance))];
+            ++counts.literal[length_symbol_[s.length]];
+            ++counts.distance[static_cast<std::size_t>(distance_code(s.distance))];
         }
-        i += s.length;
+        position += s.length;
     }
 }
 
-// Bit costs from the counts of the last parse: the lengths of the codes the
-// block writer would build from them.
-void BestParser::set_costs() {
-    const coding::BLenTable literal = coding::build_code_lengths(literal_counts_, 15, coding::SingleCode::ONE_BIT);
-    const coding::BLenTable distance = coding::build_code_lengths(distance_counts_, 15, coding::SingleCode::ONE_BIT);
+// Bit costs from the counts of a parse: the lengths of the codes the block
+// writer would build from them.
+void BestParser::set_costs(const Counts& counts) {
+    Counts with_end = counts;
+    with_end.literal[END_OF_BLOCK] = 1;
+    const coding::BLenTable literal = code_lengths(with_end.literal);
+    const coding::BLenTable distance = code_lengths(with_end.distance);
     const auto cost_of = [](const coding::BLenTable& table, int symbol) -> std::uint32_t {
-        const int length = static_cast<std::size_t>(symbol) < table.lengths.size()
-                               ? table.lengths[static_cast<std::size_t>(symbol)]
-                               : 0;
+        const int length = length_at(table, symbol);
         return static_cast<std::uint32_t>(length > 0 ? length : UNUSED_COST);
     };
     for (int symbol = 0; symbol < LITERAL_SYMBOLS; ++symbol) {
         literal_cost_[static_cast<std::size_t>(symbol)] = cost_of(literal, symbol);
     }
     for (int symbol = 0; symbol < DISTANCE_SYMBOLS; ++symbol) {
-        distance_cost_[static_cast<std::size_t>(symbol)] = cost_of(distance, symbol);
+        distance_cost_[static_cast<std::size_t>(symbol)] =
+            cost_of(distance, symbol) + static_cast<std::uint32_t>(distance_extra_[static_cast<std::size_t>(symbol)]);
     }
     for (int length = SHORTEST; length <= LONGEST; ++length) {
         length_cost_[static_cast<std::size_t>(length)] =
@@ -276,62 +432,263 @@ void BestParser::set_costs() {
     }
 }
 
-void BestParser::emit(DeflateBlockEnc& writer) {
+// About the bits of a block holding these symbols: their entropy, and a
+// description of the code that grows with the symbols used. Cheap enough
+// to price every pair of neighbouring chunks.
+std::int64_t BestParser::estimate_bits(const Counts& counts) {
+    static const std::vector<float> n_log_n = [] {
+        std::vector<float> table(std::size_t{1} << 16);
+        for (std::size_t n = 1; n < table.size(); ++n)
+            table[n] = static_cast<float>(static_cast<double>(n) * std::log2(static_cast<double>(n)));
+        return table;
+    }();
+    const auto term = [](std::int32_t n) {
+        return static_cast<std::size_t>(n) < n_log_n.size()
+                   ? double{n_log_n[static_cast<std::size_t>(n)]}
+                   : static_cast<double>(n) * std::log2(static_cast<double>(n));
+    };
+    double bits = 0;
+    int used = 0;
+    std::int64_t total = 0;
+    double sum = 0;
+    for (const std::int32_t n : counts.literal) {
+        if (n == 0) continue;
+        total += n;
+        sum += term(n);
+        ++used;
+    }
+    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    total = 0;
+    sum = 0;
+    for (const std::int32_t n : counts.distance) {
+        if (n == 0) continue;
+        total += n;
+        sum += term(n);
+        ++used;
+    }
+    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    return static_cast<std::int64_t>(bits) + HEADER_BASE + HEADER_PER_SYMBOL * used;
+}
+
+// The bits of a block holding these symbols (plus its end code), as a
+// dynamic block with its codes' description or as a fixed-code block,
+// whichever the writer would choose.
+std::int64_t BestParser::block_bits(const Counts& counts) const {
+    Counts c = counts;
+    c.literal[END_OF_BLOCK] = 1;
+    const coding::BLenTable literal = code_lengths(c.literal);
+    const coding::BLenTable distance = code_lengths(c.distance);
+    std::int64_t dynamic = 0;
+    std::int64_t fixed = 3;
+    std::int64_t extra = 0;
+    int literal_top = END_OF_BLOCK;
+    for (int s = 0; s < LITERAL_SYMBOLS; ++s) {
+        const std::int64_t n = c.literal[static_cast<std::size_t>(s)];
+        if (n == 0) continue;
+        literal_top = s;
+        dynamic += n * length_at(literal, s);
+        fixed += n * (s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8);
+        extra += n * symbol_extra_[static_cast<std::size_t>(s)];
+    }
+    int distance_top = 0;
+    for (int s = 0; s < DISTANCE_SYMBOLS; ++s) {
+        const std::int64_t n = c.distance[static_cast<std::size_t>(s)];
+        if (n == 0) continue;
+        distance_top = s;
+        dynamic += n * length_at(distance, s);
+        fixed += n * 5;
+        extra += n * distance_extra_[static_cast<std::size_t>(s)];
+    }
+    // The code lengths, run-length coded: 16 repeats the previous length
+    // 3-6 times (2 extra bits), 17 and 18 give 3-10 and 11-138 zeros (3
+    // and 7 extra bits).
+    std::array<std::int8_t, LITERAL_SYMBOLS + DISTANCE_SYMBOLS> lengths{};
+    int count = 0;
+    for (int s = 0; s <= literal_top; ++s)
+        lengths[static_cast<std::size_t>(count++)] = static_cast<std::int8_t>(length_at(literal, s));
+    for (int s = 0; s <= distance_top; ++s) {
+        lengths[static_cast<std::size_t>(count++)] =
+            static_cast<std::int8_t>(distance_top == 0 && c.distance[0] == 0 ? 1 : length_at(distance, s));
+    }
+    std::array<std::int32_t, 19> symbols{};
+    std::int64_t header = 14;
+    for (int i = 0; i < count;) {
+        const int value = lengths[static_cast<std::size_t>(i)];
+        int run = 1;
+        while (i + run < count && lengths[static_cast<std::size_t>(i + run)] == value) ++run;
+        i += run;
+        if (value == 0) {
+            for (; run >= 11; run -= std::min(run, 138)) ++symbols[18], header += 7;
+            if (run >= 3) ++symbols[17], header += 3, run = 0;
+            symbols[0] += run;
+        } else {
+            ++symbols[static_cast<std::size_t>(value)];
+            --run;
+            for (; run >= 3; run -= std::min(run, 6)) ++symbols[16], header += 2;
+            symbols[static_cast<std::size_t>(value)] += run;
+        }
+    }
+    const coding::BLenTable length_code = coding::build_code_lengths(symbols, 7, coding::SingleCode::ONE_BIT);
+    int sent = 4;
+    constexpr std::array<int, 19> ORDER = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    for (int k = 0; k < 19; ++k) {
+        if (length_at(length_code, ORDER[static_cast<std::size_t>(k)]) != 0) sent = std::max(sent, k + 1);
+        header += std::int64_t{symbols[static_cast<std::size_t>(k)]} * length_at(length_code, k);
+    }
+    header += 3 * sent;
+    return std::min(dynamic + header, fixed) + extra;
+}
+
+// Cuts the segment's parse (positions [0, n)) into blocks: block b is
+// parse_[bounds[b], bounds[b + 1]), from segment position positions[b] to
+// positions[b + 1].
+void BestParser::split_blocks(int n, std::vector<int>& bounds, std::vector<int>& positions) {
+    bounds.assign(1, 0);
+    positions.assign(1, 0);
+    std::vector<Counts> pieces;
+    {
+        Counts counts;
+        int position = 0;
+        std::size_t first = 0;
+        for (std::size_t k = 0; k < parse_.size(); ++k) {
+            position += parse_[k].length;
+            if (position >= static_cast<int>(pieces.size() + 1) * CHUNK && n - position >= CHUNK / 2) {
+                Counts piece;
+                count_steps(parse_, first, k + 1, positions.back(), piece);
+                pieces.push_back(piece);
+                first = k + 1;
+                bounds.push_back(static_cast<int>(first));
+                positions.push_back(position);
+            }
+        }
+        count_steps(parse_, first, parse_.size(), positions.back(), counts);
+        pieces.push_back(counts);
+        bounds.push_back(static_cast<int>(parse_.size()));
+        positions.push_back(n);
+    }
+    // Merges the neighbours that save the most, while any pair saves:
+    // first by estimates, then by the exact cost of the blocks left.
+    const auto merge = [&](auto price) {
+        std::vector<std::int64_t> bits;
+        for (const Counts& piece : pieces) bits.push_back(price(piece));
+        const auto merged_saving = [&](std::size_t i) {
+            Counts both = pieces[i];
+            both.add(pieces[i + 1]);
+            return bits[i] + bits[i + 1] - price(both);
+        };
+        std::vector<std::int64_t> saving;
+        for (std::size_t i = 0; i + 1 < pieces.size(); ++i) saving.push_back(merged_saving(i));
+        while (!saving.empty()) {
+            const std::size_t i =
+                static_cast<std::size_t>(std::max_element(saving.begin(), saving.end()) - saving.begin());
+            if (saving[i] < 0) break;
+            bits[i] = bits[i] + bits[i + 1] - saving[i];
+            pieces[i].add(pieces[i + 1]);
+            const auto next = static_cast<std::ptrdiff_t>(i) + 1;
+            pieces.erase(pieces.begin() + next);
+            bits.erase(bits.begin() + next);
+            bounds.erase(bounds.begin() + next);
+            positions.erase(positions.begin() + next);
+            saving.erase(saving.begin() + next - 1);
+            if (i > 0) saving[i - 1] = merged_saving(i - 1);
+            if (i < saving.size()) saving[i] = merged_saving(i);
+        }
+    };
+    merge([](const Counts& c) { return estimate_bits(c); });
+    merge([this](const Counts& c) { return block_bits(c); });
+}
+
+void BestParser::emit(DeflateBlockEnc& writer, int position) {
     const std::uint8_t* const segment = buffer_.data() + start_;
-    int i = 0;
     for (const Step s : parse_) {
         if (s.length == 1) {
-            writer.literal_put(segment[i]);
+            writer.literal_put(segment[position]);
         } else {
             writer.match_len_put(257 + s.length, s.distance - 1);
         }
-        i += s.length;
+        position += s.length;
     }
 }
 
-// Moves the buffer down by delta bytes; positions that fall out are gone.
-void BestParser::slide(int delta) {
-    std::memmove(buffer_.data(), buffer_.data() + delta, static_cast<std::size_t>(BUFFER - delta));
-    const auto moved = [delta](std::int32_t entry) { return entry < delta ? -1 : entry - delta; };
-    for (std::int32_t& entry : head4_) entry = moved(entry);
-    for (std::int32_t& entry : head3_) entry = moved(entry);
-    for (int i = 0; i + delta < BUFFER; ++i) {
-        chain_[static_cast<std::size_t>(i)] = moved(chain_[static_cast<std::size_t>(i + delta)]);
-    }
+// Moves every absolute position down by a multiple of the ring's size, so
+// that each node keeps its slot; entries that would go below 1 are out of
+// reach anyway and become 0. base_ stays above the window.
+void BestParser::rebase() {
+    const std::uint32_t delta = (base_ - WINDOW - 1) & ~static_cast<std::uint32_t>(WINDOW - 1);
+    const auto moved = [delta](std::uint32_t& entry) { entry = entry > delta ? entry - delta : 0; };
+    for (std::uint32_t& entry : head4_) moved(entry);
+    for (std::uint32_t& entry : head3_) moved(entry);
+    for (std::uint32_t& entry : child_) moved(entry);
+    base_ -= delta;
 }
 
 void BestParser::run(DeflateSource& input, DeflateBlockEnc& writer) {
     writer.allow_fixed_blocks();
-    start_ = 0;
-    int end = input.fill(buffer_.data(), SEGMENT);
-    while (end > start_) {
-        const int n = end - start_;
-        find_matches(start_, end);
-        greedy_parse(n);
-        for (int round = 0; round < ROUNDS; ++round) {
-            count_parse();
-            set_costs();
-            cheapest_parse(n);
-        }
-        emit(writer);
-        // The next segment follows a full window of history.
-        if (end - WINDOW > 0) {
-            const int delta = end - WINDOW;
-            slide(delta);
-            end -= delta;
-        }
-        start_ = end;
-        const int got = input.fill(buffer_.data() + end, SEGMENT);
-        end += got;
-        // The last segment's block is the final one, which the caller's
-        // finish writes; every other segment ends its block here.
-        if (got > 0) writer.end_block();
+    // A new file starts a window beyond everything entered before. A file
+    // that ended in an exception (its output failed, memory ran out) left
+    // entries past next_file_, which the next file would meet as its own:
+    // the tables are cleared then.
+    if (!clean_ || next_file_ >= POSITION_LIMIT) {
+        std::fill(head4_.begin(), head4_.end(), 0);
+        std::fill(head3_.begin(), head3_.end(), 0);
+        std::fill(child_.begin(), child_.end(), 0);
+        next_file_ = WINDOW + 1;
     }
+    base_ = next_file_;
+    start_ = 0;
+    clean_ = false;
+    int data_end = input.fill(buffer_.data(), SEGMENT + LONGEST);
+    while (data_end > start_) {
+        const int end = std::min(start_ + SEGMENT, data_end);
+        const int n = end - start_;
+        find_matches(start_, end, data_end);
+        greedy_parse(n);
+        for (int round = 0; round < (n >= FIRST_MIN ? FIRST_ROUNDS : 0); ++round) {
+            Counts counts;
+            count_steps(parse_, 0, parse_.size(), 0, counts);
+            set_costs(counts);
+            cheapest_parse(0, n, true);
+        }
+        split_blocks(n, bounds_, positions_);
+        segment_parse_.swap(parse_);
+        for (std::size_t b = 0; b + 1 < bounds_.size(); ++b) {
+            const int from = positions_[b];
+            const int to = positions_[b + 1];
+            // Each round prices the block by the counts of its last parse,
+            // the first by its piece of the segment's parse.
+            Counts counts;
+            count_steps(segment_parse_, static_cast<std::size_t>(bounds_[b]), static_cast<std::size_t>(bounds_[b + 1]),
+                        from, counts);
+            for (int round = 0; round < BLOCK_ROUNDS; ++round) {
+                set_costs(counts);
+                cheapest_parse(from, to);
+                counts = Counts{};
+                count_steps(parse_, 0, parse_.size(), from, counts);
+            }
+            emit(writer, from);
+            if (b + 2 < bounds_.size()) writer.end_block();
+        }
+        // The next segment follows a full window of history.
+        int keep_from = end - WINDOW;
+        if (keep_from > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + keep_from, static_cast<std::size_t>(data_end - keep_from));
+            base_ += static_cast<std::uint32_t>(keep_from);
+            data_end -= keep_from;
+            start_ = WINDOW;
+        } else {
+            start_ = end;
+        }
+        if (base_ >= POSITION_LIMIT) rebase();
+        const int got = input.fill(buffer_.data() + data_end, BUFFER - data_end);
+        data_end += got;
+        // The last segment's last block is the final one, which the
+        // caller's finish writes; every other segment ends its block here.
+        if (data_end > start_) writer.end_block();
+    }
+    next_file_ = base_ + static_cast<std::uint32_t>(data_end) + WINDOW + 1;
+    clean_ = true;
 }
 
 }  // namespace
 
-void deflate_parse_best(DeflateSource& input, DeflateBlockEnc& writer) {
-    BestParser parser;
-    parser.run(input, writer);
-}
+void deflate_parse_best(DeflateSource& input, DeflateBlockEnc& writer) { BestParser::reused().run(input, writer); }

@@ -32,6 +32,11 @@ DeflateEnc::DeflateEnc(DeflateLevel level)
     : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain4_(BUFFER_SIZE, -1), head4_(HASH_SIZE, -1),
       chain3_(BUFFER_SIZE, -1), head3_(HASH_SIZE, -1) {}
 
+std::int32_t DeflateEnc::block_entries() const {
+    // A literal is one entry, a match of at least three bytes two.
+    return level_ == DeflateLevel::BEST ? BEST_BLOCK_BYTES + 4 : DeflateBlockEnc::BUFFER_ENTRIES;
+}
+
 void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64_t byte_limit) {
     crc = coding::CrcTable32();
     if (level_ != DeflateLevel::DEFAULT) {

@@ -72,6 +72,9 @@ public:
     // one (deflate_level_parse.h); the rules above describe DEFAULT.
     void set_level(DeflateLevel level) { level_ = level; }
     DeflateLevel level() const { return level_; }
+    // The entries the block writer of this level buffers: BEST ends its
+    // blocks itself and makes them longer than the default buffer allows.
+    std::int32_t block_entries() const;
 
     DeflateEnc(const DeflateEnc&) = delete;
     DeflateEnc& operator=(const DeflateEnc&) = delete;

@@ -72,7 +72,7 @@ public:
             {
                 coding::ZipCoding::BitOutStream bits(piece,
                                                      [&data](std::vector<std::uint8_t>& sink) { data.take(sink); });
-                DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
+                DeflateBlockEnc blocks(bits, encoder_.block_entries());
                 encoder_.compress(input.file(), blocks);
                 blocks.finish();
                 bits.flush();

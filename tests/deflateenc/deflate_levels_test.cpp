@@ -8,9 +8,11 @@
 // default, the best level no worse than the lazy one.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "byte_corpus.h"
+#include "deflate_level_parse.h"
 #include "deflate_test_support.h"
 
 namespace {
@@ -21,8 +23,8 @@ Encoded encode_at(DeflateLevel level, const Bytes& input) {
     SourceFile source(input);
     Encoded result;
     coding::ZipCoding::BitOutStream bits(result.bytes);
-    DeflateBlockEnc blocks(bits, DeflateBlockEnc::BUFFER_ENTRIES);
     DeflateEnc encoder(level);
+    DeflateBlockEnc blocks(bits, encoder.block_entries());
     encoder.compress(source.get(), blocks);
     blocks.finish();
     bits.flush();
@@ -44,7 +46,7 @@ Bytes repeated(const Bytes& block, std::size_t size) {
     return out;
 }
 
-Bytes concatenated(const std::vector<Bytes>& parts) {
+Bytes joined(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
@@ -60,6 +62,8 @@ const std::vector<Input>& inputs() {
     static const std::vector<Input> all = {
         {"empty", {}, false},
         {"one_byte", random_bytes(1, 1), false},
+        {"run_3", Bytes(3, 'a'), false},
+        {"run_4", Bytes(4, 'a'), false},
         {"run_1000", Bytes(1000, 'a'), false},
         {"random", random_bytes(70000, 2), false},
         {"skewed", skewed_bytes(90000, 6, 3), false},
@@ -68,8 +72,16 @@ const std::vector<Input>& inputs() {
         {"text", text_bytes(300000, 6), true},
         {"text_segment_edge", text_bytes(32766 * 2 + 1, 7), true},
         {"pairs", pair_sequence(120000), false},
-        {"text_random_text", concatenated({text_bytes(40000, 10), random_bytes(40000, 11), text_bytes(40000, 12)}),
+        {"text_random_text", joined({text_bytes(40000, 10), random_bytes(40000, 11), text_bytes(40000, 12)}), false},
+        // Text, noise and a small alphabet in turn: blocks end where the
+        // mix changes, and matches reach back across those ends.
+        {"mixed",
+         joined({text_bytes(70000, 10), random_bytes(40000, 11), skewed_bytes(50000, 4, 12), text_bytes(60000, 10)}),
          false},
+        // Several parse segments and slides of the window, with repeats
+        // that run across the segments' ends, and positions past the point
+        // where the best level's finder moves them down.
+        {"long", repeated(text_bytes(300000, 13), 1200000), false},
     };
     return all;
 }
@@ -86,12 +98,39 @@ TEST_P(DeflateLevels, ZlibInflatesEveryStream) {
 }
 
 // The finders reuse memory that earlier files filled; what lies past a
-// file's end must not steer its chains.
+// file's end must not steer its chains, nor must how many files came
+// before (each moves the best level's positions on by a window).
 TEST_P(DeflateLevels, OutputDependsOnlyOnTheInput) {
     const Bytes input = text_bytes(1000, 8);
     const Encoded first = encode_at(GetParam(), input);
     encode_at(GetParam(), text_bytes(200000, 9));
     EXPECT_EQ(encode_at(GetParam(), input).bytes, first.bytes);
+    for (int file = 0; file < 40; ++file) {
+        encode_at(GetParam(), random_bytes(5, static_cast<std::uint64_t>(file)));
+        EXPECT_EQ(encode_at(GetParam(), input).bytes, first.bytes) << file;
+    }
+}
+
+// Inputs that end just before, at and after the best level's boundaries:
+// the shortest match, the longest, the window, and a parse segment with
+// and without a longest match of bytes read ahead.
+TEST(DeflateLevelSizes, BestStreamsOfEveryBoundaryLengthInflate) {
+    constexpr std::size_t SEGMENT = BEST_BLOCK_BYTES;
+    for (const std::size_t size :
+         {std::size_t{2}, std::size_t{3}, std::size_t{258}, std::size_t{259}, std::size_t{32767}, std::size_t{32768},
+          std::size_t{32769}, SEGMENT - 1, SEGMENT, SEGMENT + 1, SEGMENT + 258, SEGMENT + 259}) {
+        const Bytes input = repeated(text_bytes(40000, 16), size);
+        const Encoded encoded = encode_at(DeflateLevel::BEST, input);
+        EXPECT_EQ(encoded.crc32, crc32_of(input)) << size;
+        ZlibOracle::instance().queue("best_" + std::to_string(size), encoded.bytes, input);
+    }
+}
+
+// A block ends where the data changes, not only where the parser's buffer
+// does.
+TEST(DeflateLevelSizes, BestEndsBlocksWhereTheDataChanges) {
+    const Bytes input = joined({text_bytes(70000, 10), random_bytes(40000, 11), text_bytes(60000, 10)});
+    EXPECT_GE(encode_at(DeflateLevel::BEST, input).blocks, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, DeflateLevels, ::testing::Values(DeflateLevel::LAZY, DeflateLevel::BEST),
