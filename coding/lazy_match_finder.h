@@ -41,6 +41,14 @@ struct LazyMatchParams {
     int lazy_length;  // a match this long is taken without looking one byte on
     int good_length;  // with a match this long in hand, a quarter of the chain is visited
     int far_three;    // a 3-byte match farther than this is not used
+    // A whole input of at most small_input bytes (0: none) is searched with
+    // the small_ settings instead: in a small file the longer search finds
+    // little that the block's own code does not already make cheap, and
+    // per byte it costs as much as in a large one.
+    int small_input = 0;
+    int small_max_chain = 0;
+    int small_nice_length = 0;
+    int small_lazy_length = 0;
 
     bool operator==(const LazyMatchParams&) const = default;
 };
@@ -111,6 +119,10 @@ private:
     void insert(std::int32_t p);
 
     LazyMatchParams params_;
+    // The search settings of the current input (see small_input).
+    int max_chain_ = 0;
+    int nice_length_ = 0;
+    int lazy_length_ = 0;
     std::int32_t buffer_size_;
     std::int32_t chain_mask_;
     // Left uninitialised where no byte is read before it is written: most
@@ -139,6 +151,10 @@ void LazyMatchFinder::run(Read&& read, Sink& sink) {
     reset();
     top_up(read);
     clear_heads();
+    const bool small = ended_ && end_ <= params_.small_input;
+    max_chain_ = small ? params_.small_max_chain : params_.max_chain;
+    nice_length_ = small ? params_.small_nice_length : params_.nice_length;
+    lazy_length_ = small ? params_.small_lazy_length : params_.lazy_length;
     // Bytes that must lie ahead of a search while the input goes on: a
     // longest match and the two further bytes its last position hashes.
     const std::int32_t look_ahead = params_.longest + SHORTEST;
@@ -151,7 +167,7 @@ void LazyMatchFinder::run(Read&& read, Sink& sink) {
             top_up(read);
         }
         Match found;
-        if (held.length < params_.lazy_length) {
+        if (held.length < lazy_length_) {
             found = insert_and_search(p, held.length);
         } else {
             insert(p);

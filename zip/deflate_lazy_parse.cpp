@@ -6,10 +6,15 @@ namespace {
 
 // The middle setting with a quarter of its chain: blocks that end where
 // the data changes, and fixed-code blocks for small files, win back more
-// than the longer search would, in a third less time.
+// than the longer search would, in a third less time. A small file is
+// searched more lightly still, at a fraction of a percent of its size.
 constexpr coding::LazyMatchParams DEFLATE_LAZY_PARAMS = [] {
     coding::LazyMatchParams params = coding::MIDDLE_LAZY_PARAMS;
     params.max_chain = 32;
+    params.small_input = 16384;
+    params.small_max_chain = 8;
+    params.small_nice_length = 32;
+    params.small_lazy_length = 8;
     return params;
 }();
 

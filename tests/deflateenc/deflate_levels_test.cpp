@@ -71,6 +71,10 @@ const std::vector<Input>& inputs() {
         {"period_32769", repeated(random_bytes(32769, 5), 100000), false},
         {"text", text_bytes(300000, 6), true},
         {"text_segment_edge", text_bytes(32766 * 2 + 1, 7), true},
+        // Either side of the size up to which the lazy level searches a
+        // whole file more lightly.
+        {"text_16384", text_bytes(16384, 14), true},
+        {"text_16385", text_bytes(16385, 14), true},
         {"pairs", pair_sequence(120000), false},
         {"text_random_text", joined({text_bytes(40000, 10), random_bytes(40000, 11), text_bytes(40000, 12)}), false},
         // Text, noise and a small alphabet in turn: blocks end where the
