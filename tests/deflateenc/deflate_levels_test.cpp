@@ -19,11 +19,10 @@ namespace {
 
 using namespace corpus;
 
-Encoded encode_at(DeflateLevel level, const Bytes& input) {
+Encoded encode_with(DeflateEnc& encoder, const Bytes& input) {
     SourceFile source(input);
     Encoded result;
     coding::ZipCoding::BitOutStream bits(result.bytes);
-    DeflateEnc encoder(level);
     DeflateBlockEnc blocks(bits, encoder.block_entries());
     encoder.compress(source.get(), blocks);
     blocks.finish();
@@ -32,6 +31,11 @@ Encoded encode_at(DeflateLevel level, const Bytes& input) {
     result.bytes_read = encoder.bytes_read();
     result.blocks = blocks.blocks_written();
     return result;
+}
+
+Encoded encode_at(DeflateLevel level, const Bytes& input) {
+    DeflateEnc encoder(level);
+    return encode_with(encoder, input);
 }
 
 std::uint32_t crc32_of(const Bytes& bytes) {
@@ -112,6 +116,22 @@ TEST_P(DeflateLevels, OutputDependsOnlyOnTheInput) {
     for (int file = 0; file < 40; ++file) {
         encode_at(GetParam(), random_bytes(5, static_cast<std::uint64_t>(file)));
         EXPECT_EQ(encode_at(GetParam(), input).bytes, first.bytes) << file;
+    }
+}
+
+// The creation driver keeps one encoder for all the files of a job, and the
+// default level empties only as many hash heads as each file needs: files
+// of every size, one after the other, each come out as from a new encoder.
+TEST(DeflateLevelSizes, OneEncoderForManyFilesGivesEachFilesOwnStream) {
+    const std::vector<Bytes> files = {text_bytes(200000, 20), text_bytes(700, 21), random_bytes(3, 22),
+                                      text_bytes(5000, 23),   Bytes(70000, 'x'),   text_bytes(700, 21),
+                                      {},                     text_bytes(40000, 24)};
+    for (const DeflateLevel level : {DeflateLevel::DEFAULT, DeflateLevel::LAZY, DeflateLevel::BEST}) {
+        DeflateEnc shared(level);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(encode_with(shared, files[i]).bytes, encode_at(level, files[i]).bytes)
+                << static_cast<int>(level) << " file " << i;
+        }
     }
 }
 
