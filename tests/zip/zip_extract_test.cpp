@@ -1,7 +1,8 @@
 // Proves the ZIP extraction driver through the export ZIPDecode, in
 // process: directories from the names ("/" or "\"), the overwrite question
 // and its three answers (Cancel ends only its archive), CRC errors that keep
-// the file and its time, the walk's end at an unsupported method, empty
+// the file and its time, large members written behind with their bytes,
+// times and CRC verdicts, the walk's end at an unsupported method, empty
 // Deflate members between others, data of a directory entry skipped, DOS
 // times as local wall-clock time under daylight saving, and the hostile
 // archives: each ends with its clear error or none, and nothing is ever
@@ -133,6 +134,26 @@ TEST_F(ZipExtractTest, CrcErrorKeepsTheFileAndItsTime) {
     EXPECT_EQ(run.boxes[0].title, u"終了");
     EXPECT_EQ(run.boxes[0].text, destination_header() + u"レポート: crc.zip_dec_err_report.txt");
     EXPECT_TRUE(fs::exists(dest("crc.zip_dec_err_report.txt")));
+}
+
+// Members larger than the output window are written by the second thread
+// while the next runs are decoded; each file still gets all its bytes, its
+// time (set after the last write) and its CRC verdict.
+TEST_F(ZipExtractTest, LargeMembersKeepTheirBytesTimesAndCrcErrors) {
+    std::string content(700001, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + (i * 7 + i / 1000) % 26);
+    Member deflated("deflated.txt", content);
+    deflated.time = WINTER_STAMP;
+    Member bad("bad.txt", content);
+    bad.crc = crc32_of(content) ^ 1;
+    Member stored("stored.txt", content, ZIP_METHOD_STORED);
+    stored.time = WINTER_STAMP;
+    const DecodeRun run = zip_decode({archive("large.zip", {deflated, bad, stored})});
+    for (const char* name : {"deflated.txt", "bad.txt", "stored.txt"}) EXPECT_EQ(read_file(dest(name)), content) << name;
+    EXPECT_EQ(mtime_of(dest("deflated.txt")), WINTER_UTC);
+    EXPECT_EQ(mtime_of(dest("bad.txt")), SUMMER_UTC);
+    EXPECT_EQ(mtime_of(dest("stored.txt")), WINTER_UTC);
+    EXPECT_EQ(run.errors, u"bad.txt >> CRC error!\n");
 }
 
 // A member of a method not read is named in its error line and the members
