@@ -245,7 +245,8 @@ int BestParser::tree_step(int p, int limit, int best, Match* found, int* count) 
         }
         const std::uint8_t* const there = buffer + (node - base);
         int length = std::min(smaller_length, larger_length);
-        length += coding::match_length(here + length, there + length, nice - length);
+        const coding::PrefixOrder order = coding::match_length_and_order(here + length, there + length, nice - length);
+        length += order.length;
         if (length > best) {
             best = length;
             if constexpr (RECORD) {
@@ -263,7 +264,7 @@ int BestParser::tree_step(int p, int limit, int best, Match* found, int* count) 
             *larger = links[1];
             break;
         }
-        if (there[length] < here[length]) {
+        if (order.there_smaller) {
             *smaller = node;
             smaller = &links[1];
             node = *smaller;
