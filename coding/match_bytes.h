@@ -31,17 +31,6 @@ inline std::uint32_t key4(const std::uint8_t* bytes) {
     return bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
 }
 
-// A hint that *address is read soon: the finders' tables are far larger
-// than the first-level cache, and their next entry is a miss more often
-// than not. A hint never faults, whatever the address.
-inline void prefetch_read(const void* address) {
-#if defined(__GNUC__)
-    __builtin_prefetch(address);
-#else
-    (void)address;
-#endif
-}
-
 inline std::uint32_t hash_key(std::uint32_t key, int bits) { return (key * 0x9E3779B1u) >> (32 - bits); }
 
 inline std::uint32_t hash4(const std::uint8_t* bytes, int bits) { return hash_key(key4(bytes), bits); }

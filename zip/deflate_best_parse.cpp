@@ -290,12 +290,6 @@ void BestParser::find_matches(int start, int end, int data_end) {
         if (limit < 4) continue;
         const std::uint8_t* const here = buffer + p;
         const std::uint32_t current = base_ + static_cast<std::uint32_t>(p);
-        // The next position's root and its links, so that its descent
-        // does not begin with misses. The root read here may still change
-        // (this position may become it); a stale hint costs nothing.
-        const std::uint32_t next_root = head4_[coding::hash4(here + 1, HASH4_BITS)];
-        coding::prefetch_read(&child_[2 * (next_root & (WINDOW - 1))]);
-        coding::prefetch_read(buffer + std::min<std::uint32_t>(next_root - base_, BUFFER));
         std::uint32_t& slot3 = head3_[coding::hash3(here, HASH3_BITS)];
         const std::uint32_t candidate3 = slot3;
         slot3 = current;
