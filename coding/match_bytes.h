@@ -58,4 +58,33 @@ inline int match_length(const std::uint8_t* here, const std::uint8_t* there, int
     }
 }
 
+// The common prefix of here and there as match_length measures it, and
+// whether there's first differing byte is the smaller one (false when the
+// prefix reaches limit). The bytes are taken from the words already
+// compared: the descent of a search tree needs both, and a second load
+// would lengthen the chain of loads it waits on.
+struct PrefixOrder {
+    int length;
+    bool there_smaller;
+};
+
+inline PrefixOrder match_length_and_order(const std::uint8_t* here, const std::uint8_t* there, int limit) {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (int length = 0; length < limit; length += 8) {
+            const std::uint64_t mine = load64(here + length);
+            const std::uint64_t theirs = load64(there + length);
+            if (const std::uint64_t diff = mine ^ theirs; diff != 0) {
+                const int shift = std::countr_zero(diff) & ~7;
+                const int shared = length + shift / 8;
+                if (shared >= limit) return {limit, false};
+                return {shared, ((theirs >> shift) & 0xFF) < ((mine >> shift) & 0xFF)};
+            }
+        }
+        return {limit, false};
+    } else {
+        const int length = match_length(here, there, limit);
+        return {length, length < limit && there[length] < here[length]};
+    }
+}
+
 }  // namespace coding

@@ -163,7 +163,7 @@ private:
     }
 
     template <bool RECORD>
-    int tree_step(int p, int limit, int best, std::size_t first = 0);
+    int tree_step(int p, int limit, int best, Match* found = nullptr, int* count = nullptr);
     void find_matches(int start, int end, int data_end);
     void greedy_parse(int n);
     void cheapest_parse(int from, int to, bool sparse = false);
@@ -212,21 +212,28 @@ private:
 
 // Enters buffer position p into its tree and returns the longest match
 // found, at least best; with RECORD, each match longer than best is
-// appended to matches_, where p's list begins at first. limit: the bytes
+// appended to found[0, *count), which holds up to MAX_MATCHES. The
+// descent keeps everything in locals: it is the hottest loop of this
+// level, and a store into a member vector there would make the compiler
+// reload the tables after every match. limit: the bytes
 // after p that may be compared. The tree is ordered by the first
 // min(NICE, limit) bytes; limit only shrinks at the end of the input,
 // which keeps every shorter ordering valid.
 template <bool RECORD>
-int BestParser::tree_step(int p, int limit, int best, std::size_t first) {
+int BestParser::tree_step(int p, int limit, int best, Match* found, int* count) {
     constexpr std::uint32_t RING = WINDOW - 1;
     const std::uint8_t* const buffer = buffer_.data();
+    std::uint32_t* const child = child_.data();
+    const std::uint32_t base = base_;
     const std::uint8_t* const here = buffer + p;
-    const std::uint32_t current = base_ + static_cast<std::uint32_t>(p);
+    const std::uint32_t current = base + static_cast<std::uint32_t>(p);
     const int nice = std::min(NICE, limit);
     std::uint32_t& root = head4_[coding::hash4(here, HASH4_BITS)];
     std::uint32_t node = root;
     root = current;
-    std::uint32_t* smaller = &child_[2 * (current & RING)];
+    int kept = 0;
+    if constexpr (RECORD) kept = *count;
+    std::uint32_t* smaller = &child[2 * (current & RING)];
     std::uint32_t* larger = smaller + 1;
     int smaller_length = 0;
     int larger_length = 0;
@@ -234,33 +241,30 @@ int BestParser::tree_step(int p, int limit, int best, std::size_t first) {
         if (current - node > MAX_DISTANCE || depth == 0) {
             *smaller = 0;
             *larger = 0;
-            return best;
+            break;
         }
-        const std::uint8_t* const there = buffer + (node - base_);
+        const std::uint8_t* const there = buffer + (node - base);
         int length = std::min(smaller_length, larger_length);
-        length += coding::match_length(here + length, there + length, nice - length);
+        const coding::PrefixOrder order = coding::match_length_and_order(here + length, there + length, nice - length);
+        length += order.length;
         if (length > best) {
             best = length;
             if constexpr (RECORD) {
                 // Past MAX_MATCHES a longer match replaces the last one, so
                 // that the lists stay within bounds whatever the data.
                 const Match match{static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(current - node)};
-                if (matches_.size() - first < static_cast<std::size_t>(MAX_MATCHES)) {
-                    matches_.push_back(match);
-                } else {
-                    matches_.back() = match;
-                }
+                found[kept < MAX_MATCHES ? kept++ : MAX_MATCHES - 1] = match;
             }
         }
-        std::uint32_t* const links = &child_[2 * (node & RING)];
+        std::uint32_t* const links = &child[2 * (node & RING)];
         if (length >= nice) {
             // The node is replaced by the position, which shares all the
             // bytes the tree orders by.
             *smaller = links[0];
             *larger = links[1];
-            return best;
+            break;
         }
-        if (there[length] < here[length]) {
+        if (order.there_smaller) {
             *smaller = node;
             smaller = &links[1];
             node = *smaller;
@@ -272,6 +276,8 @@ int BestParser::tree_step(int p, int limit, int best, std::size_t first) {
             larger_length = length;
         }
     }
+    if constexpr (RECORD) *count = kept;
+    return best;
 }
 
 void BestParser::find_matches(int start, int end, int data_end) {
@@ -292,17 +298,20 @@ void BestParser::find_matches(int start, int end, int data_end) {
             continue;
         }
         int best = SHORTEST - 1;
+        std::array<Match, MAX_MATCHES> found;
+        int count = 0;
         // The latest position that shares three bytes is the nearest match
         // of every length it reaches.
         if (current - candidate3 <= WINDOW) {
             const std::uint8_t* const there = buffer + (candidate3 - base_);
             if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
                 best = coding::match_length(here, there, limit);
-                matches_.push_back(
-                    {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)});
+                found[0] = {static_cast<std::uint16_t>(best), static_cast<std::uint16_t>(current - candidate3)};
+                count = 1;
             }
         }
-        best = tree_step<true>(p, limit, best, match_start_[static_cast<std::size_t>(p - start)]);
+        best = tree_step<true>(p, limit, best, found.data(), &count);
+        matches_.insert(matches_.end(), found.begin(), found.begin() + count);
         if (best >= SKIP_LENGTH) skip_until = p + best;
     }
     match_start_[static_cast<std::size_t>(end - start)] = static_cast<std::uint32_t>(matches_.size());
