@@ -113,7 +113,7 @@ LazyMatchFinder::Match LazyMatchFinder::insert_and_search(std::int32_t p, int at
     Match found;
     const std::int32_t low = std::max(p - params_.window, 0);
     if (limit > SHORTEST) {
-        int chain_left = at_least >= params_.good_length ? max_chain_ / 4 : max_chain_;
+        int chain_left = at_least >= params_.good_length ? search_.max_chain / 4 : search_.max_chain;
         const std::uint32_t head_bytes = load32(here);
         // The four bytes ending at index best (or the first four while no
         // match is in hand).
@@ -127,7 +127,7 @@ LazyMatchFinder::Match LazyMatchFinder::insert_and_search(std::int32_t p, int at
             if (length > best) {
                 best = length;
                 found = {length, p - candidate};
-                if (length >= nice_length_ || length == limit) return found;
+                if (length >= search_.nice_length || length == limit) return found;
                 tail = best - 3;
                 tail_bytes = load32(here + tail);
             }

@@ -33,22 +33,27 @@
 
 namespace coding {
 
-struct LazyMatchParams {
-    int window;       // largest distance; a power of two, 4096 to 65536
-    int longest;      // longest match, at most 258
+// How hard one input is searched.
+struct LazySearch {
     int max_chain;    // candidates visited per search
     int nice_length;  // a match this long ends the search
     int lazy_length;  // a match this long is taken without looking one byte on
+
+    bool operator==(const LazySearch&) const = default;
+};
+
+struct LazyMatchParams {
+    int window;   // largest distance; a power of two, 4096 to 65536
+    int longest;  // longest match, at most 258
+    LazySearch search;
     int good_length;  // with a match this long in hand, a quarter of the chain is visited
     int far_three;    // a 3-byte match farther than this is not used
-    // A whole input of at most small_input bytes (0: none) is searched with
-    // the small_ settings instead: in a small file the longer search finds
+    // A whole input of at most small_input bytes (0: none) is searched as
+    // small_search says instead: in a small file the longer search finds
     // little that the block's own code does not already make cheap, and
     // per byte it costs as much as in a large one.
     int small_input = 0;
-    int small_max_chain = 0;
-    int small_nice_length = 0;
-    int small_lazy_length = 0;
+    LazySearch small_search{};
 
     bool operator==(const LazyMatchParams&) const = default;
 };
@@ -59,9 +64,7 @@ struct LazyMatchParams {
 constexpr LazyMatchParams MIDDLE_LAZY_PARAMS = {
     .window = 32768,
     .longest = 258,
-    .max_chain = 128,
-    .nice_length = 128,
-    .lazy_length = 32,
+    .search = {.max_chain = 128, .nice_length = 128, .lazy_length = 32},
     .good_length = 8,
     .far_three = 4096,
 };
@@ -119,10 +122,7 @@ private:
     void insert(std::int32_t p);
 
     LazyMatchParams params_;
-    // The search settings of the current input (see small_input).
-    int max_chain_ = 0;
-    int nice_length_ = 0;
-    int lazy_length_ = 0;
+    LazySearch search_{};  // how the current input is searched (see small_input)
     std::int32_t buffer_size_;
     std::int32_t chain_mask_;
     // Left uninitialised where no byte is read before it is written: most
@@ -151,10 +151,7 @@ void LazyMatchFinder::run(Read&& read, Sink& sink) {
     reset();
     top_up(read);
     clear_heads();
-    const bool small = ended_ && end_ <= params_.small_input;
-    max_chain_ = small ? params_.small_max_chain : params_.max_chain;
-    nice_length_ = small ? params_.small_nice_length : params_.nice_length;
-    lazy_length_ = small ? params_.small_lazy_length : params_.lazy_length;
+    search_ = ended_ && end_ <= params_.small_input ? params_.small_search : params_.search;
     // Bytes that must lie ahead of a search while the input goes on: a
     // longest match and the two further bytes its last position hashes.
     const std::int32_t look_ahead = params_.longest + SHORTEST;
@@ -167,7 +164,7 @@ void LazyMatchFinder::run(Read&& read, Sink& sink) {
             top_up(read);
         }
         Match found;
-        if (held.length < lazy_length_) {
+        if (held.length < search_.lazy_length) {
             found = insert_and_search(p, held.length);
         } else {
             insert(p);

@@ -19,7 +19,7 @@ coding::LazyMatchParams params_for(int dictionary_bits) {
     coding::LazyMatchParams params = coding::MIDDLE_LAZY_PARAMS;
     params.window = 1 << dictionary_bits;
     params.longest = 256;
-    params.max_chain = 96;
+    params.search.max_chain = 96;
     return params;
 }
 

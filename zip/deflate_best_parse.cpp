@@ -456,26 +456,20 @@ std::int64_t BestParser::estimate_bits(const Counts& counts) {
                    ? double{n_log_n[static_cast<std::size_t>(n)]}
                    : static_cast<double>(n) * std::log2(static_cast<double>(n));
     };
-    double bits = 0;
     int used = 0;
-    std::int64_t total = 0;
-    double sum = 0;
-    for (const std::int32_t n : counts.literal) {
-        if (n == 0) continue;
-        total += n;
-        sum += term(n);
-        ++used;
-    }
-    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
-    total = 0;
-    sum = 0;
-    for (const std::int32_t n : counts.distance) {
-        if (n == 0) continue;
-        total += n;
-        sum += term(n);
-        ++used;
-    }
-    bits += term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    // The entropy of one alphabet's counts: N log N - sum of n log n.
+    const auto alphabet_bits = [&term, &used](const auto& alphabet) {
+        std::int64_t total = 0;
+        double sum = 0;
+        for (const std::int32_t n : alphabet) {
+            if (n == 0) continue;
+            total += n;
+            sum += term(n);
+            ++used;
+        }
+        return term(static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX))) - sum;
+    };
+    const double bits = alphabet_bits(counts.literal) + alphabet_bits(counts.distance);
     return static_cast<std::int64_t>(bits) + HEADER_BASE + HEADER_PER_SYMBOL * used;
 }
 

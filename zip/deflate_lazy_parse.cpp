@@ -10,11 +10,9 @@ namespace {
 // searched more lightly still, at a fraction of a percent of its size.
 constexpr coding::LazyMatchParams DEFLATE_LAZY_PARAMS = [] {
     coding::LazyMatchParams params = coding::MIDDLE_LAZY_PARAMS;
-    params.max_chain = 32;
+    params.search.max_chain = 32;
     params.small_input = 16384;
-    params.small_max_chain = 8;
-    params.small_nice_length = 32;
-    params.small_lazy_length = 8;
+    params.small_search = {.max_chain = 8, .nice_length = 32, .lazy_length = 8};
     return params;
 }();
 
