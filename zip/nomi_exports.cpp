@@ -13,5 +13,7 @@ ARCHIVE_DECODE_SIGNATURE(ZIPDecode) { return run_extract_job<StagedFile>(count, 
 // or when that is null or empty a name derived from the first path with
 // ".zip" appended.
 ARCHIVE_ENCODE_SIGNATURE(ZIPEncode) {
-    return run_create_job<ZipEntry, InputFile>(count, paths, archive_path, options, u".zip", encode_archive);
+    return run_create_job<ZipEntry, InputFile>(
+        count, paths, archive_path, options, u".zip",
+        [](InputFile& input, SourceList<ZipEntry>& list, const WideString& path) { encode_archive(input, list, path); });
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "deflate_enc.h"
 #include "job_state.h"
 #include "platform.h"
+#include "zip_compress_ahead.h"
 #include "zip_head_enc.h"
 
 namespace {
@@ -51,21 +53,22 @@ public:
 
     // The local header goes out first, as the examined size has it; the
     // Deflate data follows in pieces as the encoder makes it, and the
-    // header is then completed in place.
-    void store_file(InputFile& input, ZipEntry& entry) {
-        if (!input.open(entry.path)) {
+    // header is then completed in place. ahead: the file's task when it was
+    // queued (zip_compress_ahead.h), whose data is written as it is when it
+    // ran cleanly.
+    void store_file(InputFile& input, ZipEntry& entry, std::unique_ptr<AheadFile> ahead) {
+        if (ahead != nullptr && ahead->ran && ahead->clean) {
+            store_compressed(input, entry, *ahead);
+            return;
+        }
+        // A task taken back before it started holds the file open.
+        InputFile& source = ahead != nullptr && !ahead->ran ? ahead->input : input;
+        if (&source == &input && !input.open(entry.path)) {
             entry_error(entry, OPEN_FAILED);
             return;
         }
         const std::uint64_t local_offset = output_.position();
-        // The data is shorter than the file when it is deflated and as long
-        // when it is stored, so the examined size decides whether the local
-        // header has a ZIP64 block, and with that its length.
-        entry.method = ZIP_METHOD_DEFLATE;
-        entry.uncompressed_size = std::max<std::int64_t>(input.size(), 0);
-        entry.compressed_size = 0;
-        version_set(entry, local_offset);
-        const std::size_t header_length = local_header_write(entry);
+        const std::size_t header_length = header_first(entry, source.size(), local_offset);
         MemberData data(output_, static_cast<std::uint64_t>(entry.uncompressed_size));
         try {
             std::vector<std::uint8_t> piece;
@@ -73,31 +76,74 @@ public:
                 coding::ZipCoding::BitOutStream bits(piece,
                                                      [&data](std::vector<std::uint8_t>& sink) { data.take(sink); });
                 DeflateBlockEnc blocks(bits, encoder_.block_entries());
-                encoder_.compress(input.file(), blocks);
+                encoder_.compress(source.file(), blocks);
                 blocks.finish();
                 bits.flush();
             }
             data.take(piece);
         } catch (const std::bad_alloc&) {
-            input.close();
+            source.close();
             left_out(entry, NO_MEMORY, local_offset);
             return;
         }
-        input.close();
+        source.close();
         if (output_.failed()) return;
         if (encoder_.read_failed()) {
             left_out(entry, READ_FAILED, local_offset);
             return;
         }
+        settle(source, entry, local_offset, header_length, data.length(), encoder_.bytes_read(),
+               ~encoder_.crc.value);
+    }
+
+    // Also the encoder of files compressed ahead on this thread.
+    DeflateEnc& encoder() { return encoder_; }
+
+    // The central directory and the end record, after the last entry.
+    void finish() {
+        header_.clear();
+        end_record_put(records_, central_.size(), output_.position(), header_);
+        output_.write(central_.data(), central_.size());
+        output_.write(header_.data(), header_.size());
+    }
+
+private:
+    // Writes the local header of a file of the examined size at the end of
+    // the archive, for Deflate data; returns its length. The data is
+    // shorter than the file when it is deflated and as long when it is
+    // stored, so the examined size decides whether the header has a ZIP64
+    // block, and with that its length.
+    std::size_t header_first(ZipEntry& entry, std::int64_t examined_size, std::uint64_t local_offset) {
+        entry.method = ZIP_METHOD_DEFLATE;
+        entry.uncompressed_size = std::max<std::int64_t>(examined_size, 0);
+        entry.compressed_size = 0;
+        version_set(entry, local_offset);
+        return local_header_write(entry);
+    }
+
+    // A file compressed ahead: its header, and its data when Deflate paid.
+    void store_compressed(InputFile& input, ZipEntry& entry, const AheadFile& ahead) {
+        const std::uint64_t local_offset = output_.position();
+        const std::size_t header_length = header_first(entry, ahead.input.size(), local_offset);
+        if (ahead.length <= static_cast<std::uint64_t>(entry.uncompressed_size)) output_.write(ahead.data);
+        if (output_.failed()) return;
+        settle(input, entry, local_offset, header_length, ahead.length, ahead.bytes_read, ahead.crc);
+    }
+
+    // The end of a file whose compressed form is length bytes long (those
+    // up to its examined size are in the archive after the header), made
+    // from size bytes read with the given CRC-32.
+    void settle(InputFile& input, ZipEntry& entry, std::uint64_t local_offset, std::size_t header_length,
+                std::uint64_t length, std::int64_t size, std::uint32_t crc) {
         // The headers describe the bytes that were read and compressed,
         // also when the file changed since the list was made.
-        const std::int64_t size = encoder_.bytes_read();
-        entry.crc = ~encoder_.crc.value;
+        const std::uint64_t limit = static_cast<std::uint64_t>(entry.uncompressed_size);
+        entry.crc = crc;
         entry.uncompressed_size = size;
         // Data that was only counted (past the examined size) is not in the
         // archive: a file that grew since then is stored.
-        if (static_cast<std::int64_t>(data.length()) < size && data.complete()) {
-            entry.compressed_size = static_cast<std::int64_t>(data.length());
+        if (static_cast<std::int64_t>(length) < size && length <= limit) {
+            entry.compressed_size = static_cast<std::int64_t>(length);
             complete(entry, local_offset, header_length);
             return;
         }
@@ -120,15 +166,6 @@ public:
         complete(entry, local_offset, header_length);
     }
 
-    // The central directory and the end record, after the last entry.
-    void finish() {
-        header_.clear();
-        end_record_put(records_, central_.size(), output_.position(), header_);
-        output_.write(central_.data(), central_.size());
-        output_.write(header_.data(), header_.size());
-    }
-
-private:
     // An entry with a ZIP64 block in either header says version 4.5 in
     // both.
     static void version_set(ZipEntry& entry, std::uint64_t local_offset) {
@@ -185,17 +222,20 @@ private:
 
 }  // namespace
 
-void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path) {
+void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path,
+                    const AheadLimits& ahead_limits) {
     if (list.empty()) return;
     ArchiveOutput output(archive_path);
     if (!output.is_open()) throw "encode: file is not open.";
 
     ArchiveWriter writer(output);
+    ZipAhead ahead(deflate_level_of(job_flags()), ahead_limits);
     // Records after one whose directory could not be entered are read in
     // that directory too; opening their relative paths anywhere else could
     // store another file of the same name.
     bool in_directory = true;
-    for (ZipEntry& entry : list) {
+    for (std::size_t index = 0; index < list.size(); ++index) {
+        ZipEntry& entry = list[index];
         if (output.failed()) break;
         if (!entry.directory.empty()) in_directory = platform::set_current_directory(entry.directory);
         entry.version_needed = VERSION_FILE;
@@ -204,7 +244,8 @@ void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideStri
         } else if (!in_directory) {
             entry_error(entry, OPEN_FAILED);
         } else {
-            writer.store_file(input, entry);
+            ahead.feed(list, index, input);
+            writer.store_file(input, entry, ahead.take(index, writer.encoder()));
         }
     }
     if (!output.failed()) writer.finish();

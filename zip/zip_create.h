@@ -28,6 +28,7 @@
 #include "archive_files.h"
 #include "source_list.h"
 #include "text_types.h"
+#include "zip_compress_ahead.h"
 #include "zip_entry.h"
 
 // How the walk of the source list sees a ZipEntry: the record keeps an
@@ -43,5 +44,8 @@ struct SourceEntryTraits<ZipEntry> {
 // Writes the archive at archive_path (created or truncated) from list.
 // input: a new, not yet opened input object. An empty list writes nothing,
 // not even an empty archive. Throws "encode: file is not open." when the
-// archive cannot be opened, before anything is written.
-void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path);
+// archive cannot be opened, before anything is written. ahead_limits: how
+// far files are compressed ahead on a second thread (zip_compress_ahead.h);
+// none with limits of 0. The archive is the same whatever they are.
+void encode_archive(InputFile& input, SourceList<ZipEntry>& list, const WideString& archive_path,
+                    const AheadLimits& ahead_limits = {});
