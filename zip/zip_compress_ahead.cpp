@@ -37,7 +37,6 @@ void AheadFile::compress(DeflateEnc& encoder) noexcept {
     }
     if (!clean) std::vector<std::uint8_t>().swap(data);
     input.close();
-    ran = true;
 }
 
 void ZipAhead::feed(SourceList<ZipEntry>& list, std::size_t current, const InputFile& like) {
@@ -65,18 +64,28 @@ void ZipAhead::feed(SourceList<ZipEntry>& list, std::size_t current, const Input
 }
 
 std::unique_ptr<AheadFile> ZipAhead::take(std::size_t index, DeflateEnc& encoder) {
-    // Tasks of records the driver has passed without taking them (it
-    // stopped on a failed write) are dropped on the way.
+    // The driver takes every queued record in order; a task it passed
+    // over all the same would be dropped on the way.
     while (!tasks_.empty() && tasks_.front()->index() <= index) {
         AheadFile& task = *tasks_.front();
-        while (!task.ran && worker_.try_claim(task) == AheadWorker::Claim::RUNNING) {
-            // The worker is on it: do the next task not started meanwhile.
-            AheadTask* next = worker_.take_back_first();
-            if (next == nullptr) {
-                worker_.wait(task);
+        // ran is written on this thread only: for a task of the worker
+        // once the worker says it is done.
+        while (!task.ran) {
+            const AheadWorker::Claim claim = worker_.try_claim(task);
+            if (claim == AheadWorker::Claim::TAKEN_BACK) break;
+            if (claim == AheadWorker::Claim::DONE) {
+                task.ran = true;
                 break;
             }
-            static_cast<AheadFile*>(next)->compress(encoder);
+            // The worker is on it: do the first task not started meanwhile.
+            auto* next = static_cast<AheadFile*>(worker_.take_back_first());
+            if (next == nullptr) {
+                worker_.wait(task);
+                task.ran = true;
+                break;
+            }
+            next->compress(encoder);
+            next->ran = true;
         }
         std::unique_ptr<AheadFile> taken = std::move(tasks_.front());
         tasks_.pop_front();

@@ -51,11 +51,11 @@ public:
 
     // On the worker, with the worker's encoder.
     void run() noexcept override { compress(encoder_); }
-    // Compresses the file into memory with encoder; sets ran.
+    // Compresses the file into memory with encoder.
     void compress(DeflateEnc& encoder) noexcept;
 
-    // Whether the task ran, on either thread. A task taken back that did
-    // not is still open at the start of its file.
+    // Set by ZipAhead::take: whether the task ran, on either thread. A task
+    // taken back that did not is still open at the start of its file.
     bool ran = false;
     // Results of a run that ended cleanly: the first bytes of the data (at
     // most the file's size at opening), the data's whole length, the bytes

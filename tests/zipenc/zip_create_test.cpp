@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "address_space_limit.h"
+#include "byte_corpus.h"
 #include "deflate_enc.h"
 #include "header_bytes.h"
 #include "shell_command.h"
@@ -69,13 +70,13 @@ const Record* find(const Layout& layout, const std::string& name) {
     return nullptr;
 }
 
-// The job state a driver sees inside ZIPEncode.
-void create_job() {
+// The job state a driver sees inside ZIPEncode; flags add to OPT_UTF8.
+void create_job(std::uint32_t flags = 0) {
     test_common::reset_job_state();
     job_state().create_mode = true;
     // The job keeps a pointer to the record for its whole length.
     static ArchiveOptions options;
-    options = default_options(OPT_UTF8);
+    options = default_options(OPT_UTF8 | flags);
     setup_job(&options);
 }
 
@@ -175,6 +176,61 @@ TEST(ZipCreate, SourceInAFolderThatIsGoneIsNotReadElsewhere) {
     expect_sound(layout);
     ASSERT_EQ(layout.records.size(), 1u);
     EXPECT_EQ(layout.records[0].data, "x");
+}
+
+// However far files are compressed ahead on the second thread, the archive
+// and the error lines are those of a driver that does every file itself, at
+// every level: files of every kind on both sides of the limits, two dropped
+// folders (a queue stops where the directory changes) and files gone before
+// their turn.
+TEST(ZipCreate, CompressingAheadKeepsTheArchive) {
+    ScratchDirectory scratch;
+    Tree tree;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "x/f" + std::to_string(i);
+        if (i % 7 == 0) {
+            tree[name] = "";
+        } else if (i % 5 == 0) {  // does not shrink: stored, read again
+            const auto noise = corpus::random_bytes(1500 + i, static_cast<std::uint64_t>(i));
+            tree[name] = ByteString(noise.begin(), noise.end());
+        } else {  // some above the tight limits' largest file
+            tree[name] = text_of(i * i * 2);
+        }
+    }
+    tree["x/sub/deep.txt"] = text_of(70);
+    tree["x/sub/empty/"] = "";
+    tree["y/a.txt"] = text_of(30);
+    tree["y/b.txt"] = text_of(31);
+    write_tree(scratch.root(), tree);
+    const WideString paths[] = {wide_of(scratch / "x"), wide_of(scratch / "y")};
+    const char16_t* pointers[] = {paths[0].c_str(), paths[1].c_str()};
+    SourceList<ZipEntry> list;
+    WideString archive = wide_of(scratch / "out.zip");
+    create_job();
+    build_file_list<ZipEntry>(2, pointers, list, archive);
+    ASSERT_EQ(list.size(), 44u);
+    fs::remove(scratch / "x/f3");
+    fs::remove(scratch / "y/a.txt");
+
+    const AheadLimits none{0, 0, 0};
+    const AheadLimits rows[] = {{}, {4000, 2000, 2}, {std::uint64_t{1} << 20, 1 << 20, 1}, {1 << 20, 1 << 20, 100}};
+    for (const std::uint32_t level : {0u, std::uint32_t{OPT_DEFLATE_LAZY}, std::uint32_t{OPT_DEFLATE_BEST}}) {
+        create_job(level);
+        SourceList<ZipEntry> copy = list;
+        InputFile input;
+        encode_archive(input, copy, archive, none);
+        const ByteString want = read_file(scratch / "out.zip");
+        const WideString want_errors = job_state().error_text;
+        EXPECT_EQ(want_errors, u"x/f3 >> open 失敗。\ny/a.txt >> open 失敗。\n");
+        expect_sound(layout_of(want));
+        for (const AheadLimits& limits : rows) {
+            create_job(level);
+            copy = list;
+            encode_archive(input, copy, archive, limits);
+            EXPECT_TRUE(read_file(scratch / "out.zip") == want) << level << " " << limits.bytes << " " << limits.files;
+            EXPECT_EQ(job_state().error_text, want_errors);
+        }
+    }
 }
 
 // A file larger than the memory the job may take beside what the process
