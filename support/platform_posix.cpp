@@ -617,8 +617,34 @@ int system_decoding_code_page(const char* source, std::size_t count) {
 // Process and modules
 // ======================================================================
 
+namespace {
+
+// glibc hands the program's arguments to the initialisers in .init_array as
+// it does to main: kept here, they spare reading /proc/self/cmdline at
+// every start. Elsewhere the entry is not called and the file is read.
+int program_argument_count = 0;
+char** program_arguments = nullptr;
+
+void keep_program_arguments(int count, char** arguments, char**) {
+    program_argument_count = count;
+    program_arguments = arguments;
+}
+
+#if defined(__GLIBC__)
+[[gnu::section(".init_array"), gnu::used]] void (*const keep_program_arguments_entry)(int, char**, char**) =
+    keep_program_arguments;
+#endif
+
+}  // namespace
+
 std::vector<WideString> command_line_arguments() {
     std::vector<WideString> arguments;
+    if (program_arguments != nullptr) {
+        for (int i = 0; i < program_argument_count && program_arguments[i] != nullptr; ++i) {
+            arguments.push_back(from_utf8(program_arguments[i], std::strlen(program_arguments[i])));
+        }
+        return arguments;
+    }
     std::FILE* f = std::fopen("/proc/self/cmdline", "rb");
     if (f == nullptr) return arguments;
     std::string content;
