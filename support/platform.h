@@ -88,6 +88,16 @@ std::uint64_t file_length(std::FILE* file);
 // stream's position is not moved. False on failure.
 bool truncate_file(std::FILE* file, std::uint64_t length);
 
+// Reads up to size bytes at offset of the file of an open stream without
+// moving the stream or its file position, so another thread may do it while
+// the stream is in use. The bytes read; 0 also where the system has no such
+// read (Windows builds: callers then read through the stream).
+std::size_t read_file_at(std::FILE* file, std::uint64_t offset, void* buffer, std::size_t size);
+// A stream over size bytes in memory (size above 0; not copied), opened
+// with mode ("rb" or "wb"; a write past the end fails). Null where the
+// system has no such streams (Windows builds).
+std::FILE* open_memory(void* bytes, std::size_t size, const char* mode);
+
 struct DirectoryItem {
     WideString name;
     bool is_directory = false;

@@ -868,6 +868,24 @@ std::uint64_t file_length(std::FILE* file) {
     return length > 0 ? static_cast<std::uint64_t>(length) : 0;
 }
 
+std::size_t read_file_at(std::FILE* file, std::uint64_t offset, void* buffer, std::size_t size) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+    auto* bytes = static_cast<char*>(buffer);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = pread(fileno(file), bytes + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+std::FILE* open_memory(void* bytes, std::size_t size, const char* mode) {
+    if (size == 0) return nullptr;
+    return fmemopen(bytes, size, mode);
+}
+
 bool truncate_file(std::FILE* file, std::uint64_t length) {
     if (length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
     return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(length)) == 0;

@@ -213,6 +213,11 @@ bool seek_file(std::FILE* file, std::uint64_t offset) {
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
+// The second thread's reads and memory streams are not used on Windows:
+// the callers read through the stream instead.
+std::size_t read_file_at(std::FILE*, std::uint64_t, void*, std::size_t) { return 0; }
+std::FILE* open_memory(void*, std::size_t, const char*) { return nullptr; }
+
 std::uint64_t file_position(std::FILE* file) {
     const __int64 position = _ftelli64(file);
     return position > 0 ? static_cast<std::uint64_t>(position) : 0;

@@ -9,6 +9,7 @@
 #include "stored_name.h"
 #include "text_convert.h"
 #include "zip_data_descriptor.h"
+#include "zip_decode_ahead.h"
 #include "zip_entry.h"
 #include "zip_extra_field.h"
 
@@ -99,12 +100,15 @@ ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
             return read_at(offset, length);
         });
         overlapping_ = overlapping_members(*directory_);
+        ahead_ = std::make_unique<ZipDecodeAhead>(file_);
     } catch (const char*) {
         directory_.reset();
         opening_line_ = u"セントラルディレクトリが壊れている >>ローカルヘッダから展開\n";
         input_at(0);
     }
 }
+
+ZipMemberSource::~ZipMemberSource() = default;
 
 ByteString ZipMemberSource::read_at(std::uint64_t offset, std::size_t length) {
     ByteString bytes(length, 0);
@@ -148,6 +152,7 @@ bool ZipMemberSource::next_listed(ZipMember& member) {
     const std::size_t index = index_++;
     const ZipCentralRecord& record = directory_->records[index];
     record_ = &record;
+    ahead_->feed(*directory_, overlapping_, index_);
 
     const std::optional<ByteString> unicode = unicode_path_name(view_of(record.extra), view_of(record.name));
     member.name_parts.push_back(unicode ? NamePart{*unicode, HINT_UTF8, 0, false, u""}
@@ -217,7 +222,12 @@ void ZipMemberSource::skip() {
 }
 
 void ZipMemberSource::decode(ZipMemberDecoder decoder, ZipFileDecOutStream& out) {
-    decoder(*input_, out);
+    std::unique_ptr<AheadMember> ahead = ahead_ != nullptr ? ahead_->take(index_ - 1) : nullptr;
+    if (ahead != nullptr && ahead->data_offset == data_offset_ && ahead->decoder == decoder) {
+        out.put(ahead->bytes.data(), ahead->bytes.size());
+    } else {
+        decoder(*input_, out);
+    }
     if (!directory_ || (record_->flags & ZIP_FLAG_DATA_DESCRIPTOR) == 0) return;
     const ByteString bytes = read_at(data_offset_ + record_->compressed_size, ZIP_DESCRIPTOR_MAX_LENGTH);
     try {

@@ -44,12 +44,17 @@ ZipMember zip_member_of(const ZipHeaderReader& header);
 // The compression methods by name, for the error line of a method not read.
 enum : std::int32_t { ZIP_METHOD_DEFLATE64 = 9, ZIP_METHOD_AES = 99 };
 
+class ZipDecodeAhead;
+
 class ZipMemberSource {
 public:
     using Member = ZipMember;
     // Reads the central directory at once; when it is not usable, walks
     // local headers and opening_line() says so.
     explicit ZipMemberSource(std::FILE* archive);
+    ~ZipMemberSource();
+    ZipMemberSource(const ZipMemberSource&) = delete;
+    ZipMemberSource& operator=(const ZipMemberSource&) = delete;
     // The error line on how the archive is read; empty when read as usual.
     const WideString& opening_line() const { return opening_line_; }
 
@@ -86,6 +91,10 @@ private:
     bool local_zip64_ = false;
     WideString after_data_problem_;
     WideString opening_line_;
+    // Members decoded ahead on a second thread (zip_decode_ahead.h), for an
+    // archive read through its central directory; declared last, so that
+    // it stops before the directory goes.
+    std::unique_ptr<ZipDecodeAhead> ahead_;
 };
 
 struct ZipArchive {
