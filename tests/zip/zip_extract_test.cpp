@@ -162,13 +162,18 @@ TEST_F(ZipExtractTest, LargeMembersKeepTheirBytesTimesAndCrcErrors) {
 // stored member whose recorded data size is short of its content (so its
 // data runs into what follows, which only the driver reads) extracted whole.
 TEST_F(ZipExtractTest, MembersDecodedAheadKeepTheirBytesTimesAndLines) {
+    const auto name_of = [](std::size_t i) {
+        std::string name = std::to_string(i);
+        name.insert(0, 1, 'm');
+        return name.append(".txt");
+    };
     std::vector<Member> members;
     std::vector<ByteString> contents;
     WideString errors;
-    for (int i = 0; i < 40; ++i) {
+    for (std::size_t i = 0; i < 40; ++i) {
         ByteString content;
-        for (int k = 0; k < 200 + 37 * i; ++k) content += static_cast<char>('a' + (k * (i + 3) + k / 50) % 26);
-        const std::string name = "m" + std::to_string(i) + ".txt";
+        for (std::size_t k = 0; k < 200 + 37 * i; ++k) content += static_cast<char>('a' + (k * (i + 3) + k / 50) % 26);
+        const std::string name = name_of(i);
         Member member(name, content, i % 3 == 0 ? ZIP_METHOD_STORED : ZIP_METHOD_DEFLATE);
         if (i % 2 == 0) member.time = WINTER_STAMP;
         if (i % 7 == 3) {
@@ -181,7 +186,7 @@ TEST_F(ZipExtractTest, MembersDecodedAheadKeepTheirBytesTimesAndLines) {
     }
     const DecodeRun run = zip_decode({archive("many.zip", members)});
     for (std::size_t i = 0; i < members.size(); ++i) {
-        const std::string name = "m" + std::to_string(i) + ".txt";
+        const std::string name = name_of(i);
         EXPECT_EQ(read_file(dest(name)), contents[i]) << name;
         EXPECT_EQ(mtime_of(dest(name)), i % 2 == 0 ? WINTER_UTC : SUMMER_UTC) << name;
     }
