@@ -97,6 +97,8 @@ std::size_t read_file_at(std::FILE* file, std::uint64_t offset, void* buffer, st
 // with mode ("rb" or "wb"; a write past the end fails). Null where the
 // system has no such streams (Windows builds).
 std::FILE* open_memory(void* bytes, std::size_t size, const char* mode);
+// Whether this system has both: false on Windows builds.
+bool has_positioned_reads_and_memory_streams();
 
 struct DirectoryItem {
     WideString name;

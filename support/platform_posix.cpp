@@ -886,6 +886,8 @@ std::FILE* open_memory(void* bytes, std::size_t size, const char* mode) {
     return fmemopen(bytes, size, mode);
 }
 
+bool has_positioned_reads_and_memory_streams() { return true; }
+
 bool truncate_file(std::FILE* file, std::uint64_t length) {
     if (length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
     return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(length)) == 0;

@@ -217,6 +217,7 @@ bool seek_file(std::FILE* file, std::uint64_t offset) {
 // the callers read through the stream instead.
 std::size_t read_file_at(std::FILE*, std::uint64_t, void*, std::size_t) { return 0; }
 std::FILE* open_memory(void*, std::size_t, const char*) { return nullptr; }
+bool has_positioned_reads_and_memory_streams() { return false; }
 
 std::uint64_t file_position(std::FILE* file) {
     const __int64 position = _ftelli64(file);

@@ -59,11 +59,16 @@ void AheadMember::run() noexcept {
     if (!clean) std::vector<std::uint8_t>().swap(bytes);
 }
 
-void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>& overlapping, std::size_t next) {
+ZipDecodeAhead::ZipDecodeAhead(std::FILE* archive) : archive_(archive) {
 #if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
     // Fuzzing runs the driver's own decoding on every member.
-    return;
+    unavailable_ = true;
+#else
+    unavailable_ = !platform::has_positioned_reads_and_memory_streams();
 #endif
+}
+
+void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>& overlapping, std::size_t next) {
     if (unavailable_) return;
     next_ = std::max(next_, next);
     while (next_ < directory.records.size() && tasks_.size() < AHEAD_MEMBERS) {
@@ -79,17 +84,6 @@ void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>
             continue;
         }
         if (queued_bytes_ + record.uncompressed_size > AHEAD_BYTES) return;
-        if (!checked_) {
-            // Whether this system can do it at all, once.
-            checked_ = true;
-            char probe_byte = 0;
-            std::FILE* probe = platform::open_memory(&probe_byte, 1, "wb");
-            if (probe == nullptr) {
-                unavailable_ = true;
-                return;
-            }
-            std::fclose(probe);
-        }
         auto task = std::make_unique<AheadMember>(archive_, record, next_, decoder);
         if (!worker_.submit(*task)) {
             unavailable_ = true;

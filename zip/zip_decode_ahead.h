@@ -62,7 +62,7 @@ public:
     static constexpr std::uint64_t AHEAD_BYTES = std::uint64_t{8} << 20;
     static constexpr std::size_t AHEAD_MEMBERS = 64;
 
-    explicit ZipDecodeAhead(std::FILE* archive) : archive_(archive) {}
+    explicit ZipDecodeAhead(std::FILE* archive);
     ZipDecodeAhead(const ZipDecodeAhead&) = delete;
     ZipDecodeAhead& operator=(const ZipDecodeAhead&) = delete;
 
@@ -78,7 +78,6 @@ private:
     std::deque<std::unique_ptr<AheadMember>> tasks_;  // in record order
     std::size_t next_ = 0;                            // the first record not looked at
     std::uint64_t queued_bytes_ = 0;
-    bool checked_ = false;
-    bool unavailable_ = false;  // no memory streams here, or no thread
-    AheadWorker worker_;                              // declared last: it stops before the tasks go
+    bool unavailable_ = false;  // not on this system or build, or no thread to be had
+    AheadWorker worker_;        // declared last: it stops before the tasks go
 };
