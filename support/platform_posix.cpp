@@ -30,6 +30,7 @@
 #include <iconv.h>
 #include <link.h>
 #include <locale.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -681,6 +682,18 @@ WideString module_file_name(bool in_module) {
             return fits_path_buffer(name) ? name : WideString();
         }
     }
+    // The path the program was started by, as the kernel hands it to the
+    // loader, names the program's own file when it is absolute and not a
+    // link (the libraries lie beside a link's target); that spares the
+    // lookup in /proc, the dearest system call of a small job.
+    if (const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+        started != nullptr && started[0] == '/') {
+        struct stat st;
+        if (lstat(started, &st) == 0 && S_ISREG(st.st_mode)) {
+            const WideString name = from_utf8(started, std::strlen(started));
+            return fits_path_buffer(name) ? name : WideString();
+        }
+    }
     char buffer[PATH_MAX + 1];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0) return WideString();
@@ -1024,13 +1037,20 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
     // "not here".
     const int fd = openat(descriptor_of(directory), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
-    // The file gets its name through its entry in /proc; without /proc (a
-    // chroot, a container) only AT_EMPTY_PATH could do it, and that needs a
-    // privilege: better a named file from the start than data that cannot
-    // be linked at the end.
-    // /proc does not come and go while the program runs: looked at once.
-    static const bool proc_available = access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
-    std::FILE* file = proc_available ? fdopen(fd, "wb") : nullptr;
+    // The file gets its name at the end through its descriptor
+    // (AT_EMPTY_PATH: a privilege on older kernels, the opener's own right
+    // on newer ones) or through its entry in /proc. Where neither works (no
+    // privilege, and no /proc in a chroot or a container) a named file from
+    // the start is better than data that cannot be linked at the end.
+    // Neither changes while the program runs: asked of the first file.
+    static const bool can_be_linked = [fd, directory] {
+        // Every directory holds ".": a link there fails with EEXIST, and
+        // creates nothing, once the descriptor itself may be linked; without
+        // the right the descriptor is not found (ENOENT).
+        if (linkat(fd, "", descriptor_of(directory), ".", AT_EMPTY_PATH) != 0 && errno == EEXIST) return true;
+        return access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
+    }();
+    std::FILE* file = can_be_linked ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) close(fd);
     return file;
 #else
