@@ -151,4 +151,33 @@ TEST(LauncherProcess, SurvivesFileNamesThatAreNotUtf8) {
     }
 }
 
+// The libraries lie beside the program's file: started by a link to it from
+// another directory, or by a relative path, the launcher still finds them
+// there and not beside the link.
+TEST(LauncherProcess, FindsItsLibrariesWhateverPathStartedIt) {
+    const Scenario scenario{"started by a link",
+                            {"a.zip"},
+                            {"a.zip"},
+                            {},
+                            {{"ZIPDecode", {"a.zip"}, std::nullopt, "", {}}}};
+    const ScenarioWorkspace workspace(scenario, true);
+    fs::create_symlink(workspace.program, workspace.work / "linked-tsuchi");
+    for (const fs::path& program : {fs::path(workspace.work / "linked-tsuchi"),
+                                    fs::relative(workspace.program, workspace.work)}) {
+        fs::remove(workspace.log);
+        const test_common::LauncherRun run = test_common::run_launcher(
+            {.program = program,
+             .directory = workspace.work,
+             .arguments = scenario.arguments,
+             .answers = "",
+             .environment = "LC_ALL=C.UTF-8 LANG=C.UTF-8 TSUCHI_RECORD_LOG=" + quoted(workspace.log),
+             .files = workspace.root});
+        EXPECT_EQ(run.status, 0) << program << run.errors;
+        EXPECT_TRUE(run.boxes.empty()) << program << run.output;
+        const std::vector<CallRecord> records = read_call_records(workspace.log);
+        ASSERT_EQ(records.size(), 1u) << program << run.output;
+        EXPECT_EQ(records[0].export_name, "ZIPDecode");
+    }
+}
+
 }  // namespace
