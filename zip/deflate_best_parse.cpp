@@ -39,7 +39,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -48,6 +47,7 @@
 #include "deflate_level_parse.h"
 #include "deflate_tables.h"
 #include "match_bytes.h"
+#include "n_log2_n.h"
 
 namespace {
 
@@ -448,13 +448,12 @@ std::int64_t BestParser::estimate_bits(const Counts& counts) {
     static const std::vector<float> n_log_n = [] {
         std::vector<float> table(std::size_t{1} << 16);
         for (std::size_t n = 1; n < table.size(); ++n)
-            table[n] = static_cast<float>(static_cast<double>(n) * std::log2(static_cast<double>(n)));
+            table[n] = static_cast<float>(deflate_enc::n_log2_n(static_cast<std::uint32_t>(n)));
         return table;
     }();
     const auto term = [](std::int32_t n) {
-        return static_cast<std::size_t>(n) < n_log_n.size()
-                   ? double{n_log_n[static_cast<std::size_t>(n)]}
-                   : static_cast<double>(n) * std::log2(static_cast<double>(n));
+        return static_cast<std::size_t>(n) < n_log_n.size() ? double{n_log_n[static_cast<std::size_t>(n)]}
+                                                            : deflate_enc::n_log2_n(static_cast<std::uint32_t>(n));
     };
     int used = 0;
     // The entropy of one alphabet's counts: N log N - sum of n log n.
