@@ -68,21 +68,36 @@ ZipDecodeAhead::ZipDecodeAhead(std::FILE* archive) : archive_(archive) {
 #endif
 }
 
+bool ZipDecodeAhead::eligible(const ZipCentralRecord& record, bool overlapping) {
+    return zip_decoder_for(record.method) != nullptr && !overlapping &&
+           (record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) == 0 && record.compressed_size > 0 &&
+           record.uncompressed_size > 0 && record.compressed_size <= AHEAD_MEMBER_BYTES &&
+           record.uncompressed_size <= AHEAD_MEMBER_BYTES;
+}
+
 void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>& overlapping, std::size_t next) {
     if (unavailable_) return;
     next_ = std::max(next_, next);
+    if (!worth_a_thread_) {
+        // Decided once, at the first member: the second thread is started
+        // only when the members it could take hold enough to pay for it.
+        std::uint64_t ahead = 0;
+        for (std::size_t i = next_; i < directory.records.size() && ahead < START_BYTES; ++i) {
+            if (eligible(directory.records[i], overlapping[i])) ahead += directory.records[i].uncompressed_size;
+        }
+        if (ahead < START_BYTES) {
+            unavailable_ = true;
+            return;
+        }
+        worth_a_thread_ = true;
+    }
     while (next_ < directory.records.size() && tasks_.size() < AHEAD_MEMBERS) {
         const ZipCentralRecord& record = directory.records[next_];
-        const ZipMemberDecoder decoder = zip_decoder_for(record.method);
-        const bool eligible = decoder != nullptr && !overlapping[next_] &&
-                              (record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) == 0 &&
-                              record.compressed_size > 0 && record.uncompressed_size > 0 &&
-                              record.compressed_size <= AHEAD_MEMBER_BYTES &&
-                              record.uncompressed_size <= AHEAD_MEMBER_BYTES;
-        if (!eligible) {
+        if (!eligible(record, overlapping[next_])) {
             ++next_;
             continue;
         }
+        const ZipMemberDecoder decoder = zip_decoder_for(record.method);
         if (queued_bytes_ + record.uncompressed_size > AHEAD_BYTES) return;
         auto task = std::make_unique<AheadMember>(archive_, record, next_, decoder);
         if (!worker_.submit(*task)) {

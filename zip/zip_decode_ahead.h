@@ -17,6 +17,11 @@
 // positioned reads of the file (platform::read_file_at). Where the system
 // has no such reads or no streams in memory, nothing is decoded ahead.
 //
+// Starting the thread (its stack, its own heap) costs about what decoding a
+// few dozen kilobytes does: an archive whose members to decode ahead hold
+// less than START_BYTES together, a small one, is decoded by the driver
+// alone, as it was before.
+//
 // Members of up to AHEAD_MEMBER_BYTES (decoded and compressed) are queued,
 // AHEAD_BYTES of decoded size at a time, so memory stays bounded. Larger
 // members are decoded by the driver as before, their runs written behind on
@@ -61,6 +66,7 @@ public:
     static constexpr std::uint64_t AHEAD_MEMBER_BYTES = ZipFileDecOutStream::WRITE_BEHIND_FROM;
     static constexpr std::uint64_t AHEAD_BYTES = std::uint64_t{8} << 20;
     static constexpr std::size_t AHEAD_MEMBERS = 64;
+    static constexpr std::uint64_t START_BYTES = AHEAD_MEMBER_BYTES;
 
     explicit ZipDecodeAhead(std::FILE* archive);
     ZipDecodeAhead(const ZipDecodeAhead&) = delete;
@@ -74,10 +80,14 @@ public:
     std::unique_ptr<AheadMember> take(std::size_t index);
 
 private:
+    // Whether a member of the directory may be decoded ahead at all.
+    static bool eligible(const ZipCentralRecord& record, bool overlapping);
+
     std::FILE* archive_;
     std::deque<std::unique_ptr<AheadMember>> tasks_;  // in record order
     std::size_t next_ = 0;                            // the first record not looked at
     std::uint64_t queued_bytes_ = 0;
-    bool unavailable_ = false;  // not on this system or build, or no thread to be had
+    bool unavailable_ = false;  // not on this system or build, not worth it, or no thread to be had
+    bool worth_a_thread_ = false;
     AheadWorker worker_;        // declared last: it stops before the tasks go
 };

@@ -172,7 +172,8 @@ TEST_F(ZipExtractTest, MembersDecodedAheadKeepTheirBytesTimesAndLines) {
     WideString errors;
     for (std::size_t i = 0; i < 40; ++i) {
         ByteString content;
-        for (std::size_t k = 0; k < 200 + 37 * i; ++k) content += static_cast<char>('a' + (k * (i + 3) + k / 50) % 26);
+        // 360 KiB in all: enough for the second thread to be started.
+        for (std::size_t k = 0; k < 2000 + 370 * i; ++k) content += static_cast<char>('a' + (k * (i + 3) + k / 50) % 26);
         const std::string name = name_of(i);
         Member member(name, content, i % 3 == 0 ? ZIP_METHOD_STORED : ZIP_METHOD_DEFLATE);
         if (i % 2 == 0) member.time = WINTER_STAMP;
