@@ -1029,6 +1029,29 @@ std::FILE* create_new_file_at(DirectoryHandle directory, const WideString& name)
     return file;
 }
 
+namespace {
+
+// Whether an unnamed file's descriptor names it in a link by itself
+// (AT_EMPTY_PATH: a privilege on older kernels, the opener's own right on
+// newer ones); otherwise its entry in /proc does, a longer way through the
+// kernel. Asked with the first unnamed file, learnt again from a link
+// refused for that reason.
+bool link_by_descriptor = true;
+
+// Links the open unnamed file fd at target inside directory fd; exclusive.
+bool link_descriptor(int fd, int directory, const std::string& target) {
+    if (link_by_descriptor) {
+        if (linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return false;
+        link_by_descriptor = false;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+}  // namespace
+
 std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
 #ifdef O_TMPFILE
     if (directory == nullptr) return nullptr;
@@ -1037,18 +1060,16 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
     // "not here".
     const int fd = openat(descriptor_of(directory), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
-    // The file gets its name at the end through its descriptor
-    // (AT_EMPTY_PATH: a privilege on older kernels, the opener's own right
-    // on newer ones) or through its entry in /proc. Where neither works (no
-    // privilege, and no /proc in a chroot or a container) a named file from
-    // the start is better than data that cannot be linked at the end.
+    // Where the file can be named neither way (no right to link the
+    // descriptor, and no /proc in a chroot or a container) a named file
+    // from the start is better than data that cannot be linked at the end.
     // Neither changes while the program runs: asked of the first file.
     static const bool can_be_linked = [fd, directory] {
         // Every directory holds ".": a link there fails with EEXIST, and
         // creates nothing, once the descriptor itself may be linked; without
         // the right the descriptor is not found (ENOENT).
-        if (linkat(fd, "", descriptor_of(directory), ".", AT_EMPTY_PATH) != 0 && errno == EEXIST) return true;
-        return access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
+        link_by_descriptor = linkat(fd, "", descriptor_of(directory), ".", AT_EMPTY_PATH) != 0 && errno == EEXIST;
+        return link_by_descriptor || access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
     }();
     std::FILE* file = can_be_linked ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) close(fd);
@@ -1058,26 +1079,6 @@ std::FILE* create_unnamed_file_at(DirectoryHandle directory) {
     return nullptr;
 #endif
 }
-
-namespace {
-
-// Links the open unnamed file fd at target inside directory fd; exclusive.
-// The descriptor itself names the file (AT_EMPTY_PATH) where the process
-// may do that (a privilege on most kernels); otherwise its entry in /proc
-// does, a longer way through the kernel. Which one works is learnt once.
-bool link_descriptor(int fd, int directory, const std::string& target) {
-    static bool by_descriptor = true;
-    if (by_descriptor) {
-        if (linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0) return true;
-        if (errno == EEXIST) return false;
-        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return false;
-        by_descriptor = false;
-    }
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
-}
-
-}  // namespace
 
 bool close_and_link_at(DirectoryHandle directory, std::FILE* file, const WideString& name, bool replace,
                        const WideString& spare_name) {

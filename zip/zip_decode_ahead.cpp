@@ -68,11 +68,12 @@ ZipDecodeAhead::ZipDecodeAhead(std::FILE* archive) : archive_(archive) {
 #endif
 }
 
-bool ZipDecodeAhead::eligible(const ZipCentralRecord& record, bool overlapping) {
-    return zip_decoder_for(record.method) != nullptr && !overlapping &&
-           (record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) == 0 && record.compressed_size > 0 &&
-           record.uncompressed_size > 0 && record.compressed_size <= AHEAD_MEMBER_BYTES &&
-           record.uncompressed_size <= AHEAD_MEMBER_BYTES;
+ZipMemberDecoder ZipDecodeAhead::ahead_decoder_for(const ZipCentralRecord& record, bool overlapping) {
+    const bool eligible = !overlapping && (record.flags & (ZIP_FLAG_ENCRYPTED | ZIP_FLAG_STRONG_ENCRYPTION)) == 0 &&
+                          record.compressed_size > 0 && record.uncompressed_size > 0 &&
+                          record.compressed_size <= AHEAD_MEMBER_BYTES &&
+                          record.uncompressed_size <= AHEAD_MEMBER_BYTES;
+    return eligible ? zip_decoder_for(record.method) : nullptr;
 }
 
 void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>& overlapping, std::size_t next) {
@@ -83,7 +84,9 @@ void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>
         // only when the members it could take hold enough to pay for it.
         std::uint64_t ahead = 0;
         for (std::size_t i = next_; i < directory.records.size() && ahead < START_BYTES; ++i) {
-            if (eligible(directory.records[i], overlapping[i])) ahead += directory.records[i].uncompressed_size;
+            if (ahead_decoder_for(directory.records[i], overlapping[i]) != nullptr) {
+                ahead += directory.records[i].uncompressed_size;
+            }
         }
         if (ahead < START_BYTES) {
             unavailable_ = true;
@@ -93,11 +96,11 @@ void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>
     }
     while (next_ < directory.records.size() && tasks_.size() < AHEAD_MEMBERS) {
         const ZipCentralRecord& record = directory.records[next_];
-        if (!eligible(record, overlapping[next_])) {
+        const ZipMemberDecoder decoder = ahead_decoder_for(record, overlapping[next_]);
+        if (decoder == nullptr) {
             ++next_;
             continue;
         }
-        const ZipMemberDecoder decoder = zip_decoder_for(record.method);
         if (queued_bytes_ + record.uncompressed_size > AHEAD_BYTES) return;
         auto task = std::make_unique<AheadMember>(archive_, record, next_, decoder);
         if (!worker_.submit(*task)) {

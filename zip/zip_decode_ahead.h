@@ -80,8 +80,8 @@ public:
     std::unique_ptr<AheadMember> take(std::size_t index);
 
 private:
-    // Whether a member of the directory may be decoded ahead at all.
-    static bool eligible(const ZipCentralRecord& record, bool overlapping);
+    // The decoder of a member that may be decoded ahead; null for the others.
+    static ZipMemberDecoder ahead_decoder_for(const ZipCentralRecord& record, bool overlapping);
 
     std::FILE* archive_;
     std::deque<std::unique_ptr<AheadMember>> tasks_;  // in record order
