@@ -387,7 +387,9 @@ bool read_answer_line(std::string& answer, bool& overflow) {
 }
 
 BoxAnswer terminal_box(const WideString& text, const WideString& title, BoxKind kind) {
-    std::string prompt = "[" + to_utf8(title, false) + "]\n";
+    std::string prompt = "[";  // appended, not "[" + text: GCC 12 warns (-Wrestrict) wrongly
+    prompt += to_utf8(title, false);
+    prompt += "]\n";
     const std::string body = to_utf8(text, false);
     prompt += body;
     if (body.empty() || body.back() != '\n') prompt += "\n";
