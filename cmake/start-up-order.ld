@@ -1,9 +1,15 @@
-/* Written by scripts/start-up-order: the functions the four main jobs run
-   on a small input, gathered ahead of the rest of the code. */
+/* Written by scripts/start-up-order: the read-only data, the start-up and
+   exit code and the functions the main jobs run on small archives and
+   folders, gathered ahead of the rest of the code. */
 SECTIONS
 {
+  .rodata.start_up : { *(.rodata .rodata.* .gnu.linkonce.r.*) }
   .text.start_up :
   {
+    *crt1.o(.text .text.*)
+    *crtbegin*.o(.text .text.*)
+    *(.text.startup .text.startup.*)
+    KEEP (*(SORT_NONE(.fini)))
     *(.text.LZHDecode)
     *(.text._GLOBAL__sub_I_cxx11_locale_inst.cc)
     *(.text._GLOBAL__sub_I_cxx11_wlocale_inst.cc)
@@ -38,6 +44,7 @@ SECTIONS
     *(.text._Z18decode_stored_nameNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEERNS0_IDsS1_IDsESaIDsEEEji)
     *(.text._Z18launcher_directoryB5cxx11v)
     *(.text._Z19is_safe_output_pathRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEE)
+    *(.text._Z19output_directory_ofRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEE)
     *(.text._Z20build_argument_entryRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEEb)
     *(.text._Z20init_archive_optionsR14ArchiveOptions)
     *(.text._Z20is_utf8_beyond_asciiRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE)
@@ -73,7 +80,9 @@ SECTIONS
     *(.text._ZN3lzh12LH5DecWindow12decode_entryERNS_6LH5DecERN6coding16FileDecOutStreamINS3_8CrcTableItEEEE)
     *(.text._ZN3lzh12MemberSource16at_archive_startEP8_IO_FILE)
     *(.text._ZN3lzh12MemberSource4nextER13ExtractMemberINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEE)
+    *(.text._ZN3lzh12MemberSource4skipEv)
     *(.text._ZN3lzh12MemberSource6decodeEPFvRN6coding11BitInStreamILNS1_8BitOrderE0EEERNS1_16FileDecOutStreamINS1_8CrcTableItEEEEESA_)
+    *(.text._ZN3lzh13decode_storedERN6coding11BitInStreamILNS0_8BitOrderE0EEERNS0_16FileDecOutStreamINS0_8CrcTableItEEEE)
     *(.text._ZN3lzh14BLenLiteralDecERN6coding11BitInStreamILNS0_8BitOrderE0EEE)
     *(.text._ZN3lzh15BLenPositionDecERN6coding11BitInStreamILNS0_8BitOrderE0EEERKNS_9LH5ParamsE)
     *(.text._ZN3lzh15find_lzh_methodESt17basic_string_viewIcSt11char_traitsIcEE)
@@ -84,6 +93,7 @@ SECTIONS
     *(.text._ZN3lzh6LH5Dec8fast_runERN6coding12OutputWindowINS1_16FileDecOutStreamINS1_8CrcTableItEEEEEE)
     *(.text._ZN3lzh6decodeER10StagedFileRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEE)
     *(.text._ZN3lzh8blen_getERN6coding11BitInStreamILNS0_8BitOrderE0EEE)
+    *(.text._ZN6coding10copy_bytesILNS_8BitOrderE0ENS_16FileDecOutStreamINS_8CrcTableItEEEEEElRNS_11BitInStreamIXT_EEERT0_l)
     *(.text._ZN6coding11WriteBehindD1Ev)
     *(.text._ZN6coding11WriteBehindD2Ev)
     *(.text._ZN6coding12_GLOBAL__N_111fold_blocksERKNS0_13FoldConstantsEjPKhm)
@@ -165,7 +175,6 @@ SECTIONS
     *(.text._Z18zip64_fields_applySt17basic_string_viewIcSt11char_traitsIcEER11Zip64Fieldsb)
     *(.text._Z18zip_directory_readmRKSt8functionIFNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEmmEE)
     *(.text._Z19ends_with_separatorRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEE)
-    *(.text._Z19output_directory_ofRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEE)
     *(.text._Z19overlapping_membersRK12ZipDirectory)
     *(.text._Z21central_records_parseSt17basic_string_viewIcSt11char_traitsIcEEm)
     *(.text._Z23extra_modification_timeSt17basic_string_viewIcSt11char_traitsIcEE)
@@ -220,6 +229,27 @@ SECTIONS
     *(.text._ZNSt17_Function_handlerIFNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEmmEZN15ZipMemberSourceC4EP8_IO_FILEEUlmmE_E10_M_managerERSt9_Any_dataRKSC_St18_Manager_operation)
     *(.text._ZNSt17_Function_handlerIFNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEmmEZN15ZipMemberSourceC4EP8_IO_FILEEUlmmE_E9_M_invokeERKSt9_Any_dataOmSF_)
     *(.text._ZSt16__introsort_loopIN9__gnu_cxx17__normal_iteratorIPZ19overlapping_membersRK12ZipDirectoryE6ExtentSt6vectorIS5_SaIS5_EEEElNS0_5__ops15_Iter_comp_iterIZ19overlapping_membersS4_EUlRKS5_SE_E_EEEvT_SH_T0_T1_)
+    *(.text._Z15zip_decoder_fori)
+    *(.text._ZN11AheadMember3runEv)
+    *(.text._ZN11AheadMember6decodeEv)
+    *(.text._ZN11AheadMemberD0Ev)
+    *(.text._ZN11AheadWorker4workEv)
+    *(.text._ZN11AheadWorker6submitER9AheadTask)
+    *(.text._ZN11AheadWorker9try_claimER9AheadTask)
+    *(.text._ZN12_GLOBAL__N_111copy_storedERN6coding11BitInStreamILNS0_8BitOrderE1EEERNS0_16FileDecOutStreamINS0_8CrcTableIjEEEE)
+    *(.text._ZN6coding10copy_bytesILNS_8BitOrderE1ENS_16FileDecOutStreamINS_8CrcTableIjEEEEEElRNS_11BitInStreamIXT_EEERT0_l)
+    *(.text._ZN8platform11open_memoryEPvmPKc)
+    *(.text._ZN8platform12read_file_atEP8_IO_FILEmPvm)
+    *(.text._ZNSt18condition_variable10notify_allEv)
+    *(.text._ZNSt18condition_variable10notify_oneEv)
+    *(.text._ZNSt18condition_variable4waitERSt11unique_lockISt5mutexE)
+    *(.text._ZNSt6thread11_State_implINS_8_InvokerISt5tupleIJZN11AheadWorker6submitER9AheadTaskEUlvE_EEEEE6_M_runEv)
+    *(.text._ZNSt6thread11_State_implINS_8_InvokerISt5tupleIJZN11AheadWorker6submitER9AheadTaskEUlvE_EEEEED0Ev)
+    *(.text._ZNSt6thread15_M_start_threadESt10unique_ptrINS_6_StateESt14default_deleteIS1_EEPFvvE)
+    *(.text._ZNSt6thread4joinEv)
+    *(.text._ZNSt6thread6_StateD1Ev)
+    *(.text._ZNSt6thread6_StateD2Ev)
+    *(.text.execute_native_thread_routine)
     *(.text.LZHEncode)
     *(.text._Z10add_sourceIN3lzh8LZHEntryEEvRKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEERSt6vectorIT_SaISB_EERKN18source_list_detail8ParentOfISB_E4typeE)
     *(.text._Z11path_existsPKDs)
