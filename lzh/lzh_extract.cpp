@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lzh_methods.h"
+#include "platform.h"
 #include "read_block.h"
 #include "stored_name.h"
 #include "text_convert.h"
@@ -127,6 +128,14 @@ void take_link_target(Member& member) {
 }  // namespace
 
 std::FILE* MemberSource::at_archive_start(std::FILE* archive) {
+    // Nearly every archive starts with its first header: a look at its
+    // first bytes that leaves the stream where it is settles that, and the
+    // stream is not read twice. A self-extracting program or other leading
+    // bytes, an empty file, and Windows builds (no such look) take the
+    // search below.
+    unsigned char first[7];
+    const std::size_t seen = platform::read_file_at(archive, 0, first, sizeof first);
+    if (seen > 0 && (first[0] == 0 || looks_like_header(first, seen, false))) return archive;
     coding::ReadBlock start(static_cast<std::size_t>(ARCHIVE_SEARCH) + 21);
     const std::size_t got = std::fread(start.data(), 1, start.size(), archive);
     std::size_t offset = 0;
