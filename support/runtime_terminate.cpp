@@ -29,6 +29,12 @@ void write_error(const char* text) {
     }
 }
 
+void say(const char* what) {
+    write_error("terminate: ");
+    write_error(what);
+    write_error("\n");
+}
+
 }  // namespace
 
 namespace __gnu_cxx {
@@ -41,15 +47,11 @@ void __verbose_terminate_handler() {
             try {
                 std::rethrow_exception(exception);
             } catch (const std::exception& error) {
-                write_error("terminate: ");
-                write_error(error.what());
-                write_error("\n");
+                say(error.what());
             } catch (const char* text) {
-                write_error("terminate: ");
-                write_error(text != nullptr ? text : "(null)");
-                write_error("\n");
+                say(text != nullptr ? text : "(null)");
             } catch (...) {
-                write_error("terminate: exception\n");
+                say("exception");
             }
         }
     }
