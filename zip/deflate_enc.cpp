@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include "deflate_enc_constants.h"
 #include "deflate_level_parse.h"
@@ -29,8 +30,14 @@ constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
 }  // namespace
 
 DeflateEnc::DeflateEnc(DeflateLevel level)
-    : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain4_(BUFFER_SIZE, -1), head4_(HASH_SIZE, -1),
-      chain3_(BUFFER_SIZE, -1), head3_(HASH_SIZE, -1) {}
+    : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain4_(zeroed_table(BUFFER_SIZE)),
+      head4_(zeroed_table(HASH_SIZE)), chain3_(zeroed_table(BUFFER_SIZE)), head3_(zeroed_table(HASH_SIZE)) {}
+
+DeflateEnc::Table DeflateEnc::zeroed_table(std::size_t entries) {
+    auto* table = static_cast<std::int32_t*>(std::calloc(entries, sizeof(std::int32_t)));
+    if (table == nullptr) throw std::bad_alloc();
+    return Table(table);
+}
 
 std::int32_t DeflateEnc::block_entries() const {
     // A literal is one entry, a match of at least three bytes two.
@@ -60,8 +67,8 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
                      ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))), FEWEST_HASH_BITS,
                                   HASH_BITS)
                      : HASH_BITS;
-    std::fill_n(head4_.begin(), std::size_t{1} << hash_bits_, -1);
-    std::fill_n(head3_.begin(), std::size_t{1} << hash_bits_, -1);
+    std::fill_n(head4_.get(), std::size_t{1} << hash_bits_, -1);
+    std::fill_n(head3_.get(), std::size_t{1} << hash_bits_, -1);
     // The last hashes and wide loads read a few bytes past the data; they
     // never count, and are zeros rather than the previous file's.
     std::fill_n(buffer_.begin() + end_, LOAD_TAIL, std::uint8_t{0});
@@ -141,14 +148,11 @@ void DeflateEnc::slide(DeflateSource& input) {
     // when their positions are entered again, and no chain leads to them
     // before that.
     auto moved = [](std::int32_t entry) { return entry >= SLIDE_DISTANCE ? entry - SLIDE_DISTANCE : -1; };
-    for (auto* chain : {&chain4_, &chain3_}) {
-        for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) {
-            (*chain)[static_cast<std::size_t>(i)] = moved((*chain)[static_cast<std::size_t>(i + SLIDE_DISTANCE)]);
-        }
+    for (std::int32_t* chain : {chain4_.get(), chain3_.get()}) {
+        for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) chain[i] = moved(chain[i + SLIDE_DISTANCE]);
     }
-    for (auto* head : {&head4_, &head3_}) {
-        std::for_each(head->begin(), head->begin() + (std::size_t{1} << hash_bits_),
-                      [&moved](std::int32_t& entry) { entry = moved(entry); });
+    for (std::int32_t* head : {head4_.get(), head3_.get()}) {
+        std::for_each(head, head + (std::size_t{1} << hash_bits_), [&moved](std::int32_t& entry) { entry = moved(entry); });
     }
     position_ -= SLIDE_DISTANCE;
     end_ = std::max(end_ - SLIDE_DISTANCE, 0);

@@ -55,6 +55,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "coding_set.h"
@@ -106,11 +108,24 @@ private:
     void slide(DeflateSource& input);
 
     DeflateLevel level_;
+    // The chains and heads take a megabyte. They come zeroed from calloc,
+    // which for blocks this large hands out fresh pages from the system
+    // without writing them, so a small file touches only the few pages its
+    // positions and hashes reach (filling them all cost a run on a 1 KiB
+    // file some 250 page faults), and a job at another level none. Their
+    // first contents do not matter: each file empties the heads it uses,
+    // and a chain is followed only from positions entered since.
+    struct FreeTable {
+        void operator()(std::int32_t* table) const { std::free(table); }
+    };
+    using Table = std::unique_ptr<std::int32_t[], FreeTable>;
+    static Table zeroed_table(std::size_t entries);
+
     std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
-    std::vector<std::int32_t> chain4_;  // by position: previous one with the same 4-byte hash, or -1
-    std::vector<std::int32_t> head4_;   // by 4-byte hash: latest position, or -1
-    std::vector<std::int32_t> chain3_;  // the same for 3-byte hashes
-    std::vector<std::int32_t> head3_;
+    Table chain4_;  // by position: previous one with the same 4-byte hash, or -1
+    Table head4_;   // by 4-byte hash: latest position, or -1
+    Table chain3_;  // the same for 3-byte hashes
+    Table head3_;
     int hash_bits_ = 0;          // buckets in use in head4_ and head3_, chosen per file
     std::int32_t end_ = 0;       // valid bytes in buffer_
     std::int32_t position_ = 0;  // next byte to encode
