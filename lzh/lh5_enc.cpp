@@ -14,7 +14,7 @@ void LH5Enc::compress(std::FILE* source, LH5BlockEnc& output) {
     if (finder_ == LH5MatchFinder::REFERENCE) {
         LH5MatchFinderReference().run(input, output);
     } else {
-        LH5MatchFinderFast().run(input, output);
+        LH5MatchFinderFast::reused().run(input, output);
     }
     bytes_read_ = input.bytes_read();
     read_error_ = input.read_error();

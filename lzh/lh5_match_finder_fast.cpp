@@ -1,6 +1,7 @@
 #include "lh5_match_finder_fast.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "match_bytes.h"
@@ -19,10 +20,10 @@ static_assert(LH5MatchFinderFast::BUFFER_SIZE >= 2 * LH5MatchFinderFast::CHAIN_S
               "a slide must move the buffer by at least one chain period");
 static_assert(LH5MatchFinderFast::CHAIN_SIZE >= MAX_DISTANCE, "a walk must not meet a reused chain slot");
 
-// Multiplicative hash of the three bytes at p.
-inline std::uint32_t hash3(const std::uint8_t* p) {
+// Multiplicative hash of the three bytes at p, in bits bits.
+inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
     const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-    return (v * 0x9E3779B1u) >> (32 - LH5MatchFinderFast::HASH_BITS);
+    return (v * 0x9E3779B1u) >> (32 - bits);
 }
 
 // Where the reference's buffer begins, in source bytes, when it searches at
@@ -41,20 +42,33 @@ inline std::int64_t reference_history_start(std::int64_t at) {
 
 }  // namespace
 
+// The chains start zeroed (a slide moves every slot, also the ones no
+// position has used yet); the buffer and the heads are written before they
+// are read.
 LH5MatchFinderFast::LH5MatchFinderFast()
-    : buffer_(BUFFER_SIZE + WORD, 0), head_(std::size_t{1} << HASH_BITS, -1), chain_(CHAIN_SIZE, -1) {}
+    : buffer_(new std::uint8_t[BUFFER_SIZE + WORD]), head_(new std::int32_t[std::size_t{1} << HASH_BITS]),
+      chain_(new std::int32_t[CHAIN_SIZE]()) {}
+
+LH5MatchFinderFast& LH5MatchFinderFast::reused() {
+    thread_local std::unique_ptr<LH5MatchFinderFast> finder;
+    if (finder == nullptr) finder = std::make_unique<LH5MatchFinderFast>();
+    return *finder;
+}
 
 void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
-    std::fill(head_.begin(), head_.end(), -1);
-    std::fill(chain_.begin(), chain_.end(), -1);
     end_ = 0;
     position_ = 0;
     base_ = 0;
     fill(input);
+    hash_bits_ = input.ended() ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))),
+                                            FEWEST_HASH_BITS, HASH_BITS)
+                               : HASH_BITS;
+    std::fill_n(head_.get(), std::size_t{1} << hash_bits_, -1);
 
-    std::uint8_t* const buffer = buffer_.data();
-    std::int32_t* const head = head_.data();
-    std::int32_t* const chain = chain_.data();
+    std::uint8_t* const buffer = buffer_.get();
+    std::int32_t* const head = head_.get();
+    std::int32_t* const chain = chain_.get();
+    const int hash_bits = hash_bits_;
     while (position_ < end_) {
         // A fill stops only at the end of the buffer or of the source, so
         // while the source goes on, a short look-ahead means a full buffer.
@@ -69,7 +83,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
         int distance = 0;
         if (ahead >= MIN_MATCH) {
             const std::uint8_t* const current = buffer + p;
-            const std::uint32_t hash = hash3(current);
+            const std::uint32_t hash = hash3(current, hash_bits);
             const int longest = std::min(MAX_MATCH, ahead);
             const auto low = static_cast<std::int32_t>(std::max(
                 {std::int64_t{p} - MAX_DISTANCE, reference_history_start(base_ + p) - base_, std::int64_t{0}}));
@@ -99,20 +113,21 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
 }
 
 void LH5MatchFinderFast::fill(LH5SourceInput& input) {
-    end_ += static_cast<std::int32_t>(input.read(buffer_.data() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
+    end_ += static_cast<std::int32_t>(input.read(buffer_.get() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
+    std::fill_n(buffer_.get() + end_, WORD, std::uint8_t{0});
 }
 
 void LH5MatchFinderFast::slide() {
     // Keep the 8192 bytes of reach behind the position; move by a multiple
     // of the chain period so that every position keeps its chain slot.
     const std::int32_t delta = std::max(position_ - MAX_DISTANCE, 0) & ~CHAIN_MASK;
-    std::memmove(buffer_.data(), buffer_.data() + delta, static_cast<std::size_t>(end_ - delta));
+    std::memmove(buffer_.get(), buffer_.get() + delta, static_cast<std::size_t>(end_ - delta));
     end_ -= delta;
     position_ -= delta;
     base_ += delta;
     const auto move_down = [delta](std::int32_t& entry) { entry = entry < delta ? -1 : entry - delta; };
-    std::for_each(head_.begin(), head_.end(), move_down);
-    std::for_each(chain_.begin(), chain_.end(), move_down);
+    std::for_each(head_.get(), head_.get() + (std::size_t{1} << hash_bits_), move_down);
+    std::for_each(chain_.get(), chain_.get() + CHAIN_SIZE, move_down);
 }
 
 }  // namespace lzh

@@ -25,7 +25,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "lh5_block_enc.h"
 #include "lh5_source_input.h"
@@ -40,7 +40,18 @@ public:
     // position a walk can visit has a slot of its own.
     static constexpr int CHAIN_SIZE = 16384;
 
+    // A file that fits the buffer hashes into fewer buckets, in proportion
+    // to its size (never fewer than 2^10): emptying them then costs no more
+    // than the file. Collisions only add candidates that share fewer than
+    // three bytes, which never win, so the matches stay the same.
+    static constexpr int FEWEST_HASH_BITS = 10;
+
     LH5MatchFinderFast();
+
+    // The finder of this thread, made on first use and kept: its tables
+    // (over half a megabyte) are then not allocated and emptied again for
+    // every file of an archive.
+    static LH5MatchFinderFast& reused();
 
     // Encodes the whole input into output.
     void run(LH5SourceInput& input, LH5BlockEnc& output);
@@ -50,10 +61,16 @@ private:
     void slide();
 
     // BUFFER_SIZE bytes and 8 more, so that the eight-byte comparison may
-    // read past the end of the data (it never counts those bytes).
-    std::vector<std::uint8_t> buffer_;
-    std::vector<std::int32_t> head_;   // by hash: the latest position, or -1
-    std::vector<std::int32_t> chain_;  // by position modulo CHAIN_SIZE
+    // read past the end of the data (it never counts those bytes; they are
+    // zeros rather than an earlier file's).
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    // By hash: the latest position, or -1. Only the 2^hash_bits_ buckets
+    // of the current file are used, and emptied when it starts.
+    std::unique_ptr<std::int32_t[]> head_;
+    // By position modulo CHAIN_SIZE. Never emptied: a walk follows only
+    // the slots of positions entered since the heads were emptied.
+    std::unique_ptr<std::int32_t[]> chain_;
+    int hash_bits_ = HASH_BITS;
     std::int32_t end_ = 0;             // valid bytes in the buffer
     std::int32_t position_ = 0;        // next byte to encode
     std::int64_t base_ = 0;            // source position of buffer byte 0

@@ -181,6 +181,11 @@ std::vector<std::pair<std::string, Bytes>> corpus() {
             {"period_" + std::to_string(period),
              lh5_test::repeated(lh5_test::random_bytes(static_cast<std::size_t>(period), 100 + period), 70000)});
     }
+    // Small files, which hash into fewer buckets (at least 2^10), after the
+    // large ones above have filled the reused finder's tables.
+    for (const std::size_t size : {1u, 3u, 600u, 1023u, 1024u, 5000u}) {
+        items.push_back({"small_text_" + std::to_string(size), lh5_test::text_like(size, static_cast<std::uint32_t>(size))});
+    }
     // Sizes around the block cut (literal-only data), the slide points and
     // the fast form's own buffer of 2^18 bytes.
     for (const std::size_t size : {16382u, 16383u, 16384u, 16385u, 32766u, 32767u}) {
