@@ -43,11 +43,10 @@ inline std::int64_t reference_history_start(std::int64_t at) {
 }  // namespace
 
 // The chains start zeroed (a slide moves every slot, also the ones no
-// position has used yet); the buffer and the heads are written before they
-// are read.
+// position has used yet); the heads are emptied before they are read.
 LH5MatchFinderFast::LH5MatchFinderFast()
-    : buffer_(new std::uint8_t[BUFFER_SIZE + WORD]), head_(new std::int32_t[std::size_t{1} << HASH_BITS]),
-      chain_(new std::int32_t[CHAIN_SIZE]()) {}
+    : buffer_(BUFFER_SIZE + WORD), head_(coding::zeroed_table<std::int32_t>(std::size_t{1} << HASH_BITS)),
+      chain_(coding::zeroed_table<std::int32_t>(CHAIN_SIZE)) {}
 
 LH5MatchFinderFast& LH5MatchFinderFast::reused() {
     thread_local std::unique_ptr<LH5MatchFinderFast> finder;
@@ -65,7 +64,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
                                : HASH_BITS;
     std::fill_n(head_.get(), std::size_t{1} << hash_bits_, -1);
 
-    std::uint8_t* const buffer = buffer_.get();
+    std::uint8_t* const buffer = buffer_.data();
     std::int32_t* const head = head_.get();
     std::int32_t* const chain = chain_.get();
     const int hash_bits = hash_bits_;
@@ -113,15 +112,15 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
 }
 
 void LH5MatchFinderFast::fill(LH5SourceInput& input) {
-    end_ += static_cast<std::int32_t>(input.read(buffer_.get() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
-    std::fill_n(buffer_.get() + end_, WORD, std::uint8_t{0});
+    end_ += static_cast<std::int32_t>(input.read(buffer_.data() + end_, static_cast<std::size_t>(BUFFER_SIZE - end_)));
+    std::fill_n(buffer_.data() + end_, WORD, std::uint8_t{0});
 }
 
 void LH5MatchFinderFast::slide() {
     // Keep the 8192 bytes of reach behind the position; move by a multiple
     // of the chain period so that every position keeps its chain slot.
     const std::int32_t delta = std::max(position_ - MAX_DISTANCE, 0) & ~CHAIN_MASK;
-    std::memmove(buffer_.get(), buffer_.get() + delta, static_cast<std::size_t>(end_ - delta));
+    std::memmove(buffer_.data(), buffer_.data() + delta, static_cast<std::size_t>(end_ - delta));
     end_ -= delta;
     position_ -= delta;
     base_ += delta;

@@ -29,6 +29,8 @@
 
 #include "lh5_block_enc.h"
 #include "lh5_source_input.h"
+#include "read_block.h"
+#include "zeroed_table.h"
 
 namespace lzh {
 
@@ -63,13 +65,13 @@ private:
     // BUFFER_SIZE bytes and 8 more, so that the eight-byte comparison may
     // read past the end of the data (it never counts those bytes; they are
     // zeros rather than an earlier file's).
-    std::unique_ptr<std::uint8_t[]> buffer_;
+    coding::ReadBlock buffer_;
     // By hash: the latest position, or -1. Only the 2^hash_bits_ buckets
     // of the current file are used, and emptied when it starts.
-    std::unique_ptr<std::int32_t[]> head_;
+    coding::ZeroedTable<std::int32_t> head_;
     // By position modulo CHAIN_SIZE. Never emptied: a walk follows only
     // the slots of positions entered since the heads were emptied.
-    std::unique_ptr<std::int32_t[]> chain_;
+    coding::ZeroedTable<std::int32_t> chain_;
     int hash_bits_ = HASH_BITS;
     std::int32_t end_ = 0;             // valid bytes in the buffer
     std::int32_t position_ = 0;        // next byte to encode

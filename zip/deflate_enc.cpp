@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <new>
 
 #include "deflate_enc_constants.h"
 #include "deflate_level_parse.h"
@@ -30,14 +29,9 @@ constexpr std::size_t HASH_SIZE = std::size_t{1} << HASH_BITS;
 }  // namespace
 
 DeflateEnc::DeflateEnc(DeflateLevel level)
-    : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL, 0), chain4_(zeroed_table(BUFFER_SIZE)),
-      head4_(zeroed_table(HASH_SIZE)), chain3_(zeroed_table(BUFFER_SIZE)), head3_(zeroed_table(HASH_SIZE)) {}
-
-DeflateEnc::Table DeflateEnc::zeroed_table(std::size_t entries) {
-    auto* table = static_cast<std::int32_t*>(std::calloc(entries, sizeof(std::int32_t)));
-    if (table == nullptr) throw std::bad_alloc();
-    return Table(table);
-}
+    : level_(level), buffer_(BUFFER_SIZE + LOAD_TAIL), chain4_(coding::zeroed_table<std::int32_t>(BUFFER_SIZE)),
+      head4_(coding::zeroed_table<std::int32_t>(HASH_SIZE)), chain3_(coding::zeroed_table<std::int32_t>(BUFFER_SIZE)),
+      head3_(coding::zeroed_table<std::int32_t>(HASH_SIZE)) {}
 
 std::int32_t DeflateEnc::block_entries() const {
     // A literal is one entry, a match of at least three bytes two.
@@ -71,7 +65,7 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
     std::fill_n(head3_.get(), std::size_t{1} << hash_bits_, -1);
     // The last hashes and wide loads read a few bytes past the data; they
     // never count, and are zeros rather than the previous file's.
-    std::fill_n(buffer_.begin() + end_, LOAD_TAIL, std::uint8_t{0});
+    std::fill_n(buffer_.data() + end_, LOAD_TAIL, std::uint8_t{0});
 
     while (position_ < end_) {
         const Match match = find_match(position_);

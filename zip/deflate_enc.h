@@ -55,14 +55,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <vector>
 
 #include "coding_set.h"
 #include "deflate_block_enc.h"
 #include "deflate_level.h"
 #include "deflate_source.h"
+#include "read_block.h"
+#include "zeroed_table.h"
 
 class DeflateEnc {
 public:
@@ -108,24 +107,17 @@ private:
     void slide(DeflateSource& input);
 
     DeflateLevel level_;
-    // The chains and heads take a megabyte. They come zeroed from calloc,
-    // which for blocks this large hands out fresh pages from the system
-    // without writing them, so a small file touches only the few pages its
-    // positions and hashes reach (filling them all cost a run on a 1 KiB
-    // file some 250 page faults), and a job at another level none. Their
+    // 65536 bytes and a tail for wide loads. Only the bytes a file filled
+    // in and the tail after them are ever read.
+    coding::ReadBlock buffer_;
+    // A megabyte, of which a small file reaches a few pages; the tables
+    // start zeroed without being written (coding/zeroed_table.h). Their
     // first contents do not matter: each file empties the heads it uses,
     // and a chain is followed only from positions entered since.
-    struct FreeTable {
-        void operator()(std::int32_t* table) const { std::free(table); }
-    };
-    using Table = std::unique_ptr<std::int32_t[], FreeTable>;
-    static Table zeroed_table(std::size_t entries);
-
-    std::vector<std::uint8_t> buffer_;  // 65536 bytes and a tail for wide loads
-    Table chain4_;  // by position: previous one with the same 4-byte hash, or -1
-    Table head4_;   // by 4-byte hash: latest position, or -1
-    Table chain3_;  // the same for 3-byte hashes
-    Table head3_;
+    coding::ZeroedTable<std::int32_t> chain4_;  // by position: previous one with the same 4-byte hash, or -1
+    coding::ZeroedTable<std::int32_t> head4_;   // by 4-byte hash: latest position, or -1
+    coding::ZeroedTable<std::int32_t> chain3_;  // the same for 3-byte hashes
+    coding::ZeroedTable<std::int32_t> head3_;
     int hash_bits_ = 0;          // buckets in use in head4_ and head3_, chosen per file
     std::int32_t end_ = 0;       // valid bytes in buffer_
     std::int32_t position_ = 0;  // next byte to encode
