@@ -94,6 +94,7 @@ void ZipDecodeAhead::feed(const ZipDirectory& directory, const std::vector<bool>
         }
         worth_a_thread_ = true;
     }
+    if (tasks_.size() > REFILL_MEMBERS) return;
     while (next_ < directory.records.size() && tasks_.size() < AHEAD_MEMBERS) {
         const ZipCentralRecord& record = directory.records[next_];
         const ZipMemberDecoder decoder = ahead_decoder_for(record, overlapping[next_]);
