@@ -161,6 +161,7 @@ TEST_F(ZipExtractTest, LargeMembersKeepTheirBytesTimesAndCrcErrors) {
 // bytes, the times, a CRC error line for a member whose CRC is wrong, and a
 // stored member whose recorded data size is short of its content (so its
 // data runs into what follows, which only the driver reads) extracted whole.
+// More members than the queue holds, so that it is topped up on the way.
 TEST_F(ZipExtractTest, MembersDecodedAheadKeepTheirBytesTimesAndLines) {
     const auto name_of = [](std::size_t i) {
         std::string name = std::to_string(i);
@@ -170,9 +171,9 @@ TEST_F(ZipExtractTest, MembersDecodedAheadKeepTheirBytesTimesAndLines) {
     std::vector<Member> members;
     std::vector<ByteString> contents;
     WideString errors;
-    for (std::size_t i = 0; i < 40; ++i) {
+    for (std::size_t i = 0; i < 150; ++i) {
         ByteString content;
-        // 360 KiB in all: enough for the second thread to be started.
+        // About 4 MiB in all: enough for the second thread to be started.
         for (std::size_t k = 0; k < 2000 + 370 * i; ++k) content += static_cast<char>('a' + (k * (i + 3) + k / 50) % 26);
         const std::string name = name_of(i);
         Member member(name, content, i % 3 == 0 ? ZIP_METHOD_STORED : ZIP_METHOD_DEFLATE);
