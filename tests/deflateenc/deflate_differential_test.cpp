@@ -77,43 +77,45 @@ TEST(DeflateDifferential, SmallBlocksAgree) {
 
 TEST(DeflateDifferential, AnEncoderCanBeReused) {
     // compress starts from a clean state: the second file's stream does not
-    // depend on the first.
+    // depend on the first, also when the first left its chains and all its
+    // buckets filled and the second, small, uses fewer buckets.
     const Bytes first = corpus::text_bytes(90000, 11);
-    const Bytes second = corpus::text_bytes(70000, 12);
-    const Encoded fresh = encode_with<DeflateEnc>(second);
-    for (int form = 0; form < 2; ++form) {
-        SourceFile a(first, "a");
-        SourceFile b(second, "b");
-        Bytes out;
-        std::uint32_t crc = 0;
-        {
-            coding::ZipCoding::BitOutStream bits_a(out);
-            DeflateBlockEnc blocks_a(bits_a, DeflateBlockEnc::BUFFER_ENTRIES);
-            DeflateEnc fast;
-            DeflateEncReference reference;
-            if (form == 0) {
-                fast.compress(a.get(), blocks_a);
-            } else {
-                reference.compress(a.get(), blocks_a);
+    for (const std::size_t second_size : {70000u, 3000u})
+        for (int form = 0; form < 2; ++form) {
+            const Bytes second = corpus::text_bytes(second_size, 12);
+            const Encoded fresh = encode_with<DeflateEnc>(second);
+            SourceFile a(first, "a");
+            SourceFile b(second, "b");
+            Bytes out;
+            std::uint32_t crc = 0;
+            {
+                coding::ZipCoding::BitOutStream bits_a(out);
+                DeflateBlockEnc blocks_a(bits_a, DeflateBlockEnc::BUFFER_ENTRIES);
+                DeflateEnc fast;
+                DeflateEncReference reference;
+                if (form == 0) {
+                    fast.compress(a.get(), blocks_a);
+                } else {
+                    reference.compress(a.get(), blocks_a);
+                }
+                blocks_a.finish();
+                bits_a.flush();
+                out.clear();
+                coding::ZipCoding::BitOutStream bits_b(out);
+                DeflateBlockEnc blocks_b(bits_b, DeflateBlockEnc::BUFFER_ENTRIES);
+                if (form == 0) {
+                    fast.compress(b.get(), blocks_b);
+                    crc = ~fast.crc.value;
+                } else {
+                    reference.compress(b.get(), blocks_b);
+                    crc = ~reference.crc.value;
+                }
+                blocks_b.finish();
+                bits_b.flush();
             }
-            blocks_a.finish();
-            bits_a.flush();
-            out.clear();
-            coding::ZipCoding::BitOutStream bits_b(out);
-            DeflateBlockEnc blocks_b(bits_b, DeflateBlockEnc::BUFFER_ENTRIES);
-            if (form == 0) {
-                fast.compress(b.get(), blocks_b);
-                crc = ~fast.crc.value;
-            } else {
-                reference.compress(b.get(), blocks_b);
-                crc = ~reference.crc.value;
-            }
-            blocks_b.finish();
-            bits_b.flush();
+            EXPECT_TRUE(out == fresh.bytes) << "form " << form << ", second file of " << second_size;
+            EXPECT_EQ(crc, fresh.crc32) << "form " << form << ", second file of " << second_size;
         }
-        EXPECT_TRUE(out == fresh.bytes) << "form " << form;
-        EXPECT_EQ(crc, fresh.crc32) << "form " << form;
-    }
 }
 
 }  // namespace
