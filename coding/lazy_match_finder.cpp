@@ -1,7 +1,6 @@
 #include "lazy_match_finder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "match_bytes.h"
@@ -56,9 +55,7 @@ void LazyMatchFinder::reset() {
 }
 
 void LazyMatchFinder::clear_heads() {
-    hash4_bits_ = ended_ ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))),
-                                      FEWEST_HASH4_BITS, HASH4_BITS)
-                         : HASH4_BITS;
+    hash4_bits_ = coding::hash_bits_for(end_, ended_, FEWEST_HASH4_BITS, HASH4_BITS);
     std::fill_n(head4_.get(), std::size_t{1} << hash4_bits_, -1);
     std::fill_n(head3_.get(), std::size_t{1} << (hash4_bits_ - 1), -1);
 }

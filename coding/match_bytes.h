@@ -40,6 +40,16 @@ inline std::uint32_t hash3(const std::uint8_t* bytes, int bits) {
     return hash_key(key, bits);
 }
 
+// The hash width for the heads of one file: a file the first fill took
+// whole (bytes long) gets buckets in proportion to its size, at least
+// 2^fewest, so that emptying them costs no more than the file; a longer one
+// gets 2^most. Collisions only add candidates, which lose to the real ones,
+// so the matches do not depend on the width.
+inline int hash_bits_for(std::int32_t bytes, bool whole, int fewest, int most) {
+    if (!whole) return most;
+    return std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(bytes))), fewest, most);
+}
+
 // The length of the common prefix of here and there, at most limit; reads
 // up to seven bytes beyond limit without counting them.
 inline int match_length(const std::uint8_t* here, const std::uint8_t* there, int limit) {

@@ -1,7 +1,6 @@
 #include "lh5_match_finder_fast.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "match_bytes.h"
@@ -19,12 +18,6 @@ constexpr int WORD = 8;
 static_assert(LH5MatchFinderFast::BUFFER_SIZE >= 2 * LH5MatchFinderFast::CHAIN_SIZE + MAX_DISTANCE + MAX_MATCH,
               "a slide must move the buffer by at least one chain period");
 static_assert(LH5MatchFinderFast::CHAIN_SIZE >= MAX_DISTANCE, "a walk must not meet a reused chain slot");
-
-// Multiplicative hash of the three bytes at p, in bits bits.
-inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
-    const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-    return (v * 0x9E3779B1u) >> (32 - bits);
-}
 
 // Where the reference's buffer begins, in source bytes, when it searches at
 // source position at: it slides by 8192 whenever its position reaches 16128,
@@ -59,9 +52,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
     position_ = 0;
     base_ = 0;
     fill(input);
-    hash_bits_ = input.ended() ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))),
-                                            FEWEST_HASH_BITS, HASH_BITS)
-                               : HASH_BITS;
+    hash_bits_ = coding::hash_bits_for(end_, input.ended(), FEWEST_HASH_BITS, HASH_BITS);
     std::fill_n(head_.get(), std::size_t{1} << hash_bits_, -1);
 
     std::uint8_t* const buffer = buffer_.data();
@@ -82,7 +73,7 @@ void LH5MatchFinderFast::run(LH5SourceInput& input, LH5BlockEnc& output) {
         int distance = 0;
         if (ahead >= MIN_MATCH) {
             const std::uint8_t* const current = buffer + p;
-            const std::uint32_t hash = hash3(current, hash_bits);
+            const std::uint32_t hash = coding::hash3(current, hash_bits);
             const int longest = std::min(MAX_MATCH, ahead);
             const auto low = static_cast<std::int32_t>(std::max(
                 {std::int64_t{p} - MAX_DISTANCE, reference_history_start(base_ + p) - base_, std::int64_t{0}}));

@@ -42,10 +42,9 @@ public:
     // position a walk can visit has a slot of its own.
     static constexpr int CHAIN_SIZE = 16384;
 
-    // A file that fits the buffer hashes into fewer buckets, in proportion
-    // to its size (never fewer than 2^10): emptying them then costs no more
-    // than the file. Collisions only add candidates that share fewer than
-    // three bytes, which never win, so the matches stay the same.
+    // A file that fits the buffer hashes into fewer buckets, never fewer
+    // than 2^10 (coding::hash_bits_for). Collisions only add candidates that
+    // share fewer than three bytes, which never win.
     static constexpr int FEWEST_HASH_BITS = 10;
 
     LH5MatchFinderFast();
@@ -73,9 +72,9 @@ private:
     // the slots of positions entered since the heads were emptied.
     coding::ZeroedTable<std::int32_t> chain_;
     int hash_bits_ = HASH_BITS;
-    std::int32_t end_ = 0;             // valid bytes in the buffer
-    std::int32_t position_ = 0;        // next byte to encode
-    std::int64_t base_ = 0;            // source position of buffer byte 0
+    std::int32_t end_ = 0;       // valid bytes in the buffer
+    std::int32_t position_ = 0;  // next byte to encode
+    std::int64_t base_ = 0;      // source position of buffer byte 0
 };
 
 }  // namespace lzh

@@ -1,7 +1,6 @@
 #include "deflate_enc.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "deflate_enc_constants.h"
@@ -57,10 +56,7 @@ void DeflateEnc::compress(std::FILE* source, DeflateBlockEnc& writer, std::int64
     position_ = 0;
     DeflateSource input(source, byte_limit, crc);
     end_ = input.fill(buffer_.data(), BUFFER_SIZE);
-    hash_bits_ = end_ < BUFFER_SIZE
-                     ? std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint32_t>(end_))), FEWEST_HASH_BITS,
-                                  HASH_BITS)
-                     : HASH_BITS;
+    hash_bits_ = coding::hash_bits_for(end_, end_ < BUFFER_SIZE, FEWEST_HASH_BITS, HASH_BITS);
     std::fill_n(head4_.get(), std::size_t{1} << hash_bits_, -1);
     std::fill_n(head3_.get(), std::size_t{1} << hash_bits_, -1);
     // The last hashes and wide loads read a few bytes past the data; they
@@ -146,7 +142,8 @@ void DeflateEnc::slide(DeflateSource& input) {
         for (std::int32_t i = 0; i < BUFFER_SIZE - SLIDE_DISTANCE; ++i) chain[i] = moved(chain[i + SLIDE_DISTANCE]);
     }
     for (std::int32_t* head : {head4_.get(), head3_.get()}) {
-        std::for_each(head, head + (std::size_t{1} << hash_bits_), [&moved](std::int32_t& entry) { entry = moved(entry); });
+        std::for_each(head, head + (std::size_t{1} << hash_bits_),
+                      [&moved](std::int32_t& entry) { entry = moved(entry); });
     }
     position_ -= SLIDE_DISTANCE;
     end_ = std::max(end_ - SLIDE_DISTANCE, 0);

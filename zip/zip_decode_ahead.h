@@ -23,14 +23,15 @@
 // alone, as it was before.
 //
 // Members of up to AHEAD_MEMBER_BYTES (decoded and compressed) are queued,
-// AHEAD_BYTES of decoded size at a time, so memory stays bounded. The
-// queue is topped up once it is down to half its members, not after every
-// member: the thread, faster than the driver on small members, otherwise
-// ran dry at each one and was woken again, a handful of system calls per
-// member (8% of a job of 5000 small files). Larger
+// AHEAD_BYTES of decoded size at a time, so memory stays bounded. Larger
 // members are decoded by the driver as before, their runs written behind on
 // a thread of their own (write_behind.h) while the worker goes on with the
 // members after them.
+//
+// The queue is topped up once it is down to REFILL_MEMBERS, not after every
+// member: the thread, faster than the driver on small members, otherwise
+// ran dry at each one and was woken again, a handful of system calls per
+// member (8% of a job of 5000 small files).
 #pragma once
 
 #include <cstddef>
@@ -94,5 +95,5 @@ private:
     std::uint64_t queued_bytes_ = 0;
     bool unavailable_ = false;  // not on this system or build, not worth it, or no thread to be had
     bool worth_a_thread_ = false;
-    AheadWorker worker_;        // declared last: it stops before the tasks go
+    AheadWorker worker_;  // declared last: it stops before the tasks go
 };
