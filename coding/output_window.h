@@ -20,6 +20,12 @@
 //
 // Pending bytes are flushed by flush() and by the destructor, so a decoder
 // that throws leaves the file holding everything decoded before the error.
+//
+// The history's starting contents are written when something first reads
+// them: a match that reaches before the entry's first byte, or a slide
+// that keeps some of them. Most entries never do either, and a small entry
+// of a method with a large dictionary (64 KiB for -lh7-) would otherwise
+// write, and fault in, every page of it for a few hundred bytes of output.
 #pragma once
 
 #include <algorithm>
@@ -46,8 +52,7 @@ public:
     OutputWindow(Out& out, std::size_t history, std::uint8_t fill, std::size_t longest_match)
         : out_(out), history_(history), longest_(longest_match), area_(area_for(out.expected_size, longest_match)),
           buffer_(new std::uint8_t[history + area_ + longest_match + SLACK]), pos_(history), flushed_(history),
-          origin_(static_cast<std::int64_t>(history)) {
-        std::memset(buffer_.get(), fill, history);
+          origin_(static_cast<std::int64_t>(history)), fill_(fill), history_filled_(history == 0) {
         limit_update();
     }
 
@@ -93,6 +98,19 @@ public:
         out = cursor();
         limit = cursor_limit();
         return go_on;
+    }
+
+    // For the fast path: the address below which the history still waits
+    // for its starting contents (0 once it has them). A match whose source
+    // lies below it calls fill_history() first, which answers 0; the value
+    // is read again after renew(), as a slide fills the history too.
+    std::uintptr_t unfilled_below() const {
+        return history_filled_ ? 0 : reinterpret_cast<std::uintptr_t>(buffer_.get() + history_);
+    }
+    std::uintptr_t fill_history() {
+        std::memset(buffer_.get(), fill_, history_);
+        history_filled_ = true;
+        return 0;
     }
 
     // Bytes produced since the start of the entry up to a place of the
@@ -144,6 +162,7 @@ public:
     // written); true when the entry is complete.
     bool copy_cut(std::size_t distance, std::size_t length) {
         if (pos_ >= history_ + area_) slide();
+        if (!history_filled_ && pos_ < history_ + distance) fill_history();
         const std::int64_t left_now = left();
         const auto size = static_cast<std::size_t>(
             left_now <= 0 ? 1 : std::min<std::int64_t>(left_now, static_cast<std::int64_t>(length)));
@@ -192,6 +211,11 @@ private:
     void slide() {
         flush();
         const std::size_t shift = pos_ - history_;
+        // The bytes kept are the last history_ before the write position:
+        // some of the starting contents among them unless the entry has
+        // produced that many.
+        if (!history_filled_ && shift < history_) fill_history();
+        history_filled_ = true;
         std::memmove(buffer_.get(), buffer_.get() + shift, history_);
         pos_ = history_;
         flushed_ = history_;
@@ -218,6 +242,8 @@ private:
     std::size_t limit_ = 0;
     bool slide_helps_ = false;
     std::int64_t origin_;  // where the entry's first byte is (or would be)
+    std::uint8_t fill_;
+    bool history_filled_;  // the history holds its starting contents or real bytes
 };
 
 }  // namespace coding

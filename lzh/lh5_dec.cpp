@@ -164,8 +164,12 @@ void LH5Dec::fast_run(Window& window) {
     std::int32_t remaining = remaining_;
     std::uint8_t* out = window.cursor();
     const std::uint8_t* limit = window.cursor_limit();
+    std::uintptr_t unfilled = window.unfilled_below();
     while (remaining >= 1) {
-        if (out > limit && !window.renew(out, limit)) break;
+        if (out > limit) {
+            if (!window.renew(out, limit)) break;
+            unfilled = window.unfilled_below();
+        }
         if (!bits.refill()) break;
         --remaining;
         auto symbol_start = bits;
@@ -192,6 +196,10 @@ void LH5Dec::fast_run(Window& window) {
         const int j = position.decode(bits);
         const std::size_t value = j == 0 ? 0 : bits.take_held(j - 1) + (std::size_t{1} << (j - 1));
         const auto length = static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET);
+        // A match into the ring's starting contents: they go in first.
+        if (reinterpret_cast<std::uintptr_t>(out) - (value + 1) < unfilled) [[unlikely]] {
+            unfilled = window.fill_history();
+        }
         Window::copy_match(out, value + 1, length);
         out += length;
     }

@@ -275,7 +275,15 @@ TEST(Lh5Dec, CopyLoopAgreesWithAByteLoop) {
         past_area.resize(1029, {508, 0});
         past_area.resize(1049, {'x'});
         const std::string after(16, 'N');
+        // A small entry whose matches reach the ring's starting spaces, the
+        // farthest one first and then on the careful path near the end: the
+        // spaces go in only when first read.
+        const int farthest = (1 << (m.params.position_symbols - 1)) - 1;
+        const std::vector<Token> into_spaces = {{'s'}, {256 + 9 - 3, farthest}, {'t'}, {256 + 4 - 3, 600},
+                                                {256 + 3 - 3, farthest - 1}};
         std::vector<std::pair<std::string, std::int64_t>> cases = {
+            {lh5_data({{into_spaces}}, m.params), 1 + 9 + 1 + 4 + 3},
+            {lh5_data({{std::vector<Token>(into_spaces.begin() + 1, into_spaces.end())}}, m.params), 9 + 1 + 4 + 3},
             {data, size},
             {data, size - 1},
             {data + "NEXT", size + 1},
