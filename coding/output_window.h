@@ -102,15 +102,14 @@ public:
 
     // For the fast path: the address below which the history still waits
     // for its starting contents (0 once it has them). A match whose source
-    // lies below it calls fill_history() first, which answers 0; the value
-    // is read again after renew(), as a slide fills the history too.
+    // lies below it calls fill_history() first; the value is read again
+    // after fill_history() and renew(), as a slide fills the history too.
     std::uintptr_t unfilled_below() const {
         return history_filled_ ? 0 : reinterpret_cast<std::uintptr_t>(buffer_.get() + history_);
     }
-    std::uintptr_t fill_history() {
+    void fill_history() {
         std::memset(buffer_.get(), fill_, history_);
         history_filled_ = true;
-        return 0;
     }
 
     // Bytes produced since the start of the entry up to a place of the

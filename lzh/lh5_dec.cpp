@@ -198,7 +198,8 @@ void LH5Dec::fast_run(Window& window) {
         const auto length = static_cast<std::size_t>(c - MATCH_LENGTH_OFFSET);
         // A match into the ring's starting contents: they go in first.
         if (reinterpret_cast<std::uintptr_t>(out) - (value + 1) < unfilled) [[unlikely]] {
-            unfilled = window.fill_history();
+            window.fill_history();
+            unfilled = window.unfilled_below();
         }
         Window::copy_match(out, value + 1, length);
         out += length;
