@@ -1,4 +1,5 @@
 // startup_bench [--rounds N] [--dir D] -- COMMAND... [-- COMMAND...]...
+// (each COMMAND's program given by its path)
 //
 // Times whole processes, for the cost of starting one on a small archive:
 // each round runs every command once, each in a fresh empty folder D (its
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
             return usage_error();
         }
     }
-    // Each "--" starts a command; execv wants a path and a null-ended list.
+    // Each "--" starts a command: its program by path (posix_spawn does not
+    // search PATH) and its arguments, ended by a null for the spawn.
     std::vector<std::vector<char*>> commands;
     for (; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) {
