@@ -23,16 +23,16 @@ namespace {
 constexpr const char* NOT_OPEN = "encode: file is not open.";
 constexpr const char* WRITE_FAILED = "encode: file write failed.";
 
-const WideString SUFFIX_OPEN_FAILED = u" >> open 失敗。\n";
-const WideString SUFFIX_READ_FAILED = u" >> read 失敗。\n";
-const WideString SUFFIX_CHANGED = u" >> 読み込み中に変化、スキップ！\n";
-const WideString SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
-const WideString SUFFIX_SKIPPED = u" >>スキップ！\n";
+constexpr const char16_t* SUFFIX_OPEN_FAILED = u" >> open 失敗。\n";
+constexpr const char16_t* SUFFIX_READ_FAILED = u" >> read 失敗。\n";
+constexpr const char16_t* SUFFIX_CHANGED = u" >> 読み込み中に変化、スキップ！\n";
+constexpr const char16_t* SUFFIX_TOO_LARGE = u" >> 大き過ぎ、スキップ！\n";
+constexpr const char16_t* SUFFIX_SKIPPED = u" >>スキップ！\n";
 
-const std::string METHOD_STORED = "-lh0-";
-const std::string METHOD_DIRECTORY = "-lhd-";
+constexpr const char* METHOD_STORED = "-lh0-";
+constexpr const char* METHOD_DIRECTORY = "-lhd-";
 
-void source_error(const LZHEntry& entry, const WideString& suffix) { job_state().error_text += entry.name + suffix; }
+void source_error(const LZHEntry& entry, const char16_t* suffix) { job_state().error_text += entry.name + suffix; }
 
 // What became of one record.
 enum class Stored { WRITTEN, SKIPPED, WRITE_FAILED };
@@ -57,7 +57,7 @@ bool is_the_archive(const WideString& path, const WideString& archive_full) {
 }
 
 // Takes back what went out for a record that is left out.
-Stored skipped(LZHEntry& entry, const WideString& suffix, ArchiveOutput& output, std::uint64_t header_offset) {
+Stored skipped(LZHEntry& entry, const char16_t* suffix, ArchiveOutput& output, std::uint64_t header_offset) {
     output.rewind(header_offset);
     source_error(entry, suffix);
     return output.failed() ? Stored::WRITE_FAILED : Stored::SKIPPED;
