@@ -16,7 +16,9 @@
 // A large entry may hand its runs to a WriteBehind, which writes them on a
 // second thread while the decoder goes on; settle() waits for them (the
 // driver calls it before it completes the file), and so does the stream
-// when it goes.
+// when it goes. A run that goes to the file whole is folded into the CRC on
+// that thread too, just before it is written: the CRC is read only after
+// settle().
 //
 // A format that wraps some files' data in a container of its own (MacLHA's
 // MacBinary header) can have the stream hold back the first bytes of the
@@ -66,9 +68,9 @@ public:
     // when the count has reached the expected size. The byte is written
     // also when the call reports finished.
     bool put(std::uint8_t byte) {
+        settle();
         crc.update(byte);
         if (count >= write_from_ && count < write_to_) {
-            settle();
             if (put_unlocked(byte) == EOF) write_failed_ = true;
         } else if (count < held_size_) {
             hold(byte);
@@ -81,6 +83,14 @@ public:
     // counted, so a caller that must stop at the expected size cuts the run
     // to expected_size - count first.
     bool put(const std::uint8_t* data, std::size_t size) {
+        const std::int64_t run_end = count + static_cast<std::int64_t>(size);
+        if (behind_ != nullptr && count >= held_size_ && count >= write_from_ && run_end <= write_to_) {
+            behind_->write(output_, data, size, &behind_failed_, {&fold_run, &crc});
+            behind_pending_ = true;
+            count = run_end;
+            return count >= expected_size;
+        }
+        settle();
         crc.update(data, size);
         std::size_t i = 0;
         for (; i < size && count < held_size_; ++i, ++count) hold(data[i]);
@@ -130,7 +140,7 @@ public:
 
     std::int64_t expected_size;
     std::int64_t count = 0;  // bytes put so far, held back or left out ones included
-    Crc crc;
+    Crc crc;                 // complete only after settle()
 
 private:
     // The byte at count, inside the held prefix; the last one asks the check.
@@ -152,6 +162,10 @@ private:
         } else if (std::fwrite(data, 1, size, output_) != size) {
             write_failed_ = true;
         }
+    }
+
+    static void fold_run(void* crc, const std::uint8_t* data, std::size_t size) {
+        static_cast<Crc*>(crc)->update(data, size);
     }
 
     int put_unlocked(std::uint8_t byte) {

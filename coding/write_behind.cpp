@@ -17,7 +17,13 @@ WriteBehind::~WriteBehind() {
     thread_.join();
 }
 
-void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed) {
+bool WriteBehind::write_now(std::FILE* file, const std::uint8_t* data, std::size_t size, Fold fold) {
+    if (fold.function != nullptr) fold.function(fold.state, data, size);
+    return std::fwrite(data, 1, size, file) == size;
+}
+
+void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed,
+                        Fold fold) {
     if (!thread_.joinable() && !alone_) {
         try {
             thread_ = std::thread([this] { work(); });
@@ -26,7 +32,7 @@ void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t s
         }
     }
     if (alone_) {
-        if (std::fwrite(data, 1, size, file) != size) failed->store(true);
+        if (!write_now(file, data, size, fold)) failed->store(true);
         return;
     }
     std::size_t slot;
@@ -44,7 +50,7 @@ void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t s
         } catch (const std::bad_alloc&) {
             // Written here once the runs before it are out, in order.
             drain();
-            if (std::fwrite(data, 1, size, file) != size) failed->store(true);
+            if (!write_now(file, data, size, fold)) failed->store(true);
             return;
         }
     }
@@ -52,6 +58,7 @@ void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t s
     run.file = file;
     run.size = size;
     run.failed = failed;
+    run.fold = fold;
     {
         std::lock_guard lock(mutex_);
         ++queued_count_;
@@ -71,7 +78,7 @@ void WriteBehind::work() {
         if (queued_count_ == 0) return;
         Run& run = runs_[first_];
         lock.unlock();
-        const bool ok = std::fwrite(run.bytes.data(), 1, run.size, run.file) == run.size;
+        const bool ok = write_now(run.file, run.bytes.data(), run.size, run.fold);
         lock.lock();
         if (!ok) run.failed->store(true);
         first_ = (first_ + 1) % SLOTS;

@@ -10,6 +10,11 @@
 // when both slots are still being written. Runs are written in the order
 // given, each with one fwrite to the file it came with. A failed write sets
 // the flag passed with the run (at once, so a decoder can stop early).
+// A run may come with a fold, which the thread applies to the bytes just
+// before it writes them: the entry's CRC, so that the decoding thread does
+// not pass over every byte a second time (the runs are folded in the order
+// given, as a CRC needs). What a fold updates belongs to the thread until
+// drain() returns.
 // drain() waits until every queued run is written; only after it may the
 // caller touch the file again.
 //
@@ -30,17 +35,26 @@
 
 namespace coding {
 
+// What is applied to a run's bytes before they are written (see WriteBehind).
+struct RunFold {
+    void (*function)(void* state, const std::uint8_t* data, std::size_t size) = nullptr;
+    void* state = nullptr;
+};
+
 class WriteBehind {
 public:
+    using Fold = RunFold;
+
     WriteBehind() = default;
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
 
     // Queues a copy of size bytes for file; *failed is set when the write
-    // fails. Where no thread or no slot can be had, the run is written
-    // here instead, after the ones queued before it.
-    void write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed);
+    // fails. Where no thread or no slot can be had, the run is folded and
+    // written here instead, after the ones queued before it.
+    void write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed,
+               Fold fold = {});
     // Returns when every queued run is written.
     void drain();
 
@@ -50,10 +64,13 @@ private:
         std::FILE* file = nullptr;
         std::size_t size = 0;
         std::atomic<bool>* failed = nullptr;
+        Fold fold;
         std::vector<std::uint8_t> bytes;
     };
 
     void work();
+    // Folds and writes a run on the calling thread.
+    static bool write_now(std::FILE* file, const std::uint8_t* data, std::size_t size, Fold fold);
 
     std::mutex mutex_;
     std::condition_variable queued_;   // a run was queued, or the end asked for
