@@ -4,7 +4,8 @@
 // sizes beyond 2 GiB are not cut short, a missing output
 // is refused with its text, a failed write is told, and a held prefix is
 // written or left out as its check says; all of it also when a large
-// entry's runs are written behind on the second thread.
+// entry's runs are written behind on the second thread, where they are
+// also folded into the CRC.
 #include "file_dec_out_stream.h"
 
 #include <gtest/gtest.h>
@@ -197,6 +198,49 @@ TEST(FileDecOutStream, RunsWrittenBehindReachTheFileInOrder) {
     CrcTable32 all;
     all.update(data.data(), data.size());
     EXPECT_EQ(out.crc.value, all.value);
+}
+
+// Runs of two entries queued on one WriteBehind in turn: each run is folded
+// into its own entry's CRC and written to its own file, in order.
+TEST(FileDecOutStream, RunsOfTwoEntriesWrittenBehindKeepTheirOwnCrc) {
+    constexpr std::int64_t SIZE = FileDecOutStream<CrcTable16>::WRITE_BEHIND_FROM * 2;
+    constexpr std::size_t RUN = 70000;
+    std::vector<std::uint8_t> first(static_cast<std::size_t>(SIZE));
+    std::vector<std::uint8_t> second(first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        first[i] = static_cast<std::uint8_t>(i * 7 + i / 509);
+        second[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    }
+    WriteBehind behind;
+    const std::string first_path = output_path("first");
+    const std::string second_path = output_path("second");
+    std::FILE* first_file = std::fopen(first_path.c_str(), "wb");
+    std::FILE* second_file = std::fopen(second_path.c_str(), "wb");
+    ASSERT_NE(first_file, nullptr);
+    ASSERT_NE(second_file, nullptr);
+    {
+        FileDecOutStream<CrcTable16> a(first_file, SIZE, &behind);
+        FileDecOutStream<CrcTable16> b(second_file, SIZE, &behind);
+        for (std::size_t at = 0; at < first.size(); at += RUN) {
+            const std::size_t n = std::min(RUN, first.size() - at);
+            a.put(first.data() + at, n);
+            b.put(second.data() + at, n);
+        }
+        a.settle();
+        b.settle();
+        CrcTable16 first_crc;
+        CrcTable16 second_crc;
+        first_crc.update(first.data(), first.size());
+        second_crc.update(second.data(), second.size());
+        EXPECT_EQ(a.crc.value, first_crc.value);
+        EXPECT_EQ(b.crc.value, second_crc.value);
+    }
+    std::fclose(first_file);
+    std::fclose(second_file);
+    EXPECT_EQ(read_whole_file(first_path), first);
+    EXPECT_EQ(read_whole_file(second_path), second);
+    std::remove(first_path.c_str());
+    std::remove(second_path.c_str());
 }
 
 }  // namespace
