@@ -84,6 +84,7 @@ public:
     // to expected_size - count first.
     bool put(const std::uint8_t* data, std::size_t size) {
         const std::int64_t run_end = count + static_cast<std::int64_t>(size);
+        if (size == 0) return count >= expected_size;
         if (behind_ != nullptr && count >= held_size_ && count >= write_from_ && run_end <= write_to_) {
             behind_->write(output_, data, size, &behind_failed_, {&fold_run, &crc});
             behind_pending_ = true;

@@ -24,6 +24,7 @@ bool WriteBehind::write_now(std::FILE* file, const std::uint8_t* data, std::size
 
 void WriteBehind::write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed,
                         Fold fold) {
+    if (size == 0) return;
     if (!thread_.joinable() && !alone_) {
         try {
             thread_ = std::thread([this] { work(); });
