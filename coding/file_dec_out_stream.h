@@ -83,8 +83,8 @@ public:
     // counted, so a caller that must stop at the expected size cuts the run
     // to expected_size - count first.
     bool put(const std::uint8_t* data, std::size_t size) {
-        const std::int64_t run_end = count + static_cast<std::int64_t>(size);
         if (size == 0) return count >= expected_size;
+        const std::int64_t run_end = count + static_cast<std::int64_t>(size);
         if (behind_ != nullptr && count >= held_size_ && count >= write_from_ && run_end <= write_to_) {
             behind_->write(output_, data, size, &behind_failed_, {&fold_run, &crc});
             behind_pending_ = true;
@@ -158,7 +158,7 @@ private:
 
     void write_out(const std::uint8_t* data, std::size_t size) {
         if (behind_ != nullptr) {
-            behind_->write(output_, data, size, &behind_failed_);
+            behind_->write(output_, data, size, &behind_failed_, {});
             behind_pending_ = true;
         } else if (std::fwrite(data, 1, size, output_) != size) {
             write_failed_ = true;

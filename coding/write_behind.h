@@ -35,15 +35,14 @@
 
 namespace coding {
 
-// What is applied to a run's bytes before they are written (see WriteBehind).
-struct RunFold {
-    void (*function)(void* state, const std::uint8_t* data, std::size_t size) = nullptr;
-    void* state = nullptr;
-};
-
 class WriteBehind {
 public:
-    using Fold = RunFold;
+    // What is applied to a run's bytes before they are written; no
+    // function: nothing.
+    struct Fold {
+        void (*function)(void* state, const std::uint8_t* data, std::size_t size) = nullptr;
+        void* state = nullptr;
+    };
 
     WriteBehind() = default;
     ~WriteBehind();
@@ -54,7 +53,7 @@ public:
     // fails. Where no thread or no slot can be had, the run is folded and
     // written here instead, after the ones queued before it.
     void write(std::FILE* file, const std::uint8_t* data, std::size_t size, std::atomic<bool>* failed,
-               Fold fold = {});
+               Fold fold);
     // Returns when every queued run is written.
     void drain();
 
