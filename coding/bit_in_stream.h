@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "bit_order.h"
@@ -36,9 +37,13 @@ public:
 
     // source: opened by the caller in binary mode, not owned; null reads as
     // an empty file. block_size: bytes per read from the file (tests use
-    // tiny blocks to cross block boundaries often).
-    explicit BitInStream(std::FILE* source, std::size_t block_size = DEFAULT_BLOCK_SIZE)
-        : source_(source), block_(block_size > 0 ? block_size : 1) {}
+    // tiny blocks to cross block boundaries often). size: the bytes left in
+    // the file from where it stands, when the caller knows them (the size
+    // it found when it opened it): the stream reads no further, and makes
+    // no read to learn that the file has ended. -1: read until a read
+    // delivers nothing.
+    explicit BitInStream(std::FILE* source, std::size_t block_size = DEFAULT_BLOCK_SIZE, std::int64_t size = -1)
+        : source_(source), block_(block_for(block_size, size)), unread_(size) {}
 
     BitInStream(const BitInStream&) = delete;
     BitInStream& operator=(const BitInStream&) = delete;
@@ -219,6 +224,17 @@ public:
     // entry's data the decoder has read.
     std::int64_t byte_position() const { return loaded_ - held_ / 8; }
 
+    // The first block of the file, read now, before anything is taken from
+    // the stream (afterwards: whatever of the current block is left unread,
+    // without the bytes held). Nothing is consumed: a reader looks at the
+    // start of a file (a signature, a header after leading bytes) without a
+    // read of its own, then goes on from the start or moves into the block
+    // (move_within_block).
+    std::span<const std::uint8_t> block_ahead() {
+        if (next_ == filled_ && held_ == 0) read_block();
+        return {block_.data() + next_, filled_ - next_};
+    }
+
     // Moves to the byte at position (as byte_position counts) when the
     // block read last holds it, as if the stream had been opened there:
     // no bits held, the next byte_get returns that byte. False, nothing
@@ -336,16 +352,30 @@ private:
 #pragma GCC diagnostic pop
 #endif
 
+    // A file known to be smaller than a block gets a block of its size: a
+    // small archive's reader then takes no more memory than the archive.
+    static std::size_t block_for(std::size_t block_size, std::int64_t size) {
+        if (size >= 0 && static_cast<std::uint64_t>(size) < block_size) block_size = static_cast<std::size_t>(size);
+        return block_size > 0 ? block_size : 1;
+    }
+
     bool read_block() {
-        if (ended_ || source_ == nullptr) {
+        if (ended_ || at_end_ || unread_ == 0 || source_ == nullptr) {
             ended_ = true;
             return false;
         }
-        filled_ = std::fread(block_.data(), 1, block_.size(), source_);
+        std::size_t want = block_.size();
+        if (unread_ > 0 && static_cast<std::uint64_t>(unread_) < want) want = static_cast<std::size_t>(unread_);
+        filled_ = std::fread(block_.data(), 1, want, source_);
         next_ = 0;
-        // A short read is not the end (a pipe may deliver less); only a read
-        // that delivers nothing is. The stream never restarts after it.
+        if (unread_ > 0) unread_ -= static_cast<std::int64_t>(filled_);
+        // fread keeps reading until it has what it was asked for (from a
+        // pipe too), so it delivers less only at the end of the file or
+        // after an error. At the end the next read would deliver nothing:
+        // it is not made. After an error it is (the stream ends only when a
+        // read delivers nothing). The stream never restarts after its end.
         if (filled_ == 0) ended_ = true;
+        if (filled_ < want && std::feof(source_)) at_end_ = true;
         return filled_ > 0;
     }
 
@@ -354,6 +384,8 @@ private:
     std::size_t next_ = 0;    // next unread byte of block_
     std::size_t filled_ = 0;  // valid bytes in block_
     bool ended_ = false;
+    bool at_end_ = false;  // the last read met the end of the file
+    std::int64_t unread_;  // bytes of the file not read yet; -1: not known
     std::uint64_t bits_ = 0;
     int held_ = 0;             // bits held in bits_, 0 to 64
     std::int64_t loaded_ = 0;  // bytes moved from block_ into bits_

@@ -87,7 +87,7 @@ void extract_archive(StagedFile& output, const WideString& archive_path) {
     InputFile archive{InputFile::Buffer::RUNTIME};
     if (!archive.open(archive_path)) throw "decode: file is not found.";
     constexpr ExtractRules rules = L::RULES;
-    typename L::Source source(archive.file());
+    typename L::Source source(archive.file(), archive.size());
     if constexpr (requires { source.opening_line(); }) job.error_text += source.opening_line();
     typename L::Source::Member member;
     DirectoryTrail trail;

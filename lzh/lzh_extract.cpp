@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "lzh_methods.h"
-#include "platform.h"
-#include "read_block.h"
 #include "stored_name.h"
 #include "text_convert.h"
 
@@ -127,28 +126,38 @@ void take_link_target(Member& member) {
 
 }  // namespace
 
-std::FILE* MemberSource::at_archive_start(std::FILE* archive) {
-    // Nearly every archive starts with its first header: a look at its
-    // first bytes that leaves the stream where it is settles that, and the
-    // stream is not read twice. A self-extracting program or other leading
-    // bytes, an empty file, and Windows builds (no such look) take the
-    // search below.
-    unsigned char first[7];
-    const std::size_t seen = platform::read_file_at(archive, 0, first, sizeof first);
-    if (seen > 0 && (first[0] == 0 || looks_like_header(first, seen, false))) return archive;
-    coding::ReadBlock start(static_cast<std::size_t>(ARCHIVE_SEARCH) + 21);
-    const std::size_t got = std::fread(start.data(), 1, start.size(), archive);
-    std::size_t offset = 0;
-    if (got > 0 && start[0] != 0 && !looks_like_header(start.data(), got, false)) {
-        offset = 1;
-        while (offset < static_cast<std::size_t>(ARCHIVE_SEARCH) && offset < got &&
-               !looks_like_header(start.data() + offset, got - offset, true)) {
-            ++offset;
-        }
-        if (offset >= static_cast<std::size_t>(ARCHIVE_SEARCH) || offset >= got) throw NO_ARCHIVE;
-    }
-    std::fseek(archive, static_cast<long>(offset), SEEK_SET);
+namespace {
+
+// The reader takes the archive in blocks of its own: a buffer of the
+// runtime's in between would only cost a look at the file (the runtime
+// sizes its buffer by it) and a copy of every byte.
+std::FILE* unbuffered(std::FILE* archive) {
+    if (archive != nullptr) std::setvbuf(archive, nullptr, _IONBF, 0);
     return archive;
+}
+
+}  // namespace
+
+MemberSource::MemberSource(std::FILE* archive, std::int64_t size) : reader_(unbuffered(archive), READ_BLOCK, size) {
+    find_archive_start();
+}
+
+void MemberSource::find_archive_start() {
+    // Nearly every archive starts with its first header (or is empty: the
+    // end mark, or no byte at all). Otherwise a self-extracting program or
+    // other leading bytes stand before it, and it is searched for in the
+    // reader's first block, which holds the whole search; the reader then
+    // moves to it there. The file is read once either way.
+    const std::span<const std::uint8_t> start = reader_.block_ahead();
+    const std::size_t got = start.size();
+    if (got == 0 || start[0] == 0 || looks_like_header(start.data(), got, false)) return;
+    std::size_t offset = 1;
+    while (offset < static_cast<std::size_t>(ARCHIVE_SEARCH) && offset < got &&
+           !looks_like_header(start.data() + offset, got - offset, true)) {
+        ++offset;
+    }
+    if (offset >= static_cast<std::size_t>(ARCHIVE_SEARCH) || offset >= got) throw NO_ARCHIVE;
+    reader_.move_within_block(static_cast<std::int64_t>(offset));
 }
 
 bool MemberSource::next(Member& member) {

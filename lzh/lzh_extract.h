@@ -3,6 +3,7 @@
 // (extract_driver.h) serves the LZH library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -38,7 +39,8 @@ public:
     // is searched for in the first ARCHIVE_SEARCH bytes and read from
     // there. Throws when the file starts with neither a header, nor the
     // end mark, nor a stub with an archive behind it.
-    explicit MemberSource(std::FILE* archive) : reader_(at_archive_start(archive)) {}
+    // size: the archive file's size, when known (-1 otherwise).
+    explicit MemberSource(std::FILE* archive, std::int64_t size = -1);
 
     bool next(Member& member);
     void skip();
@@ -51,7 +53,11 @@ public:
     static constexpr long ARCHIVE_SEARCH = 64 * 1024;
 
 private:
-    static std::FILE* at_archive_start(std::FILE* archive);
+    // The reader's blocks hold the whole search: every place a header may
+    // start and the 21 bytes a strict look at it needs.
+    static constexpr std::size_t READ_BLOCK = static_cast<std::size_t>(ARCHIVE_SEARCH) + 21;
+
+    void find_archive_start();
     void skip_bytes(std::int64_t count);
 
     BitInStream reader_;

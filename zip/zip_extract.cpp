@@ -94,11 +94,12 @@ ZipMember zip_member_of(const ZipHeaderReader& header) {
     return member;
 }
 
-ZipMemberSource::ZipMemberSource(std::FILE* archive) : file_(archive) {
+ZipMemberSource::ZipMemberSource(std::FILE* archive, std::int64_t size) : file_(archive) {
     try {
-        directory_ = zip_directory_read(platform::file_length(file_), [this](std::uint64_t offset, std::size_t length) {
-            return read_at(offset, length);
-        });
+        const std::uint64_t archive_length =
+            size >= 0 ? static_cast<std::uint64_t>(size) : platform::file_length(file_);
+        directory_ = zip_directory_read(
+            archive_length, [this](std::uint64_t offset, std::size_t length) { return read_at(offset, length); });
         overlapping_ = overlapping_members(*directory_);
         ahead_ = std::make_unique<ZipDecodeAhead>(file_);
     } catch (const char*) {

@@ -51,7 +51,9 @@ public:
     using Member = ZipMember;
     // Reads the central directory at once; when it is not usable, walks
     // local headers and opening_line() says so.
-    explicit ZipMemberSource(std::FILE* archive);
+    // size: the archive file's size, when known (-1: it is found by a seek
+    // to the end).
+    explicit ZipMemberSource(std::FILE* archive, std::int64_t size = -1);
     ~ZipMemberSource();
     ZipMemberSource(const ZipMemberSource&) = delete;
     ZipMemberSource& operator=(const ZipMemberSource&) = delete;

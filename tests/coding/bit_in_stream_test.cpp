@@ -87,48 +87,79 @@ TYPED_TEST_SUITE(BitInStreamTest, BothOrders);
 TYPED_TEST(BitInStreamTest, MatchesTheByteAtATimeReaderForRandomOperations) {
     constexpr BitOrder order = TypeParam::value;
     std::mt19937 random(1234);
-    for (const std::size_t block : {1u, 2u, 3u, 7u, 12u, 32u, 65536u}) {
-        for (const std::size_t size : {0u, 1u, 4u, 33u, 500u}) {
-            std::vector<std::uint8_t> bytes(size);
-            for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-            InputFile file(bytes);
-            BitInStream<order> stream(file.get(), block);
-            ModelReader<order> model(bytes);
-            // Enough operations to run well past the end of the data.
-            for (int step = 0; step < 600; ++step) {
-                const int n = static_cast<int>(random() % 33);
-                switch (random() % 8) {
-                case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
-                case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
-                case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
-                case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
-                case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
-                case 5: {
-                    // A run of whole bytes is what byte_get gives one by one.
-                    std::vector<std::uint8_t> run(static_cast<std::size_t>(n) * 3);
-                    const std::size_t got = stream.bytes_get(run.data(), run.size());
-                    for (std::size_t k = 0; k < got; ++k) ASSERT_EQ(run[k], model.byte_get()) << k;
-                    if (got < run.size()) {
-                        ASSERT_EQ(model.byte_get(), -1);
+    // The file's size: not given, given, or given smaller than the file
+    // (the stream then acts as if the file ended there).
+    enum class Size { UNKNOWN, EXACT, HALF };
+    for (const Size given : {Size::UNKNOWN, Size::EXACT, Size::HALF}) {
+        for (const std::size_t block : {1u, 2u, 3u, 7u, 12u, 32u, 65536u}) {
+            for (const std::size_t size : {0u, 1u, 4u, 33u, 500u}) {
+                SCOPED_TRACE(testing::Message()
+                             << "size given " << static_cast<int>(given) << ", block " << block << ", file " << size);
+                std::vector<std::uint8_t> bytes(size);
+                for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+                InputFile file(bytes);
+                const std::int64_t known = given == Size::UNKNOWN ? -1
+                                           : given == Size::EXACT ? static_cast<std::int64_t>(size)
+                                                                  : static_cast<std::int64_t>(size / 2);
+                BitInStream<order> stream(file.get(), block, known);
+                if (given == Size::HALF) bytes.resize(size / 2);
+                ModelReader<order> model(bytes);
+                // Enough operations to run well past the end of the data.
+                for (int step = 0; step < 600; ++step) {
+                    const int n = static_cast<int>(random() % 33);
+                    switch (random() % 8) {
+                    case 0: ASSERT_EQ(stream.bit_get(), model.bit_get()); break;
+                    case 1: ASSERT_EQ(stream.n_bit_get(n), model.n_bit_get(n)) << n; break;
+                    case 2: ASSERT_EQ(stream.n_bit_get(n % 17), model.n_bit_get(n % 17)); break;
+                    case 3: ASSERT_EQ(stream.future_bits(n), model.future_bits(n)) << n; break;
+                    case 4: ASSERT_EQ(stream.n_bit_skip(n % 32), model.n_bit_get(n % 32) >= 0) << n; break;
+                    case 5: {
+                        // A run of whole bytes is what byte_get gives one by one.
+                        std::vector<std::uint8_t> run(static_cast<std::size_t>(n) * 3);
+                        const std::size_t got = stream.bytes_get(run.data(), run.size());
+                        for (std::size_t k = 0; k < got; ++k) ASSERT_EQ(run[k], model.byte_get()) << k;
+                        if (got < run.size()) {
+                            ASSERT_EQ(model.byte_get(), -1);
+                        }
+                        break;
                     }
-                    break;
-                }
-                case 6: {
-                    // The unchecked reads of a decode loop, where it may run.
-                    auto cursor = stream.cursor();
-                    if (cursor.refill()) {
-                        ASSERT_GE(cursor.held(), 56);
-                        ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
-                        ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
+                    case 6: {
+                        // The unchecked reads of a decode loop, where it may run.
+                        auto cursor = stream.cursor();
+                        if (cursor.refill()) {
+                            ASSERT_GE(cursor.held(), 56);
+                            ASSERT_EQ(static_cast<int>(cursor.peek_held(n % 32 + 1)), model.future_bits(n % 32 + 1));
+                            ASSERT_EQ(static_cast<int>(cursor.take_held(n % 32)), model.n_bit_get(n % 32)) << n;
+                        }
+                        stream.resume(cursor);
+                        break;
                     }
-                    stream.resume(cursor);
-                    break;
+                    default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
+                    }
+                    ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
                 }
-                default: ASSERT_EQ(stream.byte_get(), model.byte_get()); break;
-                }
-                ASSERT_EQ(stream.byte_position(), model.byte_position()) << step;
             }
         }
+    }
+}
+
+TYPED_TEST(BitInStreamTest, BlockAheadShowsTheStartWithoutConsumingIt) {
+    constexpr BitOrder order = TypeParam::value;
+    std::vector<std::uint8_t> bytes(40);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(3 * i + 1);
+    for (const std::size_t block : {16u, 64u}) {
+        InputFile file(bytes);
+        BitInStream<order> stream(file.get(), block);
+        const auto ahead = stream.block_ahead();
+        ASSERT_EQ(ahead.size(), std::min<std::size_t>(block, bytes.size()));
+        EXPECT_TRUE(std::equal(ahead.begin(), ahead.end(), bytes.begin()));
+        EXPECT_EQ(stream.byte_position(), 0);
+        EXPECT_EQ(stream.byte_get(), bytes[0]);
+        // A reader that found what it looked for further in moves there.
+        ASSERT_TRUE(stream.move_within_block(9));
+        for (std::size_t i = 9; i < bytes.size(); ++i) ASSERT_EQ(stream.byte_get(), bytes[i]) << i;
+        EXPECT_EQ(stream.byte_get(), -1);
+        EXPECT_TRUE(stream.block_ahead().empty());
     }
 }
 

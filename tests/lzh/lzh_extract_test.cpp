@@ -218,6 +218,28 @@ TEST_F(LzhExtract, GeneratedShiftJisArchivesGetTheirUnicodeNames) {
     }
 }
 
+TEST_F(LzhExtract, AnArchiveBehindLeadingBytesIsFoundUpToTheSearchLimit) {
+    // A header may start anywhere in the first 64 KiB, the last place
+    // included, however the file is read; one byte further it is not found.
+    const ByteString archive = archive_of({{.name = u"a.txt", .data = "alpha"}});
+    struct Case {
+        std::size_t leading;
+        bool found;
+    };
+    for (const Case c : {Case{1, true}, Case{65535, true}, Case{65536, false}}) {
+        SCOPED_TRACE(c.leading);
+        reset_job_state();
+        scratch.fresh_dest();
+        const JobRun run = extract({scratch.archive("sfx.lzh", ByteString(c.leading, 'x') + archive)});
+        if (c.found) {
+            EXPECT_EQ(run.errors, u"") << utf8(run.errors);
+            EXPECT_EQ(scratch.read(u"a.txt"), "alpha");
+        } else {
+            EXPECT_NE(utf8(run.errors).find("no archive header in the first 64 KiB"), std::string::npos);
+        }
+    }
+}
+
 // ---- the overwrite question ------------------------------------------------------
 
 TEST_F(LzhExtract, YesOverwritesAnExistingFile) {
