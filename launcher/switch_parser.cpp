@@ -190,11 +190,14 @@ bool is_known_switch(const LaunchJob& job, const WideString& argument) {
 // that exists, or when it starts with "/" and is no switch of the tables:
 // "/home/me/new.zip" is the archive to create while "/zip", "/cp:932" and
 // "/D:/tmp/out" stay switches. Unknown "-" arguments are still dropped.
+// The tables are asked first: a "/" argument that is no switch is a path
+// whether it exists or not, so only the rest is looked up on disk (the
+// entry made of a path looks at it anyway).
 bool is_path_argument(const LaunchJob& job, const WideString& argument) {
-    if (!is_switch(argument) || path_kind_of(argument.c_str()) != PATH_MISSING) {
+    if (!is_switch(argument) || (argument[0] == u'/' && !is_known_switch(job, argument))) {
         return true;
     }
-    return argument[0] == u'/' && !is_known_switch(job, argument);
+    return path_kind_of(argument.c_str()) != PATH_MISSING;
 }
 #endif
 

@@ -78,6 +78,16 @@ std::string to_utf8(const WideString& text, bool to_slash) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // A run of plain ASCII (most of nearly every path) goes in at once.
+        std::size_t end = i;
+        while (end < text.size() && text[end] != 0 && text[end] < 0x80 && !(to_slash && text[end] == u'\\')) ++end;
+        if (end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end - 1;
+            continue;
+        }
         const char16_t u = text[i];
         if (u == 0) break;
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -109,8 +119,13 @@ WideString from_utf8(const char* bytes, std::size_t length) {
     while (i < length) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(b);
-            ++i;
+            // A run of plain ASCII goes in at once.
+            std::size_t end = i + 1;
+            while (end < length && s[end] < 0x80) ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = s[k];
+            i = end;
             continue;
         }
         std::size_t need = 0;
@@ -360,9 +375,21 @@ BoxHandler& box_handler() {
     return handler;
 }
 
+// A box is written whole, straight to the descriptor: through the stream
+// its first text would cost a status query of standard output (and a
+// terminal query when that is a device) only to size a buffer that is
+// flushed at once. Whatever the stream still holds goes first.
 void write_stdout(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    const char* at = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = write(STDOUT_FILENO, at, left);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        at += written;
+        left -= static_cast<std::size_t>(written);
+    }
 }
 
 // One line of standard input, keeping only its non-blank characters in
@@ -634,8 +661,8 @@ void keep_program_arguments(int count, char** arguments, char**) {
 }
 
 #if defined(__GLIBC__)
-[[gnu::section(".init_array"), gnu::used]] void (*const keep_program_arguments_entry)(int, char**, char**) =
-    keep_program_arguments;
+[[gnu::section(".init_array"), gnu::used]] void (*const keep_program_arguments_entry)(int, char**,
+                                                                                      char**) = keep_program_arguments;
 #endif
 
 }  // namespace

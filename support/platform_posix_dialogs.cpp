@@ -183,6 +183,9 @@ bool kdialog_box(const std::string& kdialog, const std::string& text, const std:
 }  // namespace
 
 bool dialog_window_box(const std::string& text, const std::string& title, BoxKind kind, BoxAnswer& answer) {
+    // Without a display named in the environment there is nothing to ask
+    // the terminal (a look at standard input) or the file system about.
+    if (!non_empty(std::getenv("WAYLAND_DISPLAY")) && !non_empty(std::getenv("DISPLAY"))) return false;
     if (isatty(STDIN_FILENO) || !display_present()) return false;
     const std::string zenity = find_program("zenity");
     if (!zenity.empty()) return zenity_box(zenity, text, title, kind, answer);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
 #include "platform.h"
@@ -240,6 +241,44 @@ TEST(PlatformFiles, OpensAndRemovesFilesByWideName) {
 }
 
 #ifndef _WIN32
+TEST(PlatformFiles, NamesGoToDiskAsUtf8AndComeBackWhole) {
+    // ASCII runs of every length next to two-, three- and four-byte
+    // characters; a "\\" in a path is a separator.
+    struct Case {
+        WideString name;      // as given to the platform
+        std::string on_disk;  // the bytes of the name it makes
+        WideString listed;    // as the listing hands it back
+    };
+    const std::vector<Case> cases = {
+        {u"plain.txt", "plain.txt", u"plain.txt"},
+        {u"\u00e9t\u00e9", "\xC3\xA9t\xC3\xA9", u"\u00e9t\u00e9"},
+        {u"a\u65e5\u672c\u8a9eb.bin",
+         "a\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"
+         "b.bin",
+         u"a\u65e5\u672c\u8a9eb.bin"},
+        {u"\U0001F38C-long ascii tail after a pair", "\xF0\x9F\x8E\x8C-long ascii tail after a pair",
+         u"\U0001F38C-long ascii tail after a pair"},
+        {u"sub\\inner.txt", "sub/inner.txt", u"inner.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.on_disk));
+        ScratchDirectory scratch;
+        fs::create_directory(scratch.path() / "sub");
+        std::FILE* out = platform::open_file(scratch.wide() + u"/" + c.name, "wb");
+        ASSERT_NE(out, nullptr);
+        std::fclose(out);
+        EXPECT_TRUE(fs::is_regular_file(scratch.path() / c.on_disk));
+        const fs::path folder = (scratch.path() / c.on_disk).parent_path();
+        std::vector<platform::DirectoryItem> items;
+        ASSERT_TRUE(platform::list_directory(folder.u16string(), items));
+        std::vector<WideString> names;
+        for (const auto& item : items) {
+            if (item.name != u"sub") names.push_back(item.name);
+        }
+        EXPECT_EQ(names, std::vector<WideString>{c.listed});
+    }
+}
+
 TEST(PlatformFiles, KeepsNamesThatAreNotUtf8) {
     // Bytes that no UTF-8 decoder accepts: a lone continuation byte, an
     // over-long "/", a surrogate in 3-byte form, a cut-off sequence.
