@@ -40,10 +40,11 @@ public:
     // tiny blocks to cross block boundaries often). size: the bytes left in
     // the file from where it stands, when the caller knows them (the size
     // it found when it opened it): the stream reads no further, and makes
-    // no read to learn that the file has ended. -1: read until a read
-    // delivers nothing.
+    // no read to learn that the file has ended. 0 or less: not known, read
+    // until a read delivers nothing (a pipe or a device reports a size of
+    // 0 whatever it holds; an empty file costs one read more).
     explicit BitInStream(std::FILE* source, std::size_t block_size = DEFAULT_BLOCK_SIZE, std::int64_t size = -1)
-        : source_(source), block_(block_for(block_size, size)), unread_(size) {}
+        : source_(source), block_(block_for(block_size, size)), unread_(size > 0 ? size : -1) {}
 
     BitInStream(const BitInStream&) = delete;
     BitInStream& operator=(const BitInStream&) = delete;
@@ -355,7 +356,7 @@ private:
     // A file known to be smaller than a block gets a block of its size: a
     // small archive's reader then takes no more memory than the archive.
     static std::size_t block_for(std::size_t block_size, std::int64_t size) {
-        if (size >= 0 && static_cast<std::uint64_t>(size) < block_size) block_size = static_cast<std::size_t>(size);
+        if (size > 0 && static_cast<std::uint64_t>(size) < block_size) block_size = static_cast<std::size_t>(size);
         return block_size > 0 ? block_size : 1;
     }
 

@@ -39,7 +39,7 @@ public:
     // is searched for in the first ARCHIVE_SEARCH bytes and read from
     // there. Throws when the file starts with neither a header, nor the
     // end mark, nor a stub with an archive behind it.
-    // size: the archive file's size, when known (-1 otherwise).
+    // size: the archive file's size, when known (0 or less otherwise).
     explicit MemberSource(std::FILE* archive, std::int64_t size = -1);
 
     bool next(Member& member);

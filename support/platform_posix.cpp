@@ -661,8 +661,8 @@ void keep_program_arguments(int count, char** arguments, char**) {
 }
 
 #if defined(__GLIBC__)
-[[gnu::section(".init_array"), gnu::used]] void (*const keep_program_arguments_entry)(int, char**,
-                                                                                      char**) = keep_program_arguments;
+[[gnu::section(".init_array"), gnu::used]] void (*const keep_program_arguments_entry)(int, char**, char**) =
+    keep_program_arguments;
 #endif
 
 }  // namespace

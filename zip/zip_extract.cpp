@@ -96,8 +96,7 @@ ZipMember zip_member_of(const ZipHeaderReader& header) {
 
 ZipMemberSource::ZipMemberSource(std::FILE* archive, std::int64_t size) : file_(archive) {
     try {
-        const std::uint64_t archive_length =
-            size >= 0 ? static_cast<std::uint64_t>(size) : platform::file_length(file_);
+        const std::uint64_t archive_length = size > 0 ? static_cast<std::uint64_t>(size) : platform::file_length(file_);
         directory_ = zip_directory_read(
             archive_length, [this](std::uint64_t offset, std::size_t length) { return read_at(offset, length); });
         overlapping_ = overlapping_members(*directory_);

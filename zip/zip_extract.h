@@ -51,8 +51,8 @@ public:
     using Member = ZipMember;
     // Reads the central directory at once; when it is not usable, walks
     // local headers and opening_line() says so.
-    // size: the archive file's size, when known (-1: it is found by a seek
-    // to the end).
+    // size: the archive file's size, when known (0 or less: it is found by
+    // a seek to the end).
     explicit ZipMemberSource(std::FILE* archive, std::int64_t size = -1);
     ~ZipMemberSource();
     ZipMemberSource(const ZipMemberSource&) = delete;
