@@ -172,7 +172,6 @@ SECTIONS
     *(.text._ZNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEE10_M_replaceEmmPKDsm)
     *(.text._ZNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEE9_M_appendEPKDsm)
     *(.text._ZNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEE9_M_mutateEmmPKDsm)
-    *(.text._ZNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEE9push_backEDs)
     *(.text._ZNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEE9_M_mutateEmmPKcm)
     *(.text._ZNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEE9push_backEc)
     *(.text._ZNSt8functionIFN8platform9BoxAnswerERKNSt7__cxx1112basic_stringIDsSt11char_traitsIDsESaIDsEEES9_NS0_7BoxKindEEED1Ev)
