@@ -361,7 +361,7 @@ private:
     }
 
     bool read_block() {
-        if (ended_ || at_end_ || unread_ == 0 || source_ == nullptr) {
+        if (ended_ || unread_ == 0 || source_ == nullptr) {
             ended_ = true;
             return false;
         }
@@ -372,11 +372,12 @@ private:
         if (unread_ > 0) unread_ -= static_cast<std::int64_t>(filled_);
         // fread keeps reading until it has what it was asked for (from a
         // pipe too), so it delivers less only at the end of the file or
-        // after an error. At the end the next read would deliver nothing:
-        // it is not made. After an error it is (the stream ends only when a
-        // read delivers nothing). The stream never restarts after its end.
+        // after an error. At the end nothing is left to read, so the next
+        // read, which would deliver nothing, is not made. After an error it
+        // is (the stream ends only when a read delivers nothing). The
+        // stream never restarts after its end.
         if (filled_ == 0) ended_ = true;
-        if (filled_ < want && std::feof(source_)) at_end_ = true;
+        if (filled_ < want && std::feof(source_)) unread_ = 0;
         return filled_ > 0;
     }
 
@@ -385,8 +386,7 @@ private:
     std::size_t next_ = 0;    // next unread byte of block_
     std::size_t filled_ = 0;  // valid bytes in block_
     bool ended_ = false;
-    bool at_end_ = false;  // the last read met the end of the file
-    std::int64_t unread_;  // bytes of the file not read yet; -1: not known
+    std::int64_t unread_;  // bytes of the file not read yet (0 once a read met its end); -1: not known
     std::uint64_t bits_ = 0;
     int held_ = 0;             // bits held in bits_, 0 to 64
     std::int64_t loaded_ = 0;  // bytes moved from block_ into bits_
